@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+namespace taperly {
+
+// Recorder modes as the status line reads them.
+inline constexpr int kModeNotOpen = 524;
+inline constexpr int kModeStopped = 525;
+inline constexpr int kModeRecording = 527;
+inline constexpr int kModeOpen = 530;
+
+// The wave-audio recorder as the rest of the program drives it: a few
+// settings and the orders "Open", "Record", "stop", "save" and "close".
+// Every call returns at once and none reports a failure: an order that does
+// not apply does nothing.
+class RecorderControl {
+public:
+    virtual ~RecorderControl() = default;
+
+    virtual void setNotify(bool notify) = 0;
+    virtual void setWait(bool wait) = 0;
+    virtual void setShareable(bool shareable) = 0;
+    virtual void setDeviceType(const std::string& device_type) = 0;
+    virtual void setRecordMode(int record_mode) = 0;
+    // The bare file name the next "save" writes.
+    virtual void setFileName(const std::string& file_name) = 0;
+    virtual std::string FileName() const = 0;
+    // Carries out one order, written exactly so.
+    virtual void Command(const std::string& order) = 0;
+    virtual int Mode() const = 0;
+};
+
+}  // namespace taperly

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "link/link_error.h"
+#include "link/scanner_port.h"
+#include "recorder/recorder_control.h"
+#include "tracking/clock.h"
+#include "tracking/display_window.h"
+
+namespace taperly::testing {
+
+// A serial port that logs what is written and hands out queued input, one
+// queued chunk per read, as bytes arrive on a real line between firings.
+class FakePort : public ScannerPort {
+public:
+    void open(int port_number, int bits_per_second) override {
+        if (fail_open) {
+            throw LinkError("cannot open");
+        }
+        opened_port = port_number;
+        opened_speed = bits_per_second;
+        open_ = true;
+    }
+    void close() override { open_ = false; }
+    bool is_open() const override { return open_; }
+    void write(std::string_view bytes) override {
+        if (fail_writes) {
+            throw LinkError("write failed");
+        }
+        written += bytes;
+        std::string command(bytes);
+        if (!command.empty() && command.back() == '\r') {
+            command.pop_back();
+        }
+        commands.push_back(command);
+    }
+    int pending_input_count() override {
+        return arrivals.empty() ? 0 : static_cast<int>(arrivals.front().size());
+    }
+    std::string read_pending_input() override {
+        if (arrivals.empty()) {
+            return {};
+        }
+        std::string chunk = arrivals.front();
+        arrivals.pop_front();
+        return chunk;
+    }
+
+    // Bytes that arrive before the next read.
+    void arrive(const std::string& bytes) { arrivals.push_back(bytes); }
+
+    std::deque<std::string> arrivals;
+    std::string written;
+    std::vector<std::string> commands;
+    int opened_port = 0;
+    int opened_speed = 0;
+    bool fail_open = false;
+    bool fail_writes = false;
+
+private:
+    bool open_ = false;
+};
+
+// A recorder that logs every setting and order and keeps the mode an MCI
+// wave-audio device would have.
+class FakeRecorder : public RecorderControl {
+public:
+    void setNotify(bool on) override { log.push_back(std::string("Notify=") + (on ? "1" : "0")); }
+    void setWait(bool on) override { log.push_back(std::string("Wait=") + (on ? "1" : "0")); }
+    void setShareable(bool on) override {
+        log.push_back(std::string("Shareable=") + (on ? "1" : "0"));
+    }
+    void setDeviceType(const std::string& type) override { log.push_back("DeviceType=" + type); }
+    void setRecordMode(int mode) override { log.push_back("RecordMode=" + std::to_string(mode)); }
+    void setFileName(const std::string& name) override {
+        file_name = name;
+        log.push_back("FileName=" + name);
+    }
+    std::string FileName() const override { return file_name; }
+    void Command(const std::string& order) override {
+        log.push_back(order);
+        if (order == "Open" && mode == kModeNotOpen) {
+            mode = kModeOpen;
+        } else if (order == "Record" && mode != kModeNotOpen) {
+            mode = kModeRecording;
+        } else if (order == "stop" && mode != kModeNotOpen) {
+            mode = kModeStopped;
+        } else if (order == "save" && mode != kModeNotOpen) {
+            saved.push_back(file_name);
+        } else if (order == "close") {
+            mode = kModeNotOpen;
+        }
+    }
+    int Mode() const override { return mode; }
+
+    // Only the orders, without the settings.
+    std::vector<std::string> orders() const {
+        std::vector<std::string> only;
+        for (const std::string& entry : log) {
+            if (entry.find('=') == std::string::npos) {
+                only.push_back(entry);
+            }
+        }
+        return only;
+    }
+
+    std::vector<std::string> log;
+    std::vector<std::string> saved;
+    std::string file_name;
+    int mode = kModeNotOpen;
+};
+
+class FakeClock : public Clock {
+public:
+    std::string time_of_day_text() override { return time; }
+    CalendarDate today() override { return date; }
+
+    std::string time = "9:05:07 PM";
+    CalendarDate date{2026, 12, 5};
+};
+
+class FakeWindow : public DisplayWindow {
+public:
+    void set_mirror_text(const std::string& text) override { mirror = text; }
+    bool is_minimised() const override { return minimised; }
+    void set_title(const std::string& text) override {
+        title = text;
+        titles.push_back(text);
+    }
+
+    std::string mirror;
+    std::string title = "Taperly";
+    std::vector<std::string> titles;
+    bool minimised = false;
+};
+
+}  // namespace taperly::testing

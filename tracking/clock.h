@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace taperly {
+
+struct CalendarDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+};
+
+// The time of day and date as the desktop's locale shows them.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // The time of day in the locale's long format without a time zone, for
+    // example "9:05:07 PM" or "21:05:07"; UTF-8.
+    virtual std::string time_of_day_text() = 0;
+    virtual CalendarDate today() = 0;
+};
+
+}  // namespace taperly

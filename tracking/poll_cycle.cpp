@@ -1,0 +1,56 @@
+#include "link/scanner_link.h"
+#include "tracking/poll_phase.h"
+#include "tracking/reception_tracker.h"
+
+namespace taperly {
+
+ReceptionTracker::ReceptionTracker(ScannerPort& port, RecorderControl& recorder, Clock& clock,
+                                   DisplayWindow& window, std::string takes_folder)
+    : port_(port),
+      recorder_(recorder),
+      clock_(clock),
+      window_(window),
+      takes_folder_(std::move(takes_folder)) {}
+
+void ReceptionTracker::poll_tick() {
+    const std::optional<double> phase = poll_phase_value(dox_);
+    if (phase == 1.0) {
+        send_command(port_, "STS");
+    } else if (phase == 2.0) {
+        send_command(port_, "GID");
+    }
+    read_scanner_reply();
+}
+
+void ReceptionTracker::read_scanner_reply() {
+    if (port_.pending_input_count() != 0) {
+        received_ += port_.read_pending_input();
+    }
+    // The scanner ends every reply with a carriage return; at 9600 bit/s a
+    // status reply takes longer than a poll interval to arrive, so replies
+    // are put together across firings and handled one whole reply at a time.
+    std::size_t end;
+    while ((end = received_.find('\r')) != std::string::npos) {
+        const std::string reply = received_.substr(0, end + 1);
+        received_.erase(0, end + 1);
+        dispatch(reply);
+    }
+    if (received_.size() > kReceiveBufferSize) {
+        received_.erase(0, received_.size() - kReceiveBufferSize);
+    }
+    dox_ = poll_phase_value(dox_) == 1.0 ? "2" : "1";
+}
+
+void ReceptionTracker::dispatch(std::string_view reply) {
+    if (is_identity_reply(reply)) {
+        handle_identity_reply(reply);
+    }
+    if (is_status_reply(reply)) {
+        const ReplyFields fields(reply);
+        if (fields.highest_index() >= kStatusHighestIndex) {
+            handle_status_reply(fields);
+        }
+    }
+}
+
+}  // namespace taperly

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "link/reply_fields.h"
+#include "link/scanner_port.h"
+#include "recorder/recorder_control.h"
+#include "tracking/clock.h"
+#include "tracking/display_window.h"
+#include "tracking/take_state.h"
+
+namespace taperly {
+
+// Follows the scanner through its replies: polls it, records while it
+// receives, names and saves each take, answers its prompts and mirrors its
+// display. Errors from the serial port propagate out of poll_tick() and end
+// that firing where they happen.
+class ReceptionTracker {
+public:
+    // Takes are saved into `takes_folder`, where the existence test looks too.
+    ReceptionTracker(ScannerPort& port, RecorderControl& recorder, Clock& clock,
+                     DisplayWindow& window, std::string takes_folder);
+
+    // One firing of the poll timer: ask, collect, handle, switch phase.
+    void poll_tick();
+    void read_scanner_reply();
+
+    void handle_identity_reply(std::string_view text);
+    void handle_status_reply(const ReplyFields& fields);
+    void finish_take();
+    void follow_display(const ReplyFields& fields);
+
+    // Bytes of a reply not yet complete are dropped, as the port drops its
+    // buffer when it closes.
+    void discard_partial_reply() { received_.clear(); }
+
+    TakeState& state() { return state_; }
+    const TakeState& state() const { return state_; }
+    const std::string& dox() const { return dox_; }
+    void set_dox(std::string phase) { dox_ = std::move(phase); }
+    const std::string& takes_folder() const { return takes_folder_; }
+
+    // The most a reply still waiting for its carriage return may hold.
+    static constexpr std::size_t kReceiveBufferSize = 1024;
+
+private:
+    void dispatch(std::string_view reply);
+
+    ScannerPort& port_;
+    RecorderControl& recorder_;
+    Clock& clock_;
+    DisplayWindow& window_;
+    std::string takes_folder_;
+    TakeState state_;
+    // The poll phase: "1" asks for status next, "2" for identity.
+    std::string dox_ = "1";
+    // Received bytes after the last carriage return.
+    std::string received_;
+};
+
+}  // namespace taperly

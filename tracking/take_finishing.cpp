@@ -1,0 +1,41 @@
+#include "settings/file_exists.h"
+#include "tracking/reception_tracker.h"
+#include "tracking/take_naming.h"
+
+namespace taperly {
+
+void ReceptionTracker::finish_take() {
+    // The times are taken before the recorder is stopped.
+    const std::string start = time_piece(state_.Label7);
+    const std::string end = time_piece(clock_.time_of_day_text());
+    recorder_.Command("stop");
+
+    std::vector<std::string> texts;
+    std::string date;
+    if (state_.gid_system_name.empty()) {
+        clean_name_piece(state_.scan_system1);
+        clean_name_piece(state_.scan_system2);
+        clean_name_piece(state_.scan_group1);
+        clean_name_piece(state_.scan_group2);
+        date = date_text(clock_.today());
+        texts = {state_.scan_system1, state_.scan_system2, state_.scan_group1};
+        if (state_.scan_group2 != "-") {
+            texts.push_back(state_.scan_group2);
+        }
+    } else {
+        clean_name_piece(state_.gid_system_name);
+        clean_name_piece(state_.gid_group_name);
+        clean_name_piece(state_.gid_tg_name);
+        date = date_text(clock_.today());
+        texts = {state_.gid_system_name, state_.gid_group_name, state_.gid_tg_name};
+    }
+    recorder_.setFileName(compose_take_name(std::move(texts), start, end, date));
+
+    if (!file_exists(join_path(takes_folder_, recorder_.FileName()))) {
+        recorder_.Command("save");
+    }
+    recorder_.Command("close");
+    state_.clear();
+}
+
+}  // namespace taperly

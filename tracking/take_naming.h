@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tracking/clock.h"
+
+namespace taperly {
+
+// The longest file name the file systems Taperly writes to accept, in bytes.
+inline constexpr std::size_t kMaxFileNameBytes = 255;
+
+// Replaces in place, one pass each, space / \ : * ? and " by "-", and any
+// control character too, so that the text can stand in a file name.
+void clean_name_piece(std::string& text);
+
+// A time of day as it stands in a file name: ":" and then " " become "-".
+std::string time_piece(std::string time_of_day);
+
+// "mm-dd-yyyy".
+std::string date_text(const CalendarDate& date);
+
+// Scanner texts (Latin-1) encoded as UTF-8.
+std::string latin1_to_utf8(const std::string& latin1);
+
+// The take's file name: the texts (cleaned, Latin-1), then the start and end
+// pieces and the date (UTF-8), joined by "_", with ".wav" after them. Texts
+// are shortened from their ends, longest first, until the name fits.
+std::string compose_take_name(std::vector<std::string> texts, const std::string& start,
+                              const std::string& end, const std::string& date);
+
+}  // namespace taperly
