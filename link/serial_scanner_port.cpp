@@ -1,0 +1,206 @@
+#include "link/serial_scanner_port.h"
+
+#include <QMetaObject>
+#include <climits>
+#include <exception>
+
+#include "link/link_error.h"
+#include "link/port_devices.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace taperly {
+
+namespace {
+
+// Enough to take in everything a line can deliver between two polls without
+// letting a device that never stops talking hold the caller.
+constexpr int kMostReadsPerCall = 64;
+
+std::string lower_first(std::string text) {
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') {
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    }
+    return text;
+}
+
+bool means_lost_line(QSerialPort::SerialPortError error) {
+    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+           error == QSerialPort::WriteError;
+}
+
+}  // namespace
+
+SerialScannerPort::SerialScannerPort(std::function<void(const std::string& reason)> on_link_lost,
+                                     QObject* parent)
+    : QObject(parent), on_link_lost_(std::move(on_link_lost)) {
+    connect(&serial_, &QSerialPort::errorOccurred, this, &SerialScannerPort::on_serial_error);
+}
+
+void SerialScannerPort::open(int port_number, int bits_per_second) {
+    close();
+    ++opening_;
+    lost_reason_.clear();
+    port_number_ = port_number;
+    device_ = serial_device_for_port(port_number);
+    if (device_.empty()) {
+        throw LinkError("There is no COM port " + std::to_string(port_number) +
+                        ": choose a port from 1 to 10.");
+    }
+    if (bits_per_second < 1) {
+        throw LinkError("Cannot open " + line_name() + ": " + std::to_string(bits_per_second) +
+                        " bit/s is not a speed a serial line can run at.");
+    }
+    serial_.setPortName(QString::fromStdString(device_));
+    if (!serial_.open(QIODevice::ReadWrite)) {
+        const std::string reason = open_failure_reason();
+        serial_.close();
+        throw LinkError("Cannot open " + line_name() + ": " + reason);
+    }
+    try {
+        configure_line(bits_per_second);
+    } catch (...) {
+        serial_.close();
+        throw;
+    }
+}
+
+void SerialScannerPort::configure_line(int bits_per_second) {
+    if (!serial_.setBaudRate(bits_per_second)) {
+        throw LinkError("Cannot open " + line_name() + ": the line refuses " +
+                        std::to_string(bits_per_second) + " bit/s (" +
+                        lower_first(serial_.errorString().toStdString()) +
+                        "); choose another speed.");
+    }
+    const bool settled = serial_.setDataBits(QSerialPort::Data8) &&
+                         serial_.setParity(QSerialPort::NoParity) &&
+                         serial_.setStopBits(QSerialPort::OneStop) &&
+                         serial_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!settled) {
+        throw LinkError("Cannot open " + line_name() +
+                        ": the line refuses 8 data bits, no parity, one stop bit (" +
+                        lower_first(serial_.errorString().toStdString()) + ").");
+    }
+}
+
+std::string SerialScannerPort::open_failure_reason() const {
+    switch (serial_.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            return "no such device";
+        case QSerialPort::PermissionError:
+#ifndef _WIN32
+            // The system says "busy" and "not allowed" with the same error;
+            // only a device we may use tells that another program holds it.
+            if (::access(device_.c_str(), R_OK | W_OK) != 0) {
+                return "permission denied \u2014 add your user to the dialout group and log in "
+                       "again";
+            }
+#endif
+            return "in use by another program";
+        case QSerialPort::UnsupportedOperationError:
+            return "this is not a serial device (" +
+                   lower_first(serial_.errorString().toStdString()) + ")";
+        default:
+            return lower_first(serial_.errorString().toStdString());
+    }
+}
+
+void SerialScannerPort::close() {
+    if (serial_.isOpen()) {
+        serial_.close();
+    }
+    lost_reason_.clear();
+}
+
+bool SerialScannerPort::is_open() const {
+    return serial_.isOpen() && lost_reason_.empty();
+}
+
+void SerialScannerPort::write(std::string_view bytes) {
+    require_open("send to");
+    if (bytes.empty()) {
+        return;
+    }
+    const qint64 queued = serial_.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    if (queued != static_cast<qint64>(bytes.size())) {
+        throw LinkError("Cannot send to " + line_name() + ": " +
+                        lower_first(serial_.errorString().toStdString()));
+    }
+}
+
+int SerialScannerPort::pending_input_count() {
+    require_open("read from");
+    take_in_arrived_bytes();
+    const qint64 waiting = serial_.bytesAvailable();
+    return waiting > INT_MAX ? INT_MAX : static_cast<int>(waiting);
+}
+
+std::string SerialScannerPort::read_pending_input() {
+    require_open("read from");
+    take_in_arrived_bytes();
+    const QByteArray bytes = serial_.readAll();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void SerialScannerPort::take_in_arrived_bytes() {
+    // QSerialPort fetches from the system only while the event loop runs;
+    // asking without waiting makes bytes that have already arrived count now.
+    for (int read = 0; read < kMostReadsPerCall; ++read) {
+        if (!serial_.isOpen() || !lost_reason_.empty() || !serial_.waitForReadyRead(0)) {
+            break;
+        }
+    }
+}
+
+void SerialScannerPort::require_open(const char* doing) const {
+    if (!lost_reason_.empty()) {
+        throw LinkError(lost_reason_);
+    }
+    if (!serial_.isOpen()) {
+        const std::string port =
+            port_number_ > 0 ? "COM" + std::to_string(port_number_) : "the port";
+        throw LinkError(std::string("Cannot ") + doing + " " + port +
+                        ": the port is not open; open it first.");
+    }
+}
+
+void SerialScannerPort::on_serial_error(QSerialPort::SerialPortError error) {
+    if (!means_lost_line(error) || !serial_.isOpen() || !lost_reason_.empty()) {
+        return;
+    }
+    lost_reason_ = "The serial line on " + line_name() +
+                   " was lost: " + lower_first(serial_.errorString().toStdString()) +
+                   ". Check the cable or adapter, then open the port again.";
+    // QSerialPort is still inside its own notification here; it is closed
+    // from the event loop instead, right after. Until then every call
+    // through ScannerPort already sees the loss.
+    const unsigned opening = opening_;
+    QMetaObject::invokeMethod(
+        this, [this, opening] { finish_lost_line(opening); }, Qt::QueuedConnection);
+}
+
+void SerialScannerPort::finish_lost_line(unsigned opening) {
+    if (opening != opening_ || lost_reason_.empty()) {
+        return;
+    }
+    const std::string reason = lost_reason_;
+    serial_.close();
+    if (!on_link_lost_) {
+        return;
+    }
+    try {
+        on_link_lost_(reason);
+    } catch (const std::exception& error) {
+        qCritical("The lost serial line could not be reported: %s", error.what());
+    } catch (...) {
+        qCritical("The lost serial line could not be reported.");
+    }
+}
+
+std::string SerialScannerPort::line_name() const {
+    return "COM" + std::to_string(port_number_) + " (" + device_ + ")";
+}
+
+}  // namespace taperly

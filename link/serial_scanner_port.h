@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "link/scanner_port.h"
+
+namespace taperly {
+
+// The scanner's serial line over QSerialPort: 8 data bits, no parity, one stop
+// bit, no flow control. A line that goes away while open (adapter pulled,
+// other end closed) is closed at its first error and reported once through
+// `on_link_lost`, from the event loop and never from inside a call of this
+// class, so the poll cycle is not re-entered.
+class SerialScannerPort : public QObject, public ScannerPort {
+    Q_OBJECT
+
+  public:
+    explicit SerialScannerPort(std::function<void(const std::string& reason)> on_link_lost,
+                               QObject* parent = nullptr);
+
+    void open(int port_number, int bits_per_second) override;
+    void close() override;
+    bool is_open() const override;
+    void write(std::string_view bytes) override;
+    int pending_input_count() override;
+    std::string read_pending_input() override;
+
+  private:
+    void on_serial_error(QSerialPort::SerialPortError error);
+    void finish_lost_line(unsigned opening);
+    void take_in_arrived_bytes();
+    void require_open(const char* doing) const;
+    void configure_line(int bits_per_second);
+    std::string open_failure_reason() const;
+    std::string line_name() const;
+
+    QSerialPort serial_;
+    std::function<void(const std::string& reason)> on_link_lost_;
+    int port_number_ = 0;
+    std::string device_;
+    // Counts openings, so a loss noticed on an earlier opening is never
+    // reported against, or allowed to close, a later one.
+    unsigned opening_ = 0;
+    // Set at the first error of a lost line until the event loop closes it.
+    std::string lost_reason_;
+};
+
+}  // namespace taperly
