@@ -1,0 +1,100 @@
+#include "recorder/default_source.h"
+
+#ifdef TAPERLY_HAVE_PULSE
+#include <pulse/context.h>
+#include <pulse/introspect.h>
+#include <pulse/mainloop.h>
+
+#include <memory>
+#endif
+
+namespace taperly {
+
+#ifdef TAPERLY_HAVE_PULSE
+
+namespace {
+
+struct Query {
+    std::string name;
+    bool done = false;
+};
+
+struct MainloopFree {
+    void operator()(pa_mainloop* loop) const { pa_mainloop_free(loop); }
+};
+struct ContextRelease {
+    void operator()(pa_context* context) const {
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+    }
+};
+
+void on_server_info(pa_context*, const pa_server_info* info, void* data) {
+    auto* query = static_cast<Query*>(data);
+    if (info != nullptr && info->default_source_name != nullptr) {
+        query->name = info->default_source_name;
+    }
+    query->done = true;
+}
+
+void on_state(pa_context* context, void* data) {
+    auto* query = static_cast<Query*>(data);
+    switch (pa_context_get_state(context)) {
+        case PA_CONTEXT_READY:
+            if (pa_operation* operation =
+                    pa_context_get_server_info(context, on_server_info, data)) {
+                pa_operation_unref(operation);
+            } else {
+                query->done = true;
+            }
+            break;
+        case PA_CONTEXT_FAILED:
+        case PA_CONTEXT_TERMINATED:
+            query->done = true;
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+std::string server_default_source(std::chrono::milliseconds limit) {
+    std::unique_ptr<pa_mainloop, MainloopFree> loop(pa_mainloop_new());
+    if (!loop) {
+        return {};
+    }
+    std::unique_ptr<pa_context, ContextRelease> context(
+        pa_context_new(pa_mainloop_get_api(loop.get()), "Taperly"));
+    if (!context) {
+        return {};
+    }
+    Query query;
+    pa_context_set_state_callback(context.get(), on_state, &query);
+    if (pa_context_connect(context.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        return {};
+    }
+    // Bounded so that a server that hangs cannot hold up an order.
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!query.done) {
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 ||
+            pa_mainloop_prepare(loop.get(), static_cast<int>(left.count())) < 0 ||
+            pa_mainloop_poll(loop.get()) < 0 || pa_mainloop_dispatch(loop.get()) < 0) {
+            break;
+        }
+    }
+    pa_context_set_state_callback(context.get(), nullptr, nullptr);
+    return query.name;
+}
+
+#else
+
+std::string server_default_source(std::chrono::milliseconds) {
+    return {};
+}
+
+#endif
+
+}  // namespace taperly

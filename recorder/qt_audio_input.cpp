@@ -1,0 +1,137 @@
+#include "recorder/qt_audio_input.h"
+
+#include <QAudioFormat>
+#include <QMediaDevices>
+
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "recorder/default_source.h"
+#include "recorder/wave_file_writer.h"
+
+namespace taperly {
+
+namespace {
+
+constexpr std::chrono::milliseconds kServerQueryLimit{300};
+
+QAudioFormat capture_format() {
+    QAudioFormat format;
+    format.setSampleRate(WaveFileWriter::kSampleRate);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Int16);
+    return format;
+}
+
+}  // namespace
+
+QAudioDevice choose_audio_input() {
+    const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+    if (inputs.isEmpty()) {
+        return {};
+    }
+    const QString wanted = qEnvironmentVariable("TAPERLY_AUDIO_INPUT");
+    if (!wanted.isEmpty()) {
+        for (const QAudioDevice& input : inputs) {
+            if (QString::fromUtf8(input.id()) == wanted) {
+                return input;
+            }
+        }
+        for (const QAudioDevice& input : inputs) {
+            if (input.description().contains(wanted, Qt::CaseInsensitive)) {
+                return input;
+            }
+        }
+        std::fprintf(stderr, "Taperly: no sound input matches TAPERLY_AUDIO_INPUT=%s\n",
+                     qPrintable(wanted));
+    }
+    // Qt 6.4 can report the first source as the default once the default was
+    // changed, so ask the server itself which one it is.
+    const std::string server_default = server_default_source(kServerQueryLimit);
+    if (!server_default.empty()) {
+        for (const QAudioDevice& input : inputs) {
+            if (input.id().toStdString() == server_default) {
+                return input;
+            }
+        }
+    }
+    const QAudioDevice fallback = QMediaDevices::defaultAudioInput();
+    return fallback.isNull() ? inputs.first() : fallback;
+}
+
+QtAudioInput::QtAudioInput() : samples_(1 << 14) {}
+
+QtAudioInput::~QtAudioInput() {
+    stop();
+}
+
+bool QtAudioInput::available() {
+    device_ = choose_audio_input();
+    return !device_.isNull();
+}
+
+bool QtAudioInput::start(FrameSink sink) {
+    stop();
+    if (device_.isNull() && !available()) {
+        return false;
+    }
+    source_ = std::make_unique<QAudioSource>(device_, capture_format());
+    captured_ = source_->start();
+    if (captured_.isNull() || source_->error() != QAudio::NoError) {
+        // Stopped before it goes: destroying a running source can abort
+        // inside the sound library.
+        source_->stop();
+        source_.reset();
+        captured_ = nullptr;
+        return false;
+    }
+    sink_ = std::move(sink);
+    QObject::connect(captured_, &QIODevice::readyRead, &context_, [this] { deliver_captured(); });
+    return true;
+}
+
+void QtAudioInput::stop() {
+    deliver_captured();
+    if (captured_) {
+        QObject::disconnect(captured_, nullptr, &context_, nullptr);
+    }
+    if (source_) {
+        source_->stop();
+        source_.reset();
+    }
+    captured_ = nullptr;
+    sink_ = nullptr;
+    carried_bytes_ = 0;
+}
+
+bool QtAudioInput::running() const {
+    return source_ && !captured_.isNull() && source_->state() != QAudio::StoppedState;
+}
+
+void QtAudioInput::deliver_captured() {
+    if (captured_.isNull() || !sink_) {
+        return;
+    }
+    auto* bytes = reinterpret_cast<char*>(samples_.data());
+    const std::size_t room = samples_.size() * sizeof(std::int16_t);
+    for (;;) {
+        const qint64 got =
+            captured_->read(bytes + carried_bytes_, static_cast<qint64>(room - carried_bytes_));
+        if (got <= 0) {
+            return;
+        }
+        const std::size_t held = carried_bytes_ + static_cast<std::size_t>(got);
+        const std::size_t whole = held / sizeof(std::int16_t);
+        sink_(std::span<const std::int16_t>(samples_.data(), whole));
+        carried_bytes_ = held % sizeof(std::int16_t);
+        if (carried_bytes_ != 0) {
+            bytes[0] = bytes[held - 1];
+        }
+        if (captured_.isNull()) {
+            return;
+        }
+    }
+}
+
+}  // namespace taperly

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QAudioDevice>
+#include <QAudioSource>
+#include <QIODevice>
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+#include <vector>
+
+#include "recorder/audio_input.h"
+
+namespace taperly {
+
+// Captures the sound server's default input (or the one named by
+// TAPERLY_AUDIO_INPUT) through Qt Multimedia, delivering frames from the
+// event loop of the thread that created it.
+class QtAudioInput : public AudioInput {
+  public:
+    QtAudioInput();
+    ~QtAudioInput() override;
+    QtAudioInput(const QtAudioInput&) = delete;
+    QtAudioInput& operator=(const QtAudioInput&) = delete;
+
+    bool available() override;
+    bool start(FrameSink sink) override;
+    void stop() override;
+    bool running() const override;
+
+  private:
+    void deliver_captured();
+
+    QObject context_;
+    QAudioDevice device_;
+    std::unique_ptr<QAudioSource> source_;
+    // Qt deletes the device it handed out when the sound server goes away.
+    QPointer<QIODevice> captured_;
+    FrameSink sink_;
+    std::vector<std::int16_t> samples_;
+    // A byte read without its partner waits at the start of samples_.
+    std::size_t carried_bytes_ = 0;
+};
+
+// The input Taperly records from: the one TAPERLY_AUDIO_INPUT names (by id or
+// part of its description), else the server's default source, else Qt's.
+QAudioDevice choose_audio_input();
+
+}  // namespace taperly

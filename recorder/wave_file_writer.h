@@ -1,0 +1,50 @@
+#pragma once
+
+#include <sndfile.h>
+
+#include <memory>
+#include <string>
+
+#include "recorder/take_writer.h"
+
+namespace taperly {
+
+// Streams a take into a hidden WAV file in the takes folder whose header is
+// kept valid as it grows, so a take cut short by a crash still plays.
+// Saving gives that file its name with link(), which never replaces a file;
+// memory use does not depend on the length of the take.
+class WaveFileWriter : public TakeWriter {
+  public:
+    static constexpr int kSampleRate = 22050;
+
+    explicit WaveFileWriter(std::string takes_folder);
+    ~WaveFileWriter() override;
+    WaveFileWriter(const WaveFileWriter&) = delete;
+    WaveFileWriter& operator=(const WaveFileWriter&) = delete;
+
+    bool begin() override;
+    void append(std::span<const std::int16_t> frames) override;
+    bool save_as(const std::string& name) override;
+    void discard() override;
+
+    // The hidden file the current take is streamed into ("" when none).
+    const std::string& temporary_path() const { return temporary_path_; }
+
+  private:
+    struct SndfileCloser {
+        void operator()(SNDFILE* file) const { sf_close(file); }
+    };
+    using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
+
+    bool reopen_for_more();
+    bool store_copy(const std::string& target) const;
+
+    std::string folder_;
+    std::string temporary_path_;
+    SndfileHandle file_;
+    // The hidden file is also a saved take's file: never write into it again.
+    bool shared_with_saved_ = false;
+    bool write_failed_ = false;
+};
+
+}  // namespace taperly
