@@ -25,8 +25,12 @@ const std::string& ReplyFields::at(int index) const {
     return fields_[static_cast<std::size_t>(index)];
 }
 
-bool is_status_reply(std::string_view text) { return text.substr(0, 3) == "STS"; }
+bool is_status_reply(std::string_view text) {
+    return text.substr(0, 3) == "STS";
+}
 
-bool is_identity_reply(std::string_view text) { return text.substr(0, 3) == "GID"; }
+bool is_identity_reply(std::string_view text) {
+    return text.substr(0, 3) == "GID";
+}
 
 }  // namespace taperly

@@ -9,7 +9,7 @@ namespace taperly {
 
 // A read of a field or word that the reply does not have.
 class MissingField : public std::out_of_range {
-public:
+  public:
     using std::out_of_range::out_of_range;
 };
 
@@ -17,14 +17,14 @@ public:
 // fields kept. The last field runs to the end of the text, carriage return
 // included.
 class ReplyFields {
-public:
+  public:
     explicit ReplyFields(std::string_view text);
 
     int highest_index() const { return static_cast<int>(fields_.size()) - 1; }
     // Throws MissingField beyond the highest index.
     const std::string& at(int index) const;
 
-private:
+  private:
     std::vector<std::string> fields_;
 };
 

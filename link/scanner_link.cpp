@@ -30,8 +30,7 @@ LineSettings line_settings_from_text(std::string_view speed_text) {
     return {bits_per_second, std::to_string(bits_per_second) + ",n,8,1"};
 }
 
-void open_scanner_port(ScannerPort& port, std::string_view port_text,
-                       std::string_view speed_text) {
+void open_scanner_port(ScannerPort& port, std::string_view port_text, std::string_view speed_text) {
     if (port.is_open()) {
         port.close();
     }
@@ -44,7 +43,9 @@ void open_scanner_port(ScannerPort& port, std::string_view port_text,
     port.open(port_number, settings.bits_per_second);
 }
 
-void close_scanner_port(ScannerPort& port) { port.close(); }
+void close_scanner_port(ScannerPort& port) {
+    port.close();
+}
 
 void send_command(ScannerPort& port, std::string_view command) {
     std::string line(command);
@@ -52,6 +53,8 @@ void send_command(ScannerPort& port, std::string_view command) {
     port.write(line);
 }
 
-void press_e_key(ScannerPort& port) { send_command(port, "KEY,E,P"); }
+void press_e_key(ScannerPort& port) {
+    send_command(port, "KEY,E,P");
+}
 
 }  // namespace taperly

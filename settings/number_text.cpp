@@ -2,17 +2,21 @@
 
 #include <cctype>
 #include <cfenv>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <string>
 
 namespace taperly {
 
 namespace {
 
-bool is_ignored(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool is_ignored(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
 
-bool is_digit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool is_digit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 // Length of the longest prefix of `text` that forms a number.
 std::size_t number_length(const std::string& text) {
@@ -74,8 +78,7 @@ double leading_number(std::string_view text) {
         start = 1;
     }
     double value = 0.0;
-    const auto [ptr, error] =
-        std::from_chars(packed.data() + start, packed.data() + length, value);
+    const auto [ptr, error] = std::from_chars(packed.data() + start, packed.data() + length, value);
     if (error == std::errc::result_out_of_range) {
         // Too large or too small for a double: tell the two apart by the
         // exponent's sign so that 1e-999 reads 0 and 1e999 reads infinity.

@@ -64,7 +64,9 @@ std::string reason(const std::string& path) {
 
 }  // namespace
 
-std::string settings_path(const std::string& folder) { return join_path(folder, kSettingsFileName); }
+std::string settings_path(const std::string& folder) {
+    return join_path(folder, kSettingsFileName);
+}
 
 std::optional<StoredSettings> read_settings(const std::string& folder) {
     const std::string path = settings_path(folder);
@@ -76,7 +78,8 @@ std::optional<StoredSettings> read_settings(const std::string& folder) {
     if (!file) {
         throw SettingsError("Cannot read the settings file " + reason(path));
     }
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string text((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
     if (file.bad()) {
         throw SettingsError("Cannot read the settings file " + reason(path));
     }

@@ -11,7 +11,7 @@ inline constexpr int kDefaultPollIntervalMs = 100;
 
 // A settings file that exists but cannot be read or written.
 class SettingsError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -26,7 +26,7 @@ struct StoredSettings {
 
 // What loading the settings changes, in the order the lines are applied.
 class SettingsTarget {
-public:
+  public:
     virtual ~SettingsTarget() = default;
     virtual void select_port(int index) = 0;
     virtual void select_speed(int index) = 0;

@@ -12,7 +12,7 @@ struct CalendarDate {
 
 // The time of day and date as the desktop's locale shows them.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // The time of day in the locale's long format without a time zone, for
     // example "9:05:07 PM" or "21:05:07"; UTF-8.

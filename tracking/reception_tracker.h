@@ -17,7 +17,7 @@ namespace taperly {
 // display. Errors from the serial port propagate out of poll_tick() and end
 // that firing where they happen.
 class ReceptionTracker {
-public:
+  public:
     // Takes are saved into `takes_folder`, where the existence test looks too.
     ReceptionTracker(ScannerPort& port, RecorderControl& recorder, Clock& clock,
                      DisplayWindow& window, std::string takes_folder);
@@ -34,6 +34,7 @@ public:
     // Bytes of a reply not yet complete are dropped, as the port drops its
     // buffer when it closes.
     void discard_partial_reply() { received_.clear(); }
+    std::size_t partial_reply_size() const { return received_.size(); }
 
     TakeState& state() { return state_; }
     const TakeState& state() const { return state_; }
@@ -44,7 +45,7 @@ public:
     // The most a reply still waiting for its carriage return may hold.
     static constexpr std::size_t kReceiveBufferSize = 1024;
 
-private:
+  private:
     void dispatch(std::string_view reply);
 
     ScannerPort& port_;

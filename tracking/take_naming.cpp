@@ -9,15 +9,20 @@ namespace taperly {
 
 namespace {
 
-bool is_control(unsigned char c) { return c < 32 || c == 127; }
-
-std::size_t utf8_size(const std::string& latin1) {
-    return latin1.size() + static_cast<std::size_t>(std::count_if(
-                               latin1.begin(), latin1.end(),
-                               [](char c) { return static_cast<unsigned char>(c) > 127; }));
+bool is_control(unsigned char c) {
+    return c < 32 || c == 127;
 }
 
-std::size_t utf8_size(unsigned char c) { return c > 127 ? 2 : 1; }
+std::size_t utf8_size(const std::string& latin1) {
+    return latin1.size() +
+           static_cast<std::size_t>(std::count_if(latin1.begin(), latin1.end(), [](char c) {
+               return static_cast<unsigned char>(c) > 127;
+           }));
+}
+
+std::size_t utf8_size(unsigned char c) {
+    return c > 127 ? 2 : 1;
+}
 
 }  // namespace
 
@@ -71,9 +76,9 @@ std::string compose_take_name(std::vector<std::string> texts, const std::string&
     // A name the file system refuses would lose the take: shorten the texts,
     // the longest first, and keep the times and date whole.
     while (size > kMaxFileNameBytes) {
-        auto longest = std::max_element(texts.begin(), texts.end(), [](const auto& a, const auto& b) {
-            return utf8_size(a) < utf8_size(b);
-        });
+        auto longest = std::max_element(
+            texts.begin(), texts.end(),
+            [](const auto& a, const auto& b) { return utf8_size(a) < utf8_size(b); });
         if (longest == texts.end() || longest->empty()) {
             break;
         }

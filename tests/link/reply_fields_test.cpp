@@ -27,17 +27,17 @@ TEST_P(ReplyRecognition, RecognisesByTheFirstThreeCharactersAndCountsFields) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, ReplyRecognition,
-    ::testing::Values(
-        Recognition{"status_twelve_fields", "STS,a,,b,,,,,,0,,x\r", true, false, 11},
-        Recognition{"status_eleven_fields", "STS,a,,b,,,,,,0,x\r", true, false, 10},
-        Recognition{"identity", "GID,x,1234,y,Metro,Fire,Dispatch\r", false, true, 6},
-        Recognition{"lower_case_status", "sts,a,,b,,,,,,0,,x\r", false, false, 11},
-        Recognition{"starts_mid_reply", ",0,,x\rSTS,a", false, false, 4},
-        Recognition{"status_later_in_text", "xSTS,a,,b,,,,,,0,,x\r", false, false, 11},
-        Recognition{"too_short", "ST", false, false, 0},
-        Recognition{"empty", "", false, false, 0},
-        Recognition{"only_commas", ",,,", false, false, 3},
-        Recognition{"key_answer", "KEY,OK\r", false, false, 1}),
+    ::testing::Values(Recognition{"status_twelve_fields", "STS,a,,b,,,,,,0,,x\r", true, false, 11},
+                      Recognition{"status_eleven_fields", "STS,a,,b,,,,,,0,x\r", true, false, 10},
+                      Recognition{"identity", "GID,x,1234,y,Metro,Fire,Dispatch\r", false, true, 6},
+                      Recognition{"lower_case_status", "sts,a,,b,,,,,,0,,x\r", false, false, 11},
+                      Recognition{"starts_mid_reply", ",0,,x\rSTS,a", false, false, 4},
+                      Recognition{"status_later_in_text", "xSTS,a,,b,,,,,,0,,x\r", false, false,
+                                  11},
+                      Recognition{"too_short", "ST", false, false, 0},
+                      Recognition{"empty", "", false, false, 0},
+                      Recognition{"only_commas", ",,,", false, false, 3},
+                      Recognition{"key_answer", "KEY,OK\r", false, false, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReplyFields, SplitsAtEveryCommaKeepingEmptyFieldsAndSpaces) {

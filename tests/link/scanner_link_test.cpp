@@ -38,9 +38,8 @@ TEST_P(PortNumber, IsTheLeadingNumberRoundedHalfToEven) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, PortNumber,
-                         ::testing::Values(PortText{"1", 1}, PortText{"10", 10},
-                                           PortText{"2.5", 2}, PortText{"3.5", 4},
-                                           PortText{"COM3", 0}, PortText{"", 0},
+                         ::testing::Values(PortText{"1", 1}, PortText{"10", 10}, PortText{"2.5", 2},
+                                           PortText{"3.5", 4}, PortText{"COM3", 0}, PortText{"", 0},
                                            PortText{"4 x", 4}, PortText{"99999", 0}));
 
 TEST(OpenScannerPort, PortZeroOrNoNumberFailsAndLeavesThePortClosed) {

@@ -17,7 +17,7 @@ using testing::TempFolder;
 
 // Records what loading did, in order.
 class RecordingTarget : public SettingsTarget {
-public:
+  public:
     void select_port(int index) override { log.push_back("port " + std::to_string(index)); }
     void select_speed(int index) override { log.push_back("speed " + std::to_string(index)); }
     void set_poll_interval(int ms) override { log.push_back("interval " + std::to_string(ms)); }
@@ -85,24 +85,29 @@ INSTANTIATE_TEST_SUITE_P(
         StoredCase{"empty", "", {}},
         StoredCase{"lf_only", "2\n1\n250\n", {"port 2", "speed 1", "interval 250"}},
         StoredCase{"no_final_line_end", "2\r\n1\r\n250", {"port 2", "speed 1", "interval 250"}},
-        StoredCase{"later_lines_ignored", "1\r\n2\r\n300\r\n9\r\n9\r\n",
+        StoredCase{"later_lines_ignored",
+                   "1\r\n2\r\n300\r\n9\r\n9\r\n",
                    {"port 1", "speed 2", "interval 300"}},
         StoredCase{"only_port", "4\r\n", {"port 4"}},
-        StoredCase{"halves_to_even", "2.5\r\n3.5\r\n99.5\r\n", {"port 2", "speed -1", "interval 100"}},
+        StoredCase{
+            "halves_to_even", "2.5\r\n3.5\r\n99.5\r\n", {"port 2", "speed -1", "interval 100"}},
         StoredCase{"half_hundred", "3.5\r\n0\r\n100.5\r\n", {"port 4", "speed 0", "interval 100"}},
         StoredCase{"letters_select_first", "abc\r\nxyz\r\nms\r\n", {"port 0", "speed 0"}},
-        StoredCase{"interval_with_unit", "0\r\n0\r\n250ms\r\n", {"port 0", "speed 0", "interval 250"}},
-        StoredCase{"interval_with_blank", "0\r\n0\r\n2 50\r\n", {"port 0", "speed 0", "interval 250"}},
+        StoredCase{
+            "interval_with_unit", "0\r\n0\r\n250ms\r\n", {"port 0", "speed 0", "interval 250"}},
+        StoredCase{
+            "interval_with_blank", "0\r\n0\r\n2 50\r\n", {"port 0", "speed 0", "interval 250"}},
         StoredCase{"interval_zero", "0\r\n0\r\n0\r\n", {"port 0", "speed 0"}},
         StoredCase{"interval_rounds_to_zero", "0\r\n0\r\n0.4\r\n", {"port 0", "speed 0"}},
         StoredCase{"interval_negative", "0\r\n0\r\n-100\r\n", {"port 0", "speed 0"}},
         StoredCase{"interval_too_long", "0\r\n0\r\n3000000000\r\n", {"port 0", "speed 0"}},
-        StoredCase{"minus_one_selects_nothing", "-1\r\n-1\r\n100\r\n",
+        StoredCase{"minus_one_selects_nothing",
+                   "-1\r\n-1\r\n100\r\n",
                    {"port -1", "speed -1", "interval 100"}},
-        StoredCase{"indexes_out_of_range", "10\r\n4\r\n100\r\n",
-                   {"port -1", "speed -1", "interval 100"}},
-        StoredCase{"indexes_far_out_of_range", "-40000\r\n1e300\r\n1e300\r\n",
-                   {"port -1", "speed -1"}}),
+        StoredCase{
+            "indexes_out_of_range", "10\r\n4\r\n100\r\n", {"port -1", "speed -1", "interval 100"}},
+        StoredCase{
+            "indexes_far_out_of_range", "-40000\r\n1e300\r\n1e300\r\n", {"port -1", "speed -1"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FileExists, CountsFilesAndLinksButNotFolders) {

@@ -15,7 +15,7 @@ namespace taperly::testing {
 // A serial port that logs what is written and hands out queued input, one
 // queued chunk per read, as bytes arrive on a real line between firings.
 class FakePort : public ScannerPort {
-public:
+  public:
     void open(int port_number, int bits_per_second) override {
         if (fail_open) {
             throw LinkError("cannot open");
@@ -60,14 +60,14 @@ public:
     bool fail_open = false;
     bool fail_writes = false;
 
-private:
+  private:
     bool open_ = false;
 };
 
 // A recorder that logs every setting and order and keeps the mode an MCI
 // wave-audio device would have.
 class FakeRecorder : public RecorderControl {
-public:
+  public:
     void setNotify(bool on) override { log.push_back(std::string("Notify=") + (on ? "1" : "0")); }
     void setWait(bool on) override { log.push_back(std::string("Wait=") + (on ? "1" : "0")); }
     void setShareable(bool on) override {
@@ -114,7 +114,7 @@ public:
 };
 
 class FakeClock : public Clock {
-public:
+  public:
     std::string time_of_day_text() override { return time; }
     CalendarDate today() override { return date; }
 
@@ -123,7 +123,7 @@ public:
 };
 
 class FakeWindow : public DisplayWindow {
-public:
+  public:
     void set_mirror_text(const std::string& text) override { mirror = text; }
     bool is_minimised() const override { return minimised; }
     void set_title(const std::string& text) override {

@@ -12,7 +12,7 @@ namespace taperly::testing {
 
 // A fresh folder under the system's temporary folder, removed afterwards.
 class TempFolder {
-public:
+  public:
     TempFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "taperly-XXXXXX").string();
         path_ = mkdtemp(pattern.data());
@@ -46,7 +46,7 @@ public:
         return found;
     }
 
-private:
+  private:
     std::string path_;
 };
 

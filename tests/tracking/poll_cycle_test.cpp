@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include "link/link_error.h"
+#include "tracker_fixture.h"
+
+namespace taperly {
+namespace {
+
+using PollCycle = testing::TrackerTest;
+using testing::status_reply;
+
+TEST_F(PollCycle, SilenceStillAlternatesStatusAndIdentityRequests) {
+    for (int i = 0; i < 5; ++i) {
+        tracker.poll_tick();
+    }
+    EXPECT_EQ(port.written, "STS\rGID\rSTS\rGID\rSTS\r");
+    EXPECT_EQ(tracker.dox(), "2");
+}
+
+TEST_F(PollCycle, PhaseIsReadAsANumber) {
+    tracker.set_dox(" 2.0 ");
+    tracker.poll_tick();
+    EXPECT_EQ(port.commands, std::vector<std::string>{"GID"});
+    EXPECT_EQ(tracker.dox(), "1");
+}
+
+TEST_F(PollCycle, PhaseOtherThanOneOrTwoSendsNothingAndResetsToOne) {
+    for (const char* phase : {"3", "0", "", "abc", "1x"}) {
+        port.written.clear();
+        tracker.set_dox(phase);
+        tracker.poll_tick();
+        EXPECT_EQ(port.written, "") << phase;
+        EXPECT_EQ(tracker.dox(), "1") << phase;
+    }
+}
+
+TEST_F(PollCycle, ErrorInAHandlerEndsTheFiringBeforeThePhaseSwitch) {
+    port.fail_writes = true;
+    port.arrive(status_reply("Quick Freq Save?", "x"));
+    EXPECT_THROW(tracker.read_scanner_reply(), LinkError);
+    EXPECT_EQ(tracker.dox(), "1");
+}
+
+TEST_F(PollCycle, FailedSendEndsTheFiringBeforeReading) {
+    port.fail_writes = true;
+    port.arrive(status_reply("Metro", "Fire"));
+    EXPECT_THROW(tracker.poll_tick(), LinkError);
+    EXPECT_EQ(port.arrivals.size(), 1u);
+    EXPECT_EQ(tracker.dox(), "1");
+}
+
+TEST_F(PollCycle, StatusReplyArrivingInTwoReadsIsHandledOnceWhole) {
+    const std::string reply = status_reply("Metro", "Fire", "0");
+    receive(reply.substr(0, 50));
+    EXPECT_TRUE(recorder.log.empty());
+    receive(reply.substr(50));
+    EXPECT_EQ(recorder.orders(), (std::vector<std::string>{"Open", "Record"}));
+    EXPECT_EQ(tracker.state().scan_system1, "Metro");
+    EXPECT_EQ(window.mirror, "Metro           \r\nFire            \r\n");
+}
+
+TEST_F(PollCycle, StatusAndIdentityInOneReadAreBothHandledInOrder) {
+    receive(status_reply("Metro", "Fire", "0") + "GID,x,1234,y,Metro,Fire,Dispatch\r");
+    EXPECT_EQ(recorder.orders(), (std::vector<std::string>{"Open", "Record"}));
+    EXPECT_EQ(tracker.state().gid_tg_name, "Dispatch");
+}
+
+TEST_F(PollCycle, KeyAnswerAfterAnIdentityReplyStaysOutOfTheTalkgroupName) {
+    receive("GID,x,1234,y,Metro,Fire,Dispatch\rKEY,OK\r");
+    EXPECT_EQ(tracker.state().gid_tg_name, "Dispatch");
+}
+
+TEST_F(PollCycle, IncompleteTailNeverGrowsPastTheReceiveBuffer) {
+    receive(std::string(3000, 'x'));
+    EXPECT_EQ(tracker.partial_reply_size(), ReceptionTracker::kReceiveBufferSize);
+    receive(std::string(600, 'y'));
+    EXPECT_EQ(tracker.partial_reply_size(), ReceptionTracker::kReceiveBufferSize);
+    // The garbage ends with the next carriage return; the reply after it counts.
+    receive("\r" + status_reply("Metro", "Fire", "0"));
+    EXPECT_EQ(tracker.partial_reply_size(), 0u);
+    EXPECT_EQ(tracker.state().scan_system1, "Metro");
+}
+
+TEST_F(PollCycle, ReplyWithFewerThanTwelveFieldsChangesNothing) {
+    receive("STS,Metro,,Fire,,,,,,0,x\r");
+    EXPECT_TRUE(recorder.log.empty());
+    EXPECT_TRUE(window.titles.empty());
+    EXPECT_EQ(window.mirror, "");
+    EXPECT_EQ(tracker.state(), TakeState{});
+}
+
+TEST_F(PollCycle, FragmentsThatAreNotRepliesAreDropped) {
+    receive(",0,3,0\rsts," + status_reply("a", "b").substr(4) + "xSTS,,,,,,,,,,0,,\r");
+    EXPECT_TRUE(recorder.log.empty());
+    EXPECT_TRUE(window.titles.empty());
+}
+
+TEST_F(PollCycle, EachReplyIsHandledOnceAndThePhaseFlipsOncePerFiring) {
+    receive(status_reply("A", "B", "1") + status_reply("A", "B", "1"));
+    EXPECT_EQ(recorder.orders(),
+              (std::vector<std::string>{"stop", "save", "close", "stop", "save", "close"}));
+    EXPECT_EQ(tracker.dox(), "2");
+}
+
+}  // namespace
+}  // namespace taperly

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "tracker_fixture.h"
+#include "tracking/take_naming.h"
+
+namespace taperly {
+namespace {
+
+struct NamingCase {
+    const char* name;
+    std::function<void(TakeState&)> during_take;
+    std::string file_name;
+};
+
+class FinishTake : public testing::TrackerTest, public ::testing::WithParamInterface<NamingCase> {
+  protected:
+    void SetUp() override { clock.time = "9:05:31 PM"; }
+};
+
+TEST_P(FinishTake, NamesTheTakeFromWhatTheScannerReported) {
+    recorder.mode = kModeRecording;
+    tracker.state().Label7 = "9:05:07 PM";
+    GetParam().during_take(tracker.state());
+    tracker.finish_take();
+    EXPECT_EQ(recorder.FileName(), GetParam().file_name);
+    EXPECT_EQ(recorder.saved, std::vector<std::string>{GetParam().file_name});
+}
+
+const std::string kTimes = "_9-05-07-PM_9-05-31-PM_12-05-2026.wav";
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, FinishTake,
+    ::testing::Values(NamingCase{"four_display_fields",
+                                 [](TakeState& s) {
+                                     s.scan_system1 = "Metro Fire";
+                                     s.scan_system2 = "Metro EMS";
+                                     s.scan_group1 = "Dispatch 1";
+                                     s.scan_group2 = "Tac/2";
+                                 },
+                                 "Metro-Fire_Metro-EMS_Dispatch-1_Tac-2" + kTimes},
+                      NamingCase{"three_display_fields",
+                                 [](TakeState& s) {
+                                     s.scan_system1 = "Metro Fire";
+                                     s.scan_group1 = "Dispatch 1";
+                                 },
+                                 "Metro-Fire_-_Dispatch-1" + kTimes},
+                      NamingCase{"identity_names_win",
+                                 [](TakeState& s) {
+                                     s.scan_system1 = "Metro Fire";
+                                     s.gid_system_name = "State Net";
+                                     s.gid_group_name = "North Area";
+                                     s.gid_tg_name = "Ops: Main";
+                                 },
+                                 "State-Net_North-Area_Ops--Main" + kTimes},
+                      NamingCase{"question_mark_group2_selects_three_fields",
+                                 [](TakeState& s) {
+                                     s.scan_system1 = "A";
+                                     s.scan_group1 = "B";
+                                     s.scan_group2 = "?";
+                                 },
+                                 "A_-_B" + kTimes},
+                      NamingCase{"unsafe_characters",
+                                 [](TakeState& s) {
+                                     s.scan_system1 = "a/b\\c:d*e?f\"g";
+                                     s.scan_group1 = "<x>|_y";
+                                 },
+                                 "a-b-c-d-e-f-g_-_<x>|_y" + kTimes},
+                      NamingCase{"three_space_system_name",
+                                 [](TakeState& s) {
+                                     s.gid_system_name = "   ";
+                                     s.gid_group_name = "G";
+                                     s.gid_tg_name = "T";
+                                 },
+                                 "---_G_T" + kTimes},
+                      NamingCase{"empty_group_and_talkgroup",
+                                 [](TakeState& s) { s.gid_system_name = "State Net"; },
+                                 "State-Net__" + kTimes},
+                      NamingCase{"control_characters_become_hyphens",
+                                 [](TakeState& s) {
+                                     s.scan_system1 = std::string("a\0b\nc\x7f", 6);
+                                     s.scan_group1 = "\r\t";
+                                 },
+                                 "a-b-c-_-_--" + kTimes},
+                      NamingCase{"latin1_encoded_as_utf8",
+                                 [](TakeState& s) {
+                                     s.gid_system_name = "Z\xFCrich";
+                                     s.gid_tg_name =
+                                         "\xC9"
+                                         "cole";
+                                 },
+                                 "Z\xC3\xBCrich__\xC3\x89"
+                                 "cole" +
+                                     kTimes}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FinishTake, WithNoTakeInProgressGivesTheIdleNameAndClearsAgain) {
+    tracker.finish_take();
+    EXPECT_EQ(recorder.FileName(), "-_-_-_-_9-05-31-PM_12-05-2026.wav");
+    EXPECT_EQ(recorder.orders(), (std::vector<std::string>{"stop", "save", "close"}));
+    EXPECT_EQ(tracker.state(), TakeState{});
+}
+
+TEST_F(FinishTake, TimesAreTakenBeforeStopAndTheNameWrittenBeforeTheExistenceTest) {
+    tracker.finish_take();
+    EXPECT_EQ(recorder.log,
+              (std::vector<std::string>{"stop", "FileName=-_-_-_-_9-05-31-PM_12-05-2026.wav",
+                                        "save", "close"}));
+}
+
+TEST_F(FinishTake, TwentyFourHourClockHasNoDayHalf) {
+    clock.time = "21:05:31";
+    tracker.state().Label7 = "21:05:07";
+    tracker.state().scan_system1 = "A";
+    tracker.finish_take();
+    EXPECT_EQ(recorder.FileName(), "A_-_-_21-05-07_21-05-31_12-05-2026.wav");
+}
+
+TEST_F(FinishTake, TakeAcrossMidnightCarriesTheDateOfItsEnd) {
+    tracker.state().Label7 = "11:59:58 PM";
+    clock.time = "12:00:03 AM";
+    clock.date = {2027, 1, 1};
+    tracker.finish_take();
+    EXPECT_EQ(recorder.FileName(), "-_-_-_11-59-58-PM_12-00-03-AM_01-01-2027.wav");
+}
+
+TEST_F(FinishTake, ExistingFileIsNotSavedOverAndKeepsItsBytes) {
+    const std::string name = "A_-_-_9-05-07-PM_9-05-31-PM_12-05-2026.wav";
+    folder.write(name, "first take");
+    tracker.state().Label7 = "9:05:07 PM";
+    tracker.state().scan_system1 = "A";
+    tracker.finish_take();
+    EXPECT_EQ(recorder.orders(), (std::vector<std::string>{"stop", "close"}));
+    EXPECT_EQ(folder.read(name), "first take");
+    EXPECT_EQ(tracker.state(), TakeState{});
+}
+
+TEST_F(FinishTake, CleansTheStateFieldsInPlaceThenClearsEveryField) {
+    TakeState& s = tracker.state();
+    s.scan_system1 = "a b";
+    s.gotSystem1 = s.GotSystem2 = s.GotGroup1 = s.GotGroup2 = "1";
+    s.gid_tg_id = "1234";
+    s.Label7 = "9:05:07 PM";
+    s.Label1 = "INCC";
+    tracker.finish_take();
+    EXPECT_EQ(s, TakeState{});
+}
+
+TEST(ComposeTakeName, OverlongTextsAreShortenedLongestFirstKeepingTimesAndDate) {
+    const std::string tail = "9-05-07-PM_9-05-31-PM_12-05-2026.wav";
+    const std::string name =
+        compose_take_name({std::string(300, 'a'), "short", std::string(200, '\xE9')}, "9-05-07-PM",
+                          "9-05-31-PM", "12-05-2026");
+    EXPECT_LE(name.size(), kMaxFileNameBytes);
+    EXPECT_GE(name.size(), kMaxFileNameBytes - 1);  // a two-byte letter may not fit exactly
+    EXPECT_EQ(name.substr(name.size() - tail.size()), tail);
+    EXPECT_NE(name.find("_short_"), std::string::npos);
+    // Shortening never cuts a two-byte letter in half.
+    const std::string third = name.substr(name.find("_short_") + 7);
+    EXPECT_EQ(third.find("\xC3\xA9"), 0u);
+    EXPECT_EQ((third.size() - tail.size() - 1) % 2, 0u);
+}
+
+TEST(ComposeTakeName, NameThatFitsIsLeftWhole) {
+    const std::string texts(200, 'a');
+    EXPECT_EQ(compose_take_name({texts}, "s", "e", "d"), texts + "_s_e_d.wav");
+}
+
+}  // namespace
+}  // namespace taperly
