@@ -1,0 +1,313 @@
+#include "recorder/wave_recorder.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "recorder/recorder_orders.h"
+#include "recorder/wave_file_writer.h"
+#include "recorder/wave_test_support.h"
+#include "support/temp_folder.h"
+
+namespace taperly {
+namespace {
+
+using testing::numbered_frames;
+using testing::read_wave;
+using testing::TempFolder;
+
+// A sound input driven by the test: frames arrive when the test says so,
+// as they would from the event loop between orders.
+class FakeInput : public AudioInput {
+  public:
+    bool available() override { return present; }
+    bool start(FrameSink sink) override {
+        if (!present || fail_start) {
+            return false;
+        }
+        ++starts;
+        sink_ = std::move(sink);
+        running_ = true;
+        return true;
+    }
+    void stop() override {
+        if (running_ && sink_ && !pending_at_stop.empty()) {
+            sink_(pending_at_stop);
+        }
+        pending_at_stop.clear();
+        running_ = false;
+        sink_ = nullptr;
+        ++stops;
+    }
+    bool running() const override { return running_; }
+
+    void deliver(const std::vector<std::int16_t>& frames) {
+        if (running_) {
+            sink_(frames);
+        }
+    }
+    // The sound server went away: capture ends without a stop.
+    void die() {
+        running_ = false;
+        sink_ = nullptr;
+    }
+
+    bool present = true;
+    bool fail_start = false;
+    int starts = 0;
+    int stops = 0;
+    // Captured but not yet handed over when "stop" comes.
+    std::vector<std::int16_t> pending_at_stop;
+
+  private:
+    FrameSink sink_;
+    bool running_ = false;
+};
+
+class WaveRecorderTest : public ::testing::Test {
+  protected:
+    WaveRecorderTest() {
+        auto owned_input = std::make_unique<FakeInput>();
+        input = owned_input.get();
+        recorder = std::make_unique<WaveRecorder>(std::move(owned_input),
+                                                  std::make_unique<WaveFileWriter>(folder.path()));
+    }
+
+    void finish_take(const std::string& name) {
+        recorder->Command("stop");
+        recorder->setFileName(name);
+        recorder->Command("save");
+        recorder->Command("close");
+    }
+    std::vector<std::int16_t> saved(const std::string& name) const {
+        auto wave = read_wave(folder.file(name));
+        EXPECT_TRUE(wave.readable) << name;
+        EXPECT_EQ(wave.sample_rate, 22050);
+        EXPECT_EQ(wave.channels, 1);
+        return wave.samples;
+    }
+
+    TempFolder folder;
+    FakeInput* input = nullptr;
+    std::unique_ptr<WaveRecorder> recorder;
+};
+
+TEST_F(WaveRecorderTest, FramesAcrossRepeatedOpenAndRecordAllLandInOrderOnce) {
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 100));
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(100, 50));
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(150, 25));
+    input->pending_at_stop = numbered_frames(175, 5);
+    finish_take("take.wav");
+
+    EXPECT_EQ(saved("take.wav"), numbered_frames(0, 180));
+    EXPECT_EQ(input->starts, 1) << "a repeated Record restarted capture";
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"take.wav"});
+}
+
+TEST_F(WaveRecorderTest, EachTakeHoldsOnlyItsOwnSound) {
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 40));
+    finish_take("first.wav");
+    input->deliver(numbered_frames(1000, 10));  // between takes: not recorded
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(40, 30));
+    finish_take("second.wav");
+
+    EXPECT_EQ(saved("first.wav"), numbered_frames(0, 40));
+    EXPECT_EQ(saved("second.wav"), numbered_frames(40, 30));
+}
+
+// Each row: orders given in turn, the mode after each, and whether a file
+// named "take.wav" exists at the end.
+struct OrderRow {
+    const char* name;
+    std::vector<std::string> orders;
+    std::vector<int> modes;
+    bool saves;
+};
+
+class OrderTable : public WaveRecorderTest, public ::testing::WithParamInterface<OrderRow> {};
+
+TEST_P(OrderTable, ModesAndFiles) {
+    const OrderRow& row = GetParam();
+    recorder->setFileName("take.wav");
+    std::vector<int> modes;
+    for (const std::string& order : row.orders) {
+        recorder->Command(order);
+        input->deliver(numbered_frames(0, 8));
+        modes.push_back(recorder->Mode());
+    }
+    EXPECT_EQ(modes, row.modes);
+    EXPECT_EQ(read_wave(folder.file("take.wav")).readable, row.saves);
+    recorder->Command("close");
+    EXPECT_EQ(folder.names(),
+              row.saves ? std::vector<std::string>{"take.wav"} : std::vector<std::string>{})
+        << "a temporary file was left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, OrderTable,
+    ::testing::Values(OrderRow{"ClosedRecorderIgnoresStopSaveClose",
+                               {"stop", "save", "close"},
+                               {524, 524, 524},
+                               false},
+                      OrderRow{"RecordWithNothingOpen", {"Record", "save"}, {524, 524}, false},
+                      OrderRow{"OpenThenSave", {"Open", "save"}, {530, 530}, true},
+                      OrderRow{"SecondOpenChangesNothing",
+                               {"Open", "Record", "Open", "stop"},
+                               {530, 527, 527, 525},
+                               false},
+                      OrderRow{"CloseWithoutSaveLeavesNoFile",
+                               {"Open", "Record", "stop", "close", "save"},
+                               {530, 527, 525, 524, 524},
+                               false},
+                      OrderRow{"UnknownOrdersAndWrongCaseIgnored",
+                               {"open", "Open", "record", "Stop", "Save"},
+                               {524, 530, 530, 530, 530},
+                               false},
+                      OrderRow{"RecordAgainAfterStop",
+                               {"Open", "Record", "stop", "Record", "stop", "save"},
+                               {530, 527, 525, 527, 525, 525},
+                               true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WaveRecorderTest, RecordingAfterStopContinuesAtTheEnd) {
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 20));
+    recorder->Command("stop");
+    input->deliver(numbered_frames(500, 5));  // stopped: not recorded
+    recorder->Command("Record");
+    input->deliver(numbered_frames(20, 20));
+    finish_take("take.wav");
+    EXPECT_EQ(saved("take.wav"), numbered_frames(0, 40));
+}
+
+TEST_F(WaveRecorderTest, FileCreatedAfterTheExistenceCheckIsLeftUntouched) {
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 64));
+    recorder->Command("stop");
+    recorder->setFileName("take.wav");
+    folder.write("take.wav", "someone else's bytes");
+    recorder->Command("save");
+    recorder->Command("close");
+    EXPECT_EQ(folder.read("take.wav"), "someone else's bytes");
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"take.wav"});
+}
+
+TEST_F(WaveRecorderTest, NamesThatLeaveTheTakesFolderSaveNothing) {
+    for (const std::string name : {"", ".", "..", "../escaped.wav", "sub/take.wav", "/tmp/x.wav"}) {
+        open_and_record(*recorder);
+        input->deliver(numbered_frames(0, 8));
+        finish_take(name);
+        EXPECT_TRUE(folder.names().empty()) << name;
+    }
+}
+
+TEST_F(WaveRecorderTest, WarmUpLeavesNothingOpenAndNoFile) {
+    input->pending_at_stop = numbered_frames(0, 30);
+    warm_up_recorder(*recorder);
+    EXPECT_EQ(recorder->Mode(), kModeNotOpen);
+    EXPECT_EQ(recorder->FileName(), "start.wav");
+    recorder->Command("stop");
+    recorder->Command("save");
+    recorder->Command("close");
+    EXPECT_TRUE(folder.names().empty());
+}
+
+TEST_F(WaveRecorderTest, NoInputRefusesOpenSilently) {
+    input->present = false;
+    open_and_record(*recorder);
+    EXPECT_EQ(recorder->Mode(), kModeNotOpen);
+    finish_take("take.wav");
+    EXPECT_TRUE(folder.names().empty());
+}
+
+TEST_F(WaveRecorderTest, CaptureThatDiesKeepsTheTakeAndResumesOnRecord) {
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 30));
+    input->die();
+    EXPECT_EQ(recorder->Mode(), kModeStopped);
+    input->fail_start = true;
+    open_and_record(*recorder);  // the server is still gone
+    input->fail_start = false;
+    open_and_record(*recorder);  // and back again
+    input->deliver(numbered_frames(30, 10));
+    EXPECT_EQ(recorder->Mode(), kModeRecording);
+    finish_take("take.wav");
+    EXPECT_EQ(saved("take.wav"), numbered_frames(0, 40));
+}
+
+TEST_F(WaveRecorderTest, SavingTwiceKeepsTheFirstFileAsSaved) {
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 10));
+    recorder->Command("stop");
+    recorder->setFileName("one.wav");
+    recorder->Command("save");
+    recorder->Command("Record");
+    input->deliver(numbered_frames(10, 10));
+    finish_take("two.wav");
+    EXPECT_EQ(saved("one.wav"), numbered_frames(0, 10));
+    EXPECT_EQ(saved("two.wav"), numbered_frames(0, 20));
+}
+
+TEST_F(WaveRecorderTest, DestroyingAnOpenRecorderStopsCaptureAndLeavesNoFile) {
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 10));
+    ASSERT_EQ(folder.names().size(), 1u) << "the take is not streamed to disk";
+    recorder.reset();
+    EXPECT_TRUE(folder.names().empty());
+}
+
+TEST_F(WaveRecorderTest, UnsavedTakeIsAPlayableFileWhileRecording) {
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 300));
+    input->deliver(numbered_frames(300, 200));
+    ASSERT_EQ(folder.names().size(), 1u);
+    EXPECT_EQ(saved(folder.names().front()), numbered_frames(0, 500));
+}
+
+// Limits the size of files this process writes, as a full disk would.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, old_handler_);
+    }
+
+  private:
+    rlimit old_{};
+    void (*old_handler_)(int) = nullptr;
+};
+
+TEST_F(WaveRecorderTest, FailedWriteKeepsWhatWasWrittenAndSavesIt) {
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 1000));
+    {
+        FileSizeLimit full(44 + 2 * 1500);
+        input->deliver(numbered_frames(1000, 2000));  // only part of it fits
+        input->deliver(numbered_frames(3000, 100));   // nothing fits
+        finish_take("take.wav");
+    }
+    const std::vector<std::int16_t> samples = saved("take.wav");
+    ASSERT_GE(samples.size(), 1000u);
+    ASSERT_LE(samples.size(), 1500u);
+    EXPECT_EQ(samples, numbered_frames(0, static_cast<int>(samples.size())));
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"take.wav"});
+}
+
+}  // namespace
+}  // namespace taperly
