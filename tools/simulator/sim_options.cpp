@@ -1,0 +1,107 @@
+#include "tools/simulator/sim_options.h"
+
+#include <charconv>
+
+namespace taperly::sim {
+
+const char* const kSimHelp = R"(Usage: taperly-scanner-sim --scenario FILE [options]
+
+Plays a BC246T/SC230 scanner on a pseudo-terminal, for trying Taperly without
+a scanner. Point a COM port at the line it opens, e.g.
+    TAPERLY_COM1=/dev/pts/5 taperly
+
+Options:
+  --scenario FILE   the timeline to play (format below); required
+  --speed BPS       the line speed in bit/s that replies are paced at
+                    (default 9600; a 115-byte status reply takes 120 ms)
+  --log FILE        log every command received to FILE (default: standard
+                    error), one line each: seconds since start, a blank, the
+                    bytes with escapes, e.g. "1.204 STS\r"
+  --print-path      print the line's device path as the first line of
+                    standard output
+  --loop            play the scenario again from the top after its end
+                    (default: the last moment holds)
+  --start-now       start the scenario's clock at once (default: with the
+                    first byte received, so it lines up with the first poll)
+  --help            show this text
+
+Answers: "STS\r" gets the current moment's status reply, "GID\r" its
+identity reply, "KEY,...\r" gets "KEY,OK\r", anything else "ERR\r".
+Status replies have the BC246T layout
+    STS,<line1>,<mode1>,<line2>,<mode2>,<icons1>,<icons2>,,<squelch>,<mute>,3,0
+with both lines padded to 16 characters; while a transmission is heard
+squelch is 1 and mute (field 9) is 0, otherwise squelch 0 and mute 1.
+Identity replies are GID,<type>,<tgid>,0,<system>,<group>,<talkgroup> while a
+named transmission is heard and GID,,,,,, otherwise.
+
+Scenario format: one step a line; blank lines and lines starting with # are
+skipped. A moment is
+    SECONDS | LINE 1 | LINE 2 | HEARD [| SYSTEM | GROUP | TALKGROUP [| OPTIONS]]
+  SECONDS    how long it lasts, more than 0 (e.g. 2.5)
+  LINE 1/2   display texts, at most 16 characters; blanks around a field are
+             dropped unless it is in double quotes: " Press Any Key  "
+  HEARD      yes while a transmission is heard, otherwise no
+  names      what GID reports while it is heard
+  OPTIONS    blank-separated: once (names only in the first GID of each
+             reception, then GID,,,,,, as later scanners do), tgid=N
+             (default 0), type=T (default TRK)
+Other steps take no time:
+    raw BYTES   put BYTES on the line (after any reply still going out);
+                escapes \r \n \t \0 \\ \xHH, e.g. raw STS,Half\0garbage
+    close       close the line (once queued bytes have gone out) and exit
+Example:
+    # quiet, then a call on North Ops, then the line ends
+    2   | State Net | SCAN       | no
+    3.5 | State Net | North Ops  | yes | State Net | North Area | Ops | once
+    1   | State Net | SCAN       | no
+    close
+)";
+
+namespace {
+
+int parse_speed(const std::string& text) {
+    int speed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), speed);
+    if (error != std::errc() || end != text.data() + text.size() || speed < 1) {
+        throw UsageError("--speed needs a whole number of bit/s above 0, not \"" + text + "\"");
+    }
+    return speed;
+}
+
+}  // namespace
+
+SimOptions parse_sim_options(const std::vector<std::string>& arguments) {
+    SimOptions options;
+    for (std::size_t at = 0; at < arguments.size(); ++at) {
+        const std::string& option = arguments[at];
+        auto value = [&]() -> const std::string& {
+            if (at + 1 == arguments.size()) {
+                throw UsageError(option + " needs a value");
+            }
+            return arguments[++at];
+        };
+        if (option == "--scenario") {
+            options.scenario_path = value();
+        } else if (option == "--speed") {
+            options.bits_per_second = parse_speed(value());
+        } else if (option == "--log") {
+            options.log_path = value();
+        } else if (option == "--print-path") {
+            options.print_path = true;
+        } else if (option == "--loop") {
+            options.loop = true;
+        } else if (option == "--start-now") {
+            options.start_now = true;
+        } else if (option == "--help" || option == "-h") {
+            options.help = true;
+        } else {
+            throw UsageError("unknown option " + option);
+        }
+    }
+    if (!options.help && options.scenario_path.empty()) {
+        throw UsageError("--scenario FILE is required");
+    }
+    return options;
+}
+
+}  // namespace taperly::sim
