@@ -1,0 +1,305 @@
+#include "app/form1.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QUrl>
+#include <exception>
+
+#include "app/artwork.h"
+#include "app/clickable_picture.h"
+
+namespace taperly {
+
+namespace {
+
+constexpr int kClientWidth = 225;
+constexpr int kClientHeight = 316;
+const QColor kFaceColour(224, 224, 224);
+const QColor kTextBoxColour(255, 192, 128);
+
+QFont sans_font(double points) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPointSizeF(points);
+    return font;
+}
+
+void set_colour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+// Text boxes show CR LF line ends as plain line breaks.
+QString box_text(QString text) {
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+QPlainTextEdit* make_text_box(QWidget* parent, const char* name) {
+    auto* box = new QPlainTextEdit(parent);
+    box->setObjectName(name);
+    box->setReadOnly(true);
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setFocusPolicy(Qt::NoFocus);
+    box->document()->setDocumentMargin(1);
+    return box;
+}
+
+// Nothing may throw through the event loop: a slot's failure is shown.
+template <typename Handler>
+void safely(QLineEdit* status_line, Handler&& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        status_line->setText(QString::fromStdString(error.what()));
+    }
+}
+
+}  // namespace
+
+Form1::Form1(Form1Parts parts, QWidget* parent)
+    : QWidget(parent),
+      recorder_(std::move(parts.recorder)),
+      clock_(std::move(parts.clock)),
+      help_page_(std::move(parts.help_page)) {
+    port_ = parts.make_port([this](const std::string& reason) { report_link_lost(reason); });
+    build_widgets();
+    wire_signals();
+    RunWindow& window = *this;
+    DisplayWindow& display = *this;
+    core_ = std::make_unique<RunControl>(window, display, *port_, *recorder_, *clock_,
+                                         std::move(parts.folder));
+    core_->start_up();
+}
+
+Form1::~Form1() {
+    core_->shut_down();
+}
+
+void Form1::build_widgets() {
+    setObjectName("Form1");
+    setWindowTitle("Taperly");
+    setWindowIcon(window_icon());
+    setFixedSize(kClientWidth, kClientHeight);
+    setFont(sans_font(9.75));
+    setAutoFillBackground(true);
+    set_colour(this, QPalette::Window, kFaceColour);
+    set_colour(this, QPalette::Button, kFaceColour);
+
+    picture2_ = new QLabel(this);
+    picture2_->setObjectName("Picture2");
+    picture2_->setGeometry(6, 8, 225, 121);
+    picture2_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    picture2_->setPixmap(backdrop_pixmap());
+
+    text1_ = make_text_box(this, "Text1");
+    text1_->setGeometry(16, 32, 193, 49);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPointSizeF(12);
+    text1_->setFont(fixed);
+    set_colour(text1_, QPalette::Base, kTextBoxColour);
+    text1_->setPlainText(box_text("Choose Settings\r\nThen Hit Run\r\n"));
+
+    text3_ = new QLineEdit(this);
+    text3_->setObjectName("Text3");
+    text3_->setGeometry(16, 88, 193, 25);
+    text3_->setReadOnly(true);
+    text3_->setFocusPolicy(Qt::NoFocus);
+    set_colour(text3_, QPalette::Base, kTextBoxColour);
+
+    command1_ = new QPushButton("Hold", this);
+    command1_->setObjectName("Command1");
+    command1_->setGeometry(16, 128, 193, 17);
+    command1_->setFont(sans_font(8.25));
+    command1_->setEnabled(false);
+
+    label8_ = new QLabel("COM Port:", this);
+    label8_->setObjectName("Label8");
+    label8_->setGeometry(57, 160, 65, 17);
+
+    combo1_ = new QComboBox(this);
+    combo1_->setObjectName("Combo1");
+    combo1_->setGeometry(129, 160, 41, 21);
+    combo1_->setFont(sans_font(8.25));
+    for (int port = 1; port <= kPortCount; ++port) {
+        combo1_->addItem(QString::number(port));
+    }
+    combo1_->setCurrentIndex(-1);
+
+    label10_ = new QLabel("Port Speed:", this);
+    label10_->setObjectName("Label10");
+    label10_->setGeometry(48, 188, 73, 25);
+
+    combo2_ = new QComboBox(this);
+    combo2_->setObjectName("Combo2");
+    combo2_->setGeometry(129, 185, 81, 21);
+    combo2_->setFont(sans_font(8.25));
+    combo2_->addItems({"9600", "19200", "38400", "57600"});
+    combo2_->setCurrentIndex(-1);
+    combo2_->setEnabled(false);
+
+    picture1_ = new ClickablePicture(this);
+    picture1_->setObjectName("Picture1");
+    picture1_->setGeometry(8, 208, kLogoWidth, kLogoHeight);
+    picture1_->setPixmap(logo_pixmap());
+    picture1_->setToolTip("Taperly's help");
+
+    command2_ = new QPushButton("Run", this);
+    command2_->setObjectName("Command2");
+    command2_->setGeometry(153, 225, 57, 25);
+    command2_->setEnabled(false);
+
+    text4_ = make_text_box(this, "Text4");
+    text4_->setGeometry(32, 272, 161, 33);
+    text4_->setFont(sans_font(8.25));
+    set_colour(text4_, QPalette::Base, kFaceColour);
+    set_colour(text4_, QPalette::Text, QColor(128, 128, 128));
+
+    // Children of the window, so that they can be found by name.
+    timer1_.setParent(this);
+    timer3_.setParent(this);
+    timer1_.setObjectName("Timer1");
+    timer1_.setInterval(kDefaultPollIntervalMs);
+    timer3_.setObjectName("Timer3");
+    timer3_.setInterval(100);
+}
+
+void Form1::wire_signals() {
+    const auto forward = [this](void (RunControl::*handler)()) {
+        return [this, handler] { safely(text3_, [&] { (core_.get()->*handler)(); }); };
+    };
+    // Choices from the lists only: selections made by loading the settings
+    // reach run control directly.
+    connect(combo1_, &QComboBox::activated, this, forward(&RunControl::port_chosen));
+    connect(combo2_, &QComboBox::activated, this, forward(&RunControl::speed_chosen));
+    connect(command2_, &QPushButton::clicked, this, forward(&RunControl::run_stop_pressed));
+    connect(command1_, &QPushButton::clicked, this, forward(&RunControl::hold_pressed));
+    connect(picture1_, &ClickablePicture::clicked, this, forward(&RunControl::logo_clicked));
+    connect(&timer1_, &QTimer::timeout, this, forward(&RunControl::poll_timer_fired));
+    connect(&timer3_, &QTimer::timeout, this, forward(&RunControl::mode_timer_fired));
+}
+
+void Form1::report_link_lost(const std::string& reason) {
+    QMetaObject::invokeMethod(
+        this, [this, reason] { safely(text3_, [&] { core_->link_lost(reason); }); },
+        Qt::QueuedConnection);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    core_->shut_down();
+    event->accept();
+}
+
+void Form1::set_status_text(const std::string& text) {
+    text3_->setText(QString::fromStdString(text));
+}
+
+void Form1::set_version_text(const std::string& text) {
+    text4_->setPlainText(box_text(QString::fromStdString(text)));
+}
+
+QWidget* Form1::control(Control which) const {
+    switch (which) {
+        case Control::Combo1:
+            return combo1_;
+        case Control::Combo2:
+            return combo2_;
+        case Control::Command1:
+            return command1_;
+        case Control::Command2:
+            return command2_;
+    }
+    return command2_;
+}
+
+QTimer& Form1::timer(Timer which) {
+    return which == Timer::Timer1 ? timer1_ : timer3_;
+}
+
+void Form1::set_enabled(Control which, bool enabled) {
+    control(which)->setEnabled(enabled);
+}
+
+std::string Form1::run_caption() const {
+    return command2_->text().toStdString();
+}
+
+void Form1::set_run_caption(const std::string& caption) {
+    command2_->setText(QString::fromStdString(caption));
+}
+
+void Form1::set_caption_colour(CaptionLabel which, Rgb colour) {
+    QLabel* label = which == CaptionLabel::Label8 ? label8_ : label10_;
+    set_colour(label, QPalette::WindowText, QColor(colour.red, colour.green, colour.blue));
+}
+
+void Form1::start_timer(Timer which) {
+    timer(which).start();
+}
+
+void Form1::stop_timer(Timer which) {
+    timer(which).stop();
+}
+
+int Form1::poll_period() const {
+    return timer1_.interval();
+}
+
+void Form1::set_poll_period(int milliseconds) {
+    timer1_.setInterval(milliseconds);
+}
+
+int Form1::port_index() const {
+    return combo1_->currentIndex();
+}
+
+void Form1::select_port(int index) {
+    combo1_->setCurrentIndex(index);
+}
+
+std::string Form1::port_text() const {
+    return combo1_->currentText().toStdString();
+}
+
+int Form1::speed_index() const {
+    return combo2_->currentIndex();
+}
+
+void Form1::select_speed(int index) {
+    combo2_->setCurrentIndex(index);
+}
+
+std::string Form1::speed_text() const {
+    return combo2_->currentText().toStdString();
+}
+
+void Form1::focus_logo() {
+    picture1_->setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::open_help_page() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(help_page_));
+}
+
+void Form1::set_mirror_text(const std::string& text) {
+    text1_->setPlainText(box_text(QString::fromLatin1(text.data(), text.size())));
+    text1_->verticalScrollBar()->setValue(0);
+}
+
+bool Form1::is_minimised() const {
+    return isMinimized();
+}
+
+void Form1::set_title(const std::string& title) {
+    setWindowTitle(QString::fromLatin1(title.data(), title.size()));
+}
+
+}  // namespace taperly

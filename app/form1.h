@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/run_control.h"
+#include "app/run_window.h"
+#include "link/scanner_port.h"
+#include "recorder/recorder_control.h"
+#include "tracking/clock.h"
+#include "tracking/display_window.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace taperly {
+
+class ClickablePicture;
+
+// Told once, with the reason in words, when the serial line disappears.
+using LinkLostHandler = std::function<void(const std::string& reason)>;
+using PortFactory = std::function<std::unique_ptr<ScannerPort>(LinkLostHandler)>;
+
+// What the window works with; the window owns all of it.
+struct Form1Parts {
+    PortFactory make_port;
+    std::unique_ptr<RecorderControl> recorder;
+    std::unique_ptr<Clock> clock;
+    // Where the settings file is read and written and takes are saved.
+    std::string folder;
+    // The help page the logo opens.
+    QString help_page;
+};
+
+// Taperly's one window. It only wires its widgets and timers to RunControl.
+class Form1 : public QWidget, private RunWindow, private DisplayWindow {
+    Q_OBJECT
+  public:
+    explicit Form1(Form1Parts parts, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    RunControl& run_control() { return *core_; }
+    ScannerPort& port() { return *port_; }
+
+    // Safe to call from inside a port operation: handled once the event
+    // loop is back.
+    void report_link_lost(const std::string& reason);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void build_widgets();
+    void wire_signals();
+
+    // RunWindow
+    void set_status_text(const std::string& text) override;
+    void set_version_text(const std::string& text) override;
+    void set_enabled(Control control, bool enabled) override;
+    std::string run_caption() const override;
+    void set_run_caption(const std::string& caption) override;
+    void set_caption_colour(CaptionLabel label, Rgb colour) override;
+    void start_timer(Timer timer) override;
+    void stop_timer(Timer timer) override;
+    int poll_period() const override;
+    void set_poll_period(int milliseconds) override;
+    int port_index() const override;
+    void select_port(int index) override;
+    std::string port_text() const override;
+    int speed_index() const override;
+    void select_speed(int index) override;
+    std::string speed_text() const override;
+    void focus_logo() override;
+    void open_help_page() override;
+
+    // DisplayWindow
+    void set_mirror_text(const std::string& text) override;
+    bool is_minimised() const override;
+    void set_title(const std::string& title) override;
+
+    QWidget* control(Control which) const;
+    QTimer& timer(Timer which);
+
+    // The core refers to these, so they are destroyed after it.
+    std::unique_ptr<ScannerPort> port_;
+    std::unique_ptr<RecorderControl> recorder_;
+    std::unique_ptr<Clock> clock_;
+    QString help_page_;
+
+    QLabel* picture2_ = nullptr;
+    QPlainTextEdit* text1_ = nullptr;
+    QLineEdit* text3_ = nullptr;
+    QPushButton* command1_ = nullptr;
+    QLabel* label8_ = nullptr;
+    QComboBox* combo1_ = nullptr;
+    QLabel* label10_ = nullptr;
+    QComboBox* combo2_ = nullptr;
+    ClickablePicture* picture1_ = nullptr;
+    QPushButton* command2_ = nullptr;
+    QPlainTextEdit* text4_ = nullptr;
+    QTimer timer1_;
+    QTimer timer3_;
+
+    std::unique_ptr<RunControl> core_;
+};
+
+}  // namespace taperly

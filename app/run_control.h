@@ -1,0 +1,75 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/run_window.h"
+#include "link/scanner_port.h"
+#include "recorder/recorder_control.h"
+#include "settings/settings_file.h"
+#include "tracking/clock.h"
+#include "tracking/display_window.h"
+#include "tracking/reception_tracker.h"
+
+namespace taperly {
+
+inline constexpr Rgb kRunningCaptionColour{192, 192, 192};
+inline constexpr Rgb kStoppedCaptionColour{64, 64, 64};
+inline constexpr const char* kVersionText = "Taperly\r\nV1.0 04/30/05";
+
+// Start-up and the handlers of the main window's buttons, lists, logo and
+// timers. Every handler reports a failure in the status line and never
+// throws: it ends at the step that failed, the steps before it stay done.
+class RunControl : private SettingsTarget {
+  public:
+    // Settings are read from and written to `folder`; takes are saved there.
+    RunControl(RunWindow& window, DisplayWindow& display, ScannerPort& port,
+               RecorderControl& recorder, Clock& clock, std::string folder);
+
+    void start_up();
+    void port_chosen();
+    void speed_chosen();
+    void run_stop_pressed();
+    void hold_pressed();
+    void logo_clicked();
+
+    // A firing of Timer1: one poll of the scanner.
+    void poll_timer_fired();
+    // A firing of Timer3: the recorder's mode into the status line.
+    void mode_timer_fired();
+    // The serial line went away during a run.
+    void link_lost(const std::string& reason);
+    // The window is closing: a take in progress is kept, the port released.
+    void shut_down();
+
+    bool run_is_on() const;
+    // The poll period read from a settings file, "-" when none was read.
+    const std::string& show_t1i() const { return show_t1i_; }
+    ReceptionTracker& tracker() { return tracker_; }
+
+  private:
+    void select_port(int index) override;
+    void select_speed(int index) override;
+    void set_poll_interval(int milliseconds) override;
+
+    void start_up_steps();
+    void port_chosen_steps();
+    void speed_chosen_steps();
+    void start_run();
+    void stop_run();
+    // Shows `message`; during a run it stays until the recorder's mode changes.
+    void report(const std::string& message);
+    template <typename Steps>
+    void guarded(Steps&& steps);
+
+    RunWindow& window_;
+    RecorderControl& recorder_;
+    ScannerPort& port_;
+    std::string folder_;
+    ReceptionTracker tracker_;
+    std::string show_t1i_ = "-";
+    // The recorder mode at the time a report was shown during a run.
+    std::optional<int> report_held_at_mode_;
+};
+
+}  // namespace taperly

@@ -1,0 +1,79 @@
+#include "app/system_clock.h"
+
+namespace taperly {
+
+namespace {
+
+bool is_blank(QChar c) {
+    return c.isSpace();
+}
+
+void drop_trailing_blanks(QString& text) {
+    while (!text.isEmpty() && is_blank(text.back())) {
+        text.chop(1);
+    }
+}
+
+}  // namespace
+
+QString time_format_without_zone(const QString& format) {
+    QString kept;
+    qsizetype i = 0;
+    while (i < format.size()) {
+        const QChar c = format[i];
+        if (c == u'\'') {
+            // A quoted literal runs to the next lone quote; '' is a quote.
+            const qsizetype start = i++;
+            while (i < format.size()) {
+                if (format[i] == u'\'') {
+                    if (i + 1 < format.size() && format[i + 1] == u'\'') {
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                ++i;
+            }
+            kept += format.mid(start, i - start);
+        } else if (c == u't') {
+            while (i < format.size() && format[i] == u't') {
+                ++i;
+            }
+            const bool at_start = kept.trimmed().isEmpty();
+            drop_trailing_blanks(kept);
+            if (at_start) {
+                // Nothing before the zone: the blanks after it would lead.
+                while (i < format.size() && is_blank(format[i])) {
+                    ++i;
+                }
+            }
+        } else {
+            kept += c;
+            ++i;
+        }
+    }
+    return kept.trimmed();
+}
+
+SystemClock::SystemClock(QLocale locale, TimeSource now)
+    : locale_(std::move(locale)),
+      now_(std::move(now)),
+      format_(time_format_without_zone(locale_.timeFormat(QLocale::LongFormat))) {}
+
+std::string SystemClock::time_of_day_text() {
+    QString text = locale_.toString(now_().time(), format_);
+    for (QChar& c : text) {
+        if (c.category() == QChar::Separator_Space) {
+            c = u' ';
+        }
+    }
+    return text.trimmed().toStdString();
+}
+
+CalendarDate SystemClock::today() {
+    const QDate date = now_().date();
+    return {date.year(), date.month(), date.day()};
+}
+
+}  // namespace taperly

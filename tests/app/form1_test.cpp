@@ -1,0 +1,276 @@
+#include "app/form1.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+
+#include "app/qt_app.h"
+#include "support/fakes.h"
+#include "support/temp_folder.h"
+
+namespace taperly {
+namespace {
+
+using testing::FakeClock;
+using testing::FakePort;
+using testing::FakeRecorder;
+using testing::TempFolder;
+
+constexpr const char* kSettings = "com_settings.txt";
+
+std::string status_reply(const std::string& line1, const std::string& line2) {
+    return "STS," + line1 + ",," + line2 + ",,,,,0,1,3,0\r";
+}
+
+// Catches the help page the logo asks the desktop to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+  public:
+    QList<QUrl> opened;
+  public slots:
+    void open(const QUrl& url) { opened.push_back(url); }
+};
+
+class Form1Test : public ::testing::Test {
+  protected:
+    Form1Test() { testing::qt_app(); }
+
+    // The window over fakes, starting up with `settings` (none when absent).
+    Form1& make(std::optional<std::string> settings = std::nullopt) {
+        if (settings) {
+            folder.write(kSettings, *settings);
+        }
+        auto recorder = std::make_unique<FakeRecorder>();
+        recorder_ = recorder.get();
+        Form1Parts parts{[this](LinkLostHandler) {
+                             auto port = std::make_unique<FakePort>();
+                             port_ = port.get();
+                             return port;
+                         },
+                         std::move(recorder), std::make_unique<FakeClock>(), folder.path(),
+                         QString::fromStdString(folder.file("taperly-help.html"))};
+        form_ = std::make_unique<Form1>(std::move(parts));
+        return *form_;
+    }
+    template <typename W>
+    W* child(const char* name) {
+        W* widget = form_->findChild<W*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    std::string text3() { return child<QLineEdit>("Text3")->text().toStdString(); }
+    QString caption() { return child<QPushButton>("Command2")->text(); }
+    QColor colour(const char* label) {
+        return child<QLabel>(label)->palette().color(QPalette::WindowText);
+    }
+    void click(const char* name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
+    bool wait_for(const std::function<bool()>& condition) {
+        return QTest::qWaitFor(condition, 5000);
+    }
+
+    TempFolder folder;
+    FakePort* port_ = nullptr;
+    FakeRecorder* recorder_ = nullptr;
+    std::unique_ptr<Form1> form_;
+};
+
+struct PlaceCase {
+    const char* name;
+    QRect place;
+};
+
+class Form1PlaceTest : public Form1Test, public ::testing::WithParamInterface<PlaceCase> {};
+
+TEST_P(Form1PlaceTest, ControlIsWhereTheLayoutPutsIt) {
+    make();
+    EXPECT_EQ(child<QWidget>(GetParam().name)->geometry(), GetParam().place);
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, Form1PlaceTest,
+                         ::testing::Values(PlaceCase{"Picture2", {6, 8, 225, 121}},
+                                           PlaceCase{"Text1", {16, 32, 193, 49}},
+                                           PlaceCase{"Text3", {16, 88, 193, 25}},
+                                           PlaceCase{"Command1", {16, 128, 193, 17}},
+                                           PlaceCase{"Label8", {57, 160, 65, 17}},
+                                           PlaceCase{"Combo1", {129, 160, 41, 21}},
+                                           PlaceCase{"Label10", {48, 188, 73, 25}},
+                                           PlaceCase{"Combo2", {129, 185, 81, 21}},
+                                           PlaceCase{"Picture1", {8, 208, 129, 48}},
+                                           PlaceCase{"Command2", {153, 225, 57, 25}},
+                                           PlaceCase{"Text4", {32, 272, 161, 33}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Form1Test, WindowFrameAndPictures) {
+    Form1& form = make();
+    EXPECT_EQ(form.size(), QSize(225, 316));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_EQ(form.windowTitle(), "Taperly");
+    const QList<QSize> sizes = form.windowIcon().availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(16, 16)) && sizes.contains(QSize(32, 32)));
+    EXPECT_EQ(child<QLabel>("Picture1")->pixmap().size(), QSize(129, 48));
+    const QImage backdrop = child<QLabel>("Picture2")->pixmap().toImage();
+    EXPECT_EQ(backdrop.size(), QSize(213, 119));
+    EXPECT_EQ(backdrop.pixelColor(106, 60), QColor(255, 192, 128));
+}
+
+TEST_F(Form1Test, StartsWithoutSettingsChoosingAPort) {
+    make();
+    EXPECT_EQ(text3(), "Select COM Port");
+    EXPECT_EQ(child<QPlainTextEdit>("Text1")->toPlainText(), "Choose Settings\nThen Hit Run\n");
+    EXPECT_EQ(child<QPlainTextEdit>("Text4")->toPlainText(), "Taperly\nV1.0 04/30/05");
+    auto* combo1 = child<QComboBox>("Combo1");
+    auto* combo2 = child<QComboBox>("Combo2");
+    EXPECT_EQ(combo1->count(), 10);
+    EXPECT_EQ(combo1->itemText(9), "10");
+    EXPECT_EQ(combo2->itemText(3), "57600");
+    EXPECT_EQ(combo1->currentIndex(), -1);
+    EXPECT_EQ(combo2->currentIndex(), -1);
+    EXPECT_TRUE(combo1->isEnabled());
+    EXPECT_FALSE(combo2->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("Command1")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("Command2")->isEnabled());
+    EXPECT_EQ(form_->run_control().show_t1i(), "-");
+    EXPECT_TRUE(recorder_->log.empty());
+
+    // Choosing from the lists with the keyboard.
+    combo1->setFocus();
+    QTest::keyClick(combo1, Qt::Key_Down);
+    EXPECT_EQ(text3(), "Select Port Speed");
+    EXPECT_TRUE(combo2->isEnabled());
+    QTest::keyClick(combo2, Qt::Key_Down);
+    EXPECT_EQ(text3(), "Hit Run");
+    EXPECT_TRUE(child<QPushButton>("Command2")->isEnabled());
+    EXPECT_EQ(recorder_->orders(), (std::vector<std::string>{"Open", "Record", "stop", "close"}));
+}
+
+TEST_F(Form1Test, StartsWithSettingsReadyToRun) {
+    make("2\r\n1\r\n250\r\n");
+    EXPECT_EQ(text3(), "Hit Run");
+    EXPECT_EQ(child<QComboBox>("Combo1")->currentText(), "3");
+    EXPECT_EQ(child<QComboBox>("Combo2")->currentText(), "19200");
+    EXPECT_TRUE(child<QPushButton>("Command2")->isEnabled());
+    EXPECT_EQ(child<QTimer>("Timer1")->interval(), 250);
+    EXPECT_EQ(form_->run_control().show_t1i(), "250");
+    EXPECT_EQ(recorder_->orders(), (std::vector<std::string>{"Open", "Record", "stop", "close"}));
+}
+
+TEST_F(Form1Test, RunPollsAndLocksTheListsStopUnlocksThem) {
+    make("0\r\n0\r\n100\r\n");
+    const QColor initial = colour("Label8");
+    for (int run = 1; run <= 2; ++run) {
+        std::filesystem::remove(folder.file(kSettings));
+        click("Command2");
+        EXPECT_EQ(caption(), "Stop");
+        EXPECT_EQ(port_->opened_port, 1);
+        EXPECT_EQ(port_->opened_speed, 9600);
+        EXPECT_TRUE(wait_for([&] {
+            return std::count(port_->commands.begin(), port_->commands.end(), "STS") >= run;
+        }));
+        EXPECT_TRUE(wait_for([&] { return text3() == "Waiting"; }));
+        EXPECT_EQ(folder.read(kSettings), "0\r\n0\r\n100\r\n");
+        EXPECT_EQ(colour("Label8"), QColor(192, 192, 192));
+        EXPECT_EQ(colour("Label10"), QColor(192, 192, 192));
+        EXPECT_FALSE(child<QComboBox>("Combo1")->isEnabled());
+        EXPECT_FALSE(child<QComboBox>("Combo2")->isEnabled());
+        EXPECT_TRUE(child<QPushButton>("Command1")->isEnabled());
+
+        click("Command2");
+        EXPECT_EQ(caption(), "Run");
+        EXPECT_FALSE(port_->is_open());
+        EXPECT_FALSE(child<QTimer>("Timer1")->isActive());
+        EXPECT_FALSE(child<QTimer>("Timer3")->isActive());
+        EXPECT_EQ(colour("Label8"), QColor(64, 64, 64));
+        EXPECT_EQ(colour("Label10"), QColor(64, 64, 64));
+        EXPECT_NE(colour("Label8"), initial);
+        EXPECT_TRUE(child<QComboBox>("Combo1")->isEnabled());
+        EXPECT_TRUE(child<QComboBox>("Combo2")->isEnabled());
+        EXPECT_FALSE(child<QPushButton>("Command1")->isEnabled());
+    }
+}
+
+TEST_F(Form1Test, PortThatCannotOpenChangesNothingButTheStatusLine) {
+    make("0\r\n0\r\n");
+    std::filesystem::remove(folder.file(kSettings));
+    port_->fail_open = true;
+    click("Command2");
+    EXPECT_EQ(text3(), "cannot open");
+    EXPECT_EQ(caption(), "Run");
+    EXPECT_FALSE(child<QTimer>("Timer1")->isActive());
+    EXPECT_FALSE(child<QTimer>("Timer3")->isActive());
+    EXPECT_TRUE(child<QComboBox>("Combo1")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("Command1")->isEnabled());
+    EXPECT_FALSE(std::filesystem::exists(folder.file(kSettings)));
+}
+
+TEST_F(Form1Test, LostLineStopsTheRunAndSaysWhy) {
+    make("0\r\n0\r\n");
+    click("Command2");
+    form_->report_link_lost("The line to COM1 is gone.");
+    EXPECT_TRUE(wait_for([&] { return caption() == "Run"; }));
+    EXPECT_EQ(text3(), "The line to COM1 is gone.");
+    EXPECT_FALSE(port_->is_open());
+    EXPECT_FALSE(child<QTimer>("Timer3")->isActive());
+    EXPECT_TRUE(child<QComboBox>("Combo1")->isEnabled());
+}
+
+TEST_F(Form1Test, HoldPressesTheKeyAndLeavesTheFocusOnTheLogo) {
+    Form1& form = make("0\r\n0\r\n");
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    click("Command2");
+    for (int press = 1; press <= 2; ++press) {
+        click("Command1");
+        EXPECT_EQ(std::count(port_->commands.begin(), port_->commands.end(), "KEY,H,P"), press);
+        EXPECT_EQ(form.focusWidget(), child<QWidget>("Picture1"));
+    }
+}
+
+TEST_F(Form1Test, MinimisedTitleShowsTheDisplayLines) {
+    Form1& form = make("0\r\n0\r\n");
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    click("Command2");
+    form.showMinimized();
+    ASSERT_TRUE(form.isMinimized());
+    port_->arrive(status_reply("  Metro Fire    ", "Dispatch 1      "));
+    EXPECT_TRUE(wait_for([&] { return form.windowTitle() == "Metro Fire/Dispatch 1"; }));
+    EXPECT_EQ(child<QPlainTextEdit>("Text1")->toPlainText(),
+              "  Metro Fire    \nDispatch 1      \n");
+    form.showNormal();
+    port_->arrive(status_reply("Metro", "Fire"));
+    EXPECT_TRUE(wait_for([&] { return form.windowTitle() == "Taperly"; }));
+}
+
+TEST_F(Form1Test, LogoOpensTheHelpPage) {
+    make();
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    click("Picture1");
+    QDesktopServices::unsetUrlHandler("file");
+    ASSERT_EQ(catcher.opened.size(), 1);
+    EXPECT_EQ(catcher.opened[0].toLocalFile().toStdString(), folder.file("taperly-help.html"));
+}
+
+TEST_F(Form1Test, ClosingTheWindowReleasesThePort) {
+    Form1& form = make("0\r\n0\r\n");
+    form.show();
+    click("Command2");
+    ASSERT_TRUE(port_->is_open());
+    form.close();
+    EXPECT_FALSE(port_->is_open());
+    EXPECT_EQ(caption(), "Run");
+}
+
+}  // namespace
+}  // namespace taperly
+
+#include "form1_test.moc"
