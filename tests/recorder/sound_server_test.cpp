@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -118,6 +119,10 @@ struct InputRow {
     const char* chosen;  // TAPERLY_AUDIO_INPUT, or null
     double frequency;
 };
+
+void PrintTo(const InputRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class InputChoice : public WithServer, public ::testing::WithParamInterface<InputRow> {
   protected:

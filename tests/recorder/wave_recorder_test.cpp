@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,10 @@ struct OrderRow {
     std::vector<int> modes;
     bool saves;
 };
+
+void PrintTo(const OrderRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class OrderTable : public WaveRecorderTest, public ::testing::WithParamInterface<OrderRow> {};
 
