@@ -99,6 +99,10 @@ struct StartCase {
     bool warmed_up;
 };
 
+void PrintTo(const StartCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class StartUpTest : public RunControlTest, public ::testing::WithParamInterface<StartCase> {};
 
 TEST_P(StartUpTest, LeavesTheWindowAsTheSettingsFileSays) {
@@ -191,6 +195,10 @@ struct FailedOpenCase {
     std::string status;
 };
 
+void PrintTo(const FailedOpenCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class FailedOpenTest : public RunControlTest,
                        public ::testing::WithParamInterface<FailedOpenCase> {};
 
@@ -248,6 +256,10 @@ struct CaptionCase {
     bool starts;
 };
 
+void PrintTo(const CaptionCase& c, std::ostream* out) {
+    *out << '"' << c.caption << '"';
+}
+
 class CaptionTest : public RunControlTest, public ::testing::WithParamInterface<CaptionCase> {};
 
 TEST_P(CaptionTest, OnlyRunExactlyStartsARun) {
@@ -271,6 +283,10 @@ struct EndingCase {
     bool during_take;
     std::string status;
 };
+
+void PrintTo(const EndingCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class RunEndingTest : public RunControlTest, public ::testing::WithParamInterface<EndingCase> {};
 

@@ -46,11 +46,11 @@ TEST_P(SystemClockTest, LongTimeWithoutZoneAndWithPlainSpaces) {
     EXPECT_EQ(today.day, 5);
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, SystemClockTest,
-                         ::testing::Values(LocaleCase{"en_US", "9:05:07 PM"},
-                                           LocaleCase{"de_DE", "21:05:07"},
-                                           LocaleCase{"en_GB", "21:05:07"},
-                                           LocaleCase{"fr_FR", "21:05:07"}));
+INSTANTIATE_TEST_SUITE_P(
+    Locales, SystemClockTest,
+    ::testing::Values(LocaleCase{"en_US", "9:05:07 PM"}, LocaleCase{"de_DE", "21:05:07"},
+                      LocaleCase{"en_GB", "21:05:07"}, LocaleCase{"fr_FR", "21:05:07"},
+                      LocaleCase{"zh_CN", "21:05:07"}, LocaleCase{"es_US", "9:05:07 P. M."}));
 
 }  // namespace
 }  // namespace taperly
