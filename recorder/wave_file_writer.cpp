@@ -33,10 +33,11 @@ SNDFILE* open_wave(int fd, int mode) {
     return file;
 }
 
+// Copies the whole of `from`, whatever its read position.
 bool copy_bytes(int from, int to) {
     std::vector<char> buffer(1 << 16);
-    for (;;) {
-        ssize_t got = ::read(from, buffer.data(), buffer.size());
+    for (off_t offset = 0;;) {
+        ssize_t got = ::pread(from, buffer.data(), buffer.size(), offset);
         if (got == 0) {
             return true;
         }
@@ -46,6 +47,7 @@ bool copy_bytes(int from, int to) {
             }
             return false;
         }
+        offset += got;
         for (ssize_t done = 0; done < got;) {
             ssize_t put = ::write(to, buffer.data() + done, static_cast<size_t>(got - done));
             if (put < 0) {
@@ -61,6 +63,21 @@ bool copy_bytes(int from, int to) {
 
 }  // namespace
 
+WaveFileWriter::Descriptor& WaveFileWriter::Descriptor::operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+        reset();
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+void WaveFileWriter::Descriptor::reset() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
 WaveFileWriter::WaveFileWriter(std::string takes_folder) : folder_(std::move(takes_folder)) {}
 
 WaveFileWriter::~WaveFileWriter() {
@@ -75,8 +92,11 @@ bool WaveFileWriter::begin() {
         return false;
     }
     ::fchmod(fd, kTakeFileMode);
+    take_reader_ = Descriptor(::open(pattern.c_str(), O_RDONLY | O_CLOEXEC));
     file_.reset(open_wave(fd, SFM_WRITE));
-    if (!file_) {
+    if (!file_ || take_reader_.get() < 0) {
+        file_.reset();
+        take_reader_.reset();
         ::unlink(pattern.c_str());
         return false;
     }
@@ -122,6 +142,7 @@ bool WaveFileWriter::save_as(const std::string& name) {
 
 void WaveFileWriter::discard() {
     file_.reset();
+    take_reader_.reset();
     if (!temporary_path_.empty()) {
         ::unlink(temporary_path_.c_str());
     }
@@ -141,18 +162,17 @@ bool WaveFileWriter::reopen_for_more() {
             return false;
         }
         ::fchmod(fd, kTakeFileMode);
-        int from = ::open(temporary_path_.c_str(), O_RDONLY | O_CLOEXEC);
-        bool copied = from >= 0 && copy_bytes(from, fd);
-        if (from >= 0) {
-            ::close(from);
-        }
-        if (!copied || ::lseek(fd, 0, SEEK_SET) != 0) {
+        Descriptor reader(::open(pattern.c_str(), O_RDONLY | O_CLOEXEC));
+        // libsndfile takes the descriptor's position as the start of the file.
+        if (reader.get() < 0 || !copy_bytes(take_reader_.get(), fd) ||
+            ::lseek(fd, 0, SEEK_SET) != 0) {
             ::close(fd);
             ::unlink(pattern.c_str());
             return false;
         }
         ::unlink(temporary_path_.c_str());
         temporary_path_ = pattern;
+        take_reader_ = std::move(reader);
         shared_with_saved_ = false;
     } else {
         fd = ::open(temporary_path_.c_str(), O_RDWR | O_CLOEXEC);
@@ -169,11 +189,7 @@ bool WaveFileWriter::store_copy(const std::string& target) const {
     if (to < 0) {
         return false;
     }
-    int from = ::open(temporary_path_.c_str(), O_RDONLY | O_CLOEXEC);
-    bool copied = from >= 0 && copy_bytes(from, to);
-    if (from >= 0) {
-        ::close(from);
-    }
+    const bool copied = copy_bytes(take_reader_.get(), to);
     if (::close(to) != 0 || !copied) {
         // A half-written copy is not a take; the name was ours, so remove it.
         ::unlink(target.c_str());

@@ -36,12 +36,31 @@ class WaveFileWriter : public TakeWriter {
     };
     using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
 
+    // A descriptor closed when it goes out of use.
+    class Descriptor {
+      public:
+        Descriptor() = default;
+        explicit Descriptor(int fd) : fd_(fd) {}
+        ~Descriptor() { reset(); }
+        Descriptor(const Descriptor&) = delete;
+        Descriptor& operator=(const Descriptor&) = delete;
+        Descriptor& operator=(Descriptor&& other) noexcept;
+        int get() const { return fd_; }
+        void reset();
+
+      private:
+        int fd_ = -1;
+    };
+
     bool reopen_for_more();
     bool store_copy(const std::string& target) const;
 
     std::string folder_;
     std::string temporary_path_;
     SndfileHandle file_;
+    // Reads the take even after its hidden name is gone (the folder was
+    // removed and made again), so what was recorded can still be saved.
+    Descriptor take_reader_;
     // The hidden file is also a saved take's file: never write into it again.
     bool shared_with_saved_ = false;
     bool write_failed_ = false;

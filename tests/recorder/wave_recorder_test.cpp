@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -276,6 +277,17 @@ TEST_F(WaveRecorderTest, UnsavedTakeIsAPlayableFileWhileRecording) {
     input->deliver(numbered_frames(300, 200));
     ASSERT_EQ(folder.names().size(), 1u);
     EXPECT_EQ(saved(folder.names().front()), numbered_frames(0, 500));
+}
+
+TEST_F(WaveRecorderTest, TakesFolderRemovedAndMadeAgainStillSavesTheTake) {
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 100));
+    std::filesystem::remove_all(folder.path());
+    std::filesystem::create_directory(folder.path());
+    input->deliver(numbered_frames(100, 100));
+    finish_take("take.wav");
+    EXPECT_EQ(saved("take.wav"), numbered_frames(0, 200));
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"take.wav"});
 }
 
 // Limits the size of files this process writes, as a full disk would.
