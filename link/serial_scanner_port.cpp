@@ -170,8 +170,12 @@ void SerialScannerPort::on_serial_error(QSerialPort::SerialPortError error) {
     if (!means_lost_line(error) || !serial_.isOpen() || !lost_reason_.empty()) {
         return;
     }
-    lost_reason_ = "The serial line on " + line_name() +
-                   " was lost: " + lower_first(serial_.errorString().toStdString()) +
+    // The system's own text is left out: after a hang-up QSerialPort
+    // reports whatever error came before it, which misleads.
+    const char* what = error == QSerialPort::ResourceError ? "the device went away"
+                       : error == QSerialPort::ReadError   ? "reading from it failed"
+                                                           : "writing to it failed";
+    lost_reason_ = "The serial line on " + line_name() + " was lost: " + what +
                    ". Check the cable or adapter, then open the port again.";
     // QSerialPort is still inside its own notification here; it is closed
     // from the event loop instead, right after. Until then every call
