@@ -186,6 +186,8 @@ TEST(NoServer, EveryOrderFailsSilently) {
 TEST(ServerDies, MidTakeKeepsWhatWasRecorded) {
     const std::string folder = sound_folder();
     ASSERT_FALSE(folder.empty()) << "TAPERLY_SOUND_FOLDER names no server of its own";
+    // Its fixture starts the server once; a repeated run finds it killed.
+    ASSERT_EQ(std::system("pactl info >/dev/null 2>&1"), 0) << "the server to kill is not running";
     pid_t server = 0;
     std::ifstream(folder + "/server.pid") >> server;
     ASSERT_GT(server, 0);
