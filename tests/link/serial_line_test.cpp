@@ -1,7 +1,9 @@
 // The serial adapter against the scanner simulator over a real
 // pseudo-terminal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -258,6 +260,44 @@ TEST_F(SerialLine, OpensAgainAfterALostLine) {
     ASSERT_TRUE(wait_with_events([&] { return port.pending_input_count() >= 7; }));
     EXPECT_EQ(port.read_pending_input(), "KEY,OK\r");
     EXPECT_EQ(losses.size(), 1u);
+}
+
+// A program that sends and never reads fills the line's buffers; the
+// simulator must go on taking in (and logging) commands all the same.
+TEST_F(SerialLine, SimulatorKeepsListeningWhileNobodyReads) {
+    start_simulator("30 | State Net | SCAN | no\n", 100000000);
+    const int line = ::open(simulator->slave_path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(line, 0);
+    // Each round's replies fill the simulator's queue; all rounds together
+    // are more than the system's buffers of the line hold.
+    const std::size_t per_round = 1000;
+    const std::size_t rounds = 6;
+    std::string round;
+    for (std::size_t count = 0; count < per_round; ++count) {
+        round += "STS\r";
+    }
+    std::size_t sent_rounds = 0;
+    for (; sent_rounds < rounds; ++sent_rounds) {
+        std::string pending = round;
+        const bool sent = testing::wait_until(
+            [&] {
+                const ssize_t written = ::write(line, pending.data(), pending.size());
+                if (written > 0) {
+                    pending.erase(0, static_cast<std::size_t>(written));
+                }
+                return pending.empty();
+            },
+            10s);
+        const std::size_t expected = (sent_rounds + 1) * per_round;
+        const bool logged = testing::wait_until(
+            [&] { return simulator->logged_commands().size() == expected; }, 10s);
+        if (!sent || !logged) {
+            break;
+        }
+    }
+    ::close(line);
+    EXPECT_EQ(sent_rounds, rounds) << simulator->logged_commands().size() << " commands logged";
+    EXPECT_FALSE(simulator->exit_status().has_value()) << simulator->error_output();
 }
 
 }  // namespace
