@@ -15,7 +15,8 @@ namespace taperly {
 namespace {
 
 struct Query {
-    std::string name;
+    ServerAnswer answer;
+    bool connected = false;
     bool done = false;
 };
 
@@ -31,8 +32,9 @@ struct ContextRelease {
 
 void on_server_info(pa_context*, const pa_server_info* info, void* data) {
     auto* query = static_cast<Query*>(data);
+    query->answer.kind = ServerAnswer::Kind::kAnswered;
     if (info != nullptr && info->default_source_name != nullptr) {
-        query->name = info->default_source_name;
+        query->answer.default_source = info->default_source_name;
     }
     query->done = true;
 }
@@ -40,7 +42,12 @@ void on_server_info(pa_context*, const pa_server_info* info, void* data) {
 void on_state(pa_context* context, void* data) {
     auto* query = static_cast<Query*>(data);
     switch (pa_context_get_state(context)) {
+        case PA_CONTEXT_AUTHORIZING:
+        case PA_CONTEXT_SETTING_NAME:
+            query->connected = true;
+            break;
         case PA_CONTEXT_READY:
+            query->connected = true;
             if (pa_operation* operation =
                     pa_context_get_server_info(context, on_server_info, data)) {
                 pa_operation_unref(operation);
@@ -59,7 +66,7 @@ void on_state(pa_context* context, void* data) {
 
 }  // namespace
 
-std::string server_default_source(std::chrono::milliseconds limit) {
+ServerAnswer ask_default_source(std::chrono::milliseconds limit) {
     std::unique_ptr<pa_mainloop, MainloopFree> loop(pa_mainloop_new());
     if (!loop) {
         return {};
@@ -86,12 +93,15 @@ std::string server_default_source(std::chrono::milliseconds limit) {
         }
     }
     pa_context_set_state_callback(context.get(), nullptr, nullptr);
-    return query.name;
+    if (!query.done && query.connected) {
+        query.answer.kind = ServerAnswer::Kind::kSilent;
+    }
+    return query.answer;
 }
 
 #else
 
-std::string server_default_source(std::chrono::milliseconds) {
+ServerAnswer ask_default_source(std::chrono::milliseconds) {
     return {};
 }
 

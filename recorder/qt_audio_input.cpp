@@ -27,6 +27,12 @@ QAudioFormat capture_format() {
 }  // namespace
 
 QAudioDevice choose_audio_input() {
+    // Asked first and briefly: Qt waits for a server that accepts but never
+    // answers (a frozen one) without end, and no order may hang.
+    const ServerAnswer server = ask_default_source(kServerQueryLimit);
+    if (server.kind == ServerAnswer::Kind::kSilent) {
+        return {};
+    }
     const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
     if (inputs.isEmpty()) {
         return {};
@@ -47,13 +53,10 @@ QAudioDevice choose_audio_input() {
                      qPrintable(wanted));
     }
     // Qt 6.4 can report the first source as the default once the default was
-    // changed, so ask the server itself which one it is.
-    const std::string server_default = server_default_source(kServerQueryLimit);
-    if (!server_default.empty()) {
-        for (const QAudioDevice& input : inputs) {
-            if (input.id().toStdString() == server_default) {
-                return input;
-            }
+    // changed, so the server's own answer decides.
+    for (const QAudioDevice& input : inputs) {
+        if (!server.default_source.empty() && input.id().toStdString() == server.default_source) {
+            return input;
         }
     }
     const QAudioDevice fallback = QMediaDevices::defaultAudioInput();

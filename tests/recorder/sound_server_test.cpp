@@ -1,6 +1,7 @@
 // The recorder against a real sound server: the private test server started
 // by scripts/sound-server (1000 Hz on "tone_1000", the default input, and
-// 440 Hz on "tone_440"), no server at all, and a server that dies mid-take.
+// 440 Hz on "tone_440"), no server at all, and a server that freezes or
+// dies mid-take.
 // CTest runs each suite in its own process, as Qt's sound backend keeps its
 // first connection for the life of a process.
 
@@ -183,13 +184,37 @@ TEST(NoServer, EveryOrderFailsSilently) {
     EXPECT_EQ(folder.names(), std::vector<std::string>{});
 }
 
-TEST(ServerDies, MidTakeKeepsWhatWasRecorded) {
+// The server that the fixture started for this suite alone.
+pid_t own_server() {
     const std::string folder = sound_folder();
-    ASSERT_FALSE(folder.empty()) << "TAPERLY_SOUND_FOLDER names no server of its own";
-    // Its fixture starts the server once; a repeated run finds it killed.
-    ASSERT_EQ(std::system("pactl info >/dev/null 2>&1"), 0) << "the server to kill is not running";
+    EXPECT_FALSE(folder.empty()) << "TAPERLY_SOUND_FOLDER names no server of its own";
     pid_t server = 0;
     std::ifstream(folder + "/server.pid") >> server;
+    // Its fixture starts the server once; a repeated run finds it killed.
+    EXPECT_EQ(std::system("pactl info >/dev/null 2>&1"), 0) << "the server is not running";
+    return server;
+}
+
+// Runs first: the server is thawed again for the next test.
+TEST(ServerTrouble, FrozenServerRefusesOpenWithoutHanging) {
+    const pid_t server = own_server();
+    ASSERT_GT(server, 0);
+    TempFolder folder;
+    auto recorder = make_sound_recorder(folder.path());
+    ASSERT_EQ(kill(server, SIGSTOP), 0);
+    open_and_record(*recorder);
+    const int mode = recorder->Mode();
+    recorder->Command("stop");
+    recorder->setFileName("take.wav");
+    recorder->Command("save");
+    recorder->Command("close");
+    ASSERT_EQ(kill(server, SIGCONT), 0);
+    EXPECT_EQ(mode, kModeNotOpen);
+    EXPECT_EQ(folder.names(), std::vector<std::string>{});
+}
+
+TEST(ServerTrouble, KilledMidTakeKeepsWhatWasRecorded) {
+    const pid_t server = own_server();
     ASSERT_GT(server, 0);
 
     double killed_after = 0;
