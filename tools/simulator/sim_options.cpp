@@ -44,11 +44,16 @@ skipped. A moment is
   names      what GID reports while it is heard
   OPTIONS    blank-separated: once (names only in the first GID of each
              reception, then GID,,,,,, as later scanners do), tgid=N
-             (default 0), type=T (default TRK)
+             (default 0), type=T (default TRK); a reception is a run of
+             heard moments with the same names
+Texts cannot hold |; a comma in a text goes out as it is and splits the
+reply's fields, as it would from the scanner.
 Other steps take no time:
     raw BYTES   put BYTES on the line (after any reply still going out);
                 escapes \r \n \t \0 \\ \xHH, e.g. raw STS,Half\0garbage
-    close       close the line (once queued bytes have gone out) and exit
+    close       close the line and exit, once the bytes queued have gone
+                out and the other end has read them (or 2 s have passed:
+                closing a pseudo-terminal throws away what is unread)
 Example:
     # quiet, then a call on North Ops, then the line ends
     2   | State Net | SCAN       | no
