@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -13,6 +15,12 @@ namespace taperly {
 namespace {
 
 constexpr mode_t kTakeFileMode = 0644;
+
+// No order reports failure to its caller, so lost sound is told here, where
+// whoever runs Taperly can see it.
+void tell(const char* what, const std::string& name, int error) {
+    std::fprintf(stderr, "Taperly: %s %s: %s\n", what, name.c_str(), std::strerror(error));
+}
 
 // Hands an open descriptor to libsndfile, which then owns it.
 SNDFILE* open_wave(int fd, int mode) {
@@ -89,6 +97,7 @@ bool WaveFileWriter::begin() {
     std::string pattern = folder_ + "/.taperly-take-XXXXXX.wav";
     int fd = ::mkstemps(pattern.data(), 4);
     if (fd < 0) {
+        tell("cannot hold a take in", folder_, errno);
         return false;
     }
     ::fchmod(fd, kTakeFileMode);
@@ -110,13 +119,17 @@ void WaveFileWriter::append(std::span<const std::int16_t> frames) {
     }
     if (!file_ && !reopen_for_more()) {
         write_failed_ = true;
+        tell("cannot add to the take", temporary_path_, errno);
         return;
     }
     const auto count = static_cast<sf_count_t>(frames.size());
+    errno = 0;
     if (sf_write_short(file_.get(), frames.data(), count) != count) {
         // Disk full or folder gone: keep what is in the file and stop
         // adding, so the take stays a clean prefix of what was heard.
         write_failed_ = true;
+        tell("the rest of this take is lost; writing failed for", temporary_path_,
+             errno != 0 ? errno : EIO);
     }
 }
 
@@ -133,11 +146,16 @@ bool WaveFileWriter::save_as(const std::string& name) {
         return true;
     }
     if (errno == EEXIST) {
+        tell("not saved, a file already has the name", target, EEXIST);
         return false;
     }
     // A folder that cannot hold hard links still never loses a file: the
     // copy is created only if the name is free.
-    return store_copy(target);
+    if (!store_copy(target)) {
+        tell("could not save", target, errno);
+        return false;
+    }
+    return true;
 }
 
 void WaveFileWriter::discard() {
