@@ -68,6 +68,21 @@ std::string settings_path(const std::string& folder) {
     return join_path(folder, kSettingsFileName);
 }
 
+StoredSettings parse_settings(const std::string& text) {
+    const std::vector<std::string> lines = split_lines(text);
+    StoredSettings stored;
+    if (lines.size() > 0) {
+        stored.port_index = list_index(lines[0], kPortCount);
+    }
+    if (lines.size() > 1) {
+        stored.speed_index = list_index(lines[1], kSpeedCount);
+    }
+    if (lines.size() > 2) {
+        stored.poll_interval_ms = poll_interval(lines[2]);
+    }
+    return stored;
+}
+
 std::optional<StoredSettings> read_settings(const std::string& folder) {
     const std::string path = settings_path(folder);
     if (!file_exists(path)) {
@@ -83,18 +98,7 @@ std::optional<StoredSettings> read_settings(const std::string& folder) {
     if (file.bad()) {
         throw SettingsError("Cannot read the settings file " + reason(path));
     }
-    const std::vector<std::string> lines = split_lines(text);
-    StoredSettings stored;
-    if (lines.size() > 0) {
-        stored.port_index = list_index(lines[0], kPortCount);
-    }
-    if (lines.size() > 1) {
-        stored.speed_index = list_index(lines[1], kSpeedCount);
-    }
-    if (lines.size() > 2) {
-        stored.poll_interval_ms = poll_interval(lines[2]);
-    }
-    return stored;
+    return parse_settings(text);
 }
 
 bool load_settings(const std::string& folder, SettingsTarget& target) {

@@ -38,6 +38,9 @@ inline constexpr int kSpeedCount = 4;
 
 std::string settings_path(const std::string& folder);
 
+// What the bytes of a settings file ask for.
+StoredSettings parse_settings(const std::string& text);
+
 // Reads the settings file in `folder`; nothing when there is none.
 // Throws SettingsError when it exists but cannot be read.
 std::optional<StoredSettings> read_settings(const std::string& folder);

@@ -50,7 +50,11 @@ class FakePort : public ScannerPort {
     }
 
     // Bytes that arrive before the next read.
-    void arrive(const std::string& bytes) { arrivals.push_back(bytes); }
+    void arrive(const std::string& bytes) {
+        if (!bytes.empty()) {
+            arrivals.push_back(bytes);
+        }
+    }
 
     std::deque<std::string> arrivals;
     std::string written;
