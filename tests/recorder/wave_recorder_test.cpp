@@ -276,6 +276,7 @@ TEST_F(WaveRecorderTest, UnsavedTakeIsAPlayableFileWhileRecording) {
     input->deliver(numbered_frames(0, 300));
     input->deliver(numbered_frames(300, 200));
     ASSERT_EQ(folder.names().size(), 1u);
+    EXPECT_TRUE(testing::wave_header_matches_length(folder.file(folder.names().front())));
     EXPECT_EQ(saved(folder.names().front()), numbered_frames(0, 500));
 }
 
@@ -319,6 +320,7 @@ TEST_F(WaveRecorderTest, FailedWriteKeepsWhatWasWrittenAndSavesIt) {
         input->deliver(numbered_frames(3000, 100));   // nothing fits
         finish_take("take.wav");
     }
+    EXPECT_TRUE(testing::wave_header_matches_length(folder.file("take.wav")));
     const std::vector<std::int16_t> samples = saved("take.wav");
     ASSERT_GE(samples.size(), 1000u);
     ASSERT_LE(samples.size(), 1500u);

@@ -3,6 +3,8 @@
 #include <sndfile.h>
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -31,6 +33,30 @@ inline WaveContents read_wave(const std::string& path) {
         file, contents.samples.data(), static_cast<sf_count_t>(contents.samples.size()))));
     sf_close(file);
     return contents;
+}
+
+// Whether the RIFF and data chunk sizes in a WAV header match the file's
+// length, as players other than libsndfile need them to.
+inline bool wave_header_matches_length(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto u32 = [&bytes](std::size_t at) {
+        std::uint32_t value = 0;
+        for (int i = 3; i >= 0; --i) {
+            value =
+                value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+        }
+        return value;
+    };
+    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || u32(4) != bytes.size() - 8) {
+        return false;
+    }
+    for (std::size_t at = 12; at + 8 <= bytes.size(); at += 8 + u32(at + 4) + (u32(at + 4) & 1)) {
+        if (bytes.compare(at, 4, "data") == 0) {
+            return u32(at + 4) == bytes.size() - at - 8;
+        }
+    }
+    return false;
 }
 
 // Frames numbered from first, so any loss, repeat or reordering shows.
