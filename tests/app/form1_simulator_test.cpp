@@ -13,7 +13,6 @@
 #include <filesystem>
 
 #include "app/form1.h"
-#include "app/qt_app.h"
 #include "link/serial_scanner_port.h"
 #include "support/fakes.h"
 #include "support/simulator_process.h"
@@ -32,7 +31,6 @@ constexpr const char* kSettings = "com_settings.txt";
 
 class Form1SimulatorTest : public ::testing::Test {
   protected:
-    Form1SimulatorTest() { testing::qt_app(); }
     ~Form1SimulatorTest() override { ::unsetenv("TAPERLY_COM1"); }
 
     // The window set to COM1 at 9600 bit/s, the simulator playing `scenario`.

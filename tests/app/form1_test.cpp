@@ -13,7 +13,6 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "app/qt_app.h"
 #include "support/fakes.h"
 #include "support/temp_folder.h"
 
@@ -42,8 +41,6 @@ class UrlCatcher : public QObject {
 
 class Form1Test : public ::testing::Test {
   protected:
-    Form1Test() { testing::qt_app(); }
-
     // The window over fakes, starting up with `settings` (none when absent).
     Form1& make(std::optional<std::string> settings = std::nullopt) {
         if (settings) {
