@@ -26,10 +26,6 @@ using testing::TempFolder;
 
 constexpr const char* kSettings = "com_settings.txt";
 
-std::string status_reply(const std::string& line1, const std::string& line2) {
-    return "STS," + line1 + ",," + line2 + ",,,,,0,1,3,0\r";
-}
-
 // Catches the help page the logo asks the desktop to open.
 class UrlCatcher : public QObject {
     Q_OBJECT
@@ -66,13 +62,7 @@ class Form1Test : public ::testing::Test {
     }
     std::string text3() { return child<QLineEdit>("Text3")->text().toStdString(); }
     QString caption() { return child<QPushButton>("Command2")->text(); }
-    QColor colour(const char* label) {
-        return child<QLabel>(label)->palette().color(QPalette::WindowText);
-    }
     void click(const char* name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
-    bool wait_for(const std::function<bool()>& condition) {
-        return QTest::qWaitFor(condition, 5000);
-    }
 
     TempFolder folder;
     FakePort* port_ = nullptr;
@@ -158,93 +148,6 @@ TEST_F(Form1Test, StartsWithSettingsReadyToRun) {
     EXPECT_EQ(child<QTimer>("Timer1")->interval(), 250);
     EXPECT_EQ(form_->run_control().show_t1i(), "250");
     EXPECT_EQ(recorder_->orders(), (std::vector<std::string>{"Open", "Record", "stop", "close"}));
-}
-
-TEST_F(Form1Test, RunPollsAndLocksTheListsStopUnlocksThem) {
-    make("0\r\n0\r\n100\r\n");
-    const QColor initial = colour("Label8");
-    for (int run = 1; run <= 2; ++run) {
-        std::filesystem::remove(folder.file(kSettings));
-        click("Command2");
-        EXPECT_EQ(caption(), "Stop");
-        EXPECT_EQ(port_->opened_port, 1);
-        EXPECT_EQ(port_->opened_speed, 9600);
-        EXPECT_TRUE(wait_for([&] {
-            return std::count(port_->commands.begin(), port_->commands.end(), "STS") >= run;
-        }));
-        EXPECT_TRUE(wait_for([&] { return text3() == "Waiting"; }));
-        EXPECT_EQ(folder.read(kSettings), "0\r\n0\r\n100\r\n");
-        EXPECT_EQ(colour("Label8"), QColor(192, 192, 192));
-        EXPECT_EQ(colour("Label10"), QColor(192, 192, 192));
-        EXPECT_FALSE(child<QComboBox>("Combo1")->isEnabled());
-        EXPECT_FALSE(child<QComboBox>("Combo2")->isEnabled());
-        EXPECT_TRUE(child<QPushButton>("Command1")->isEnabled());
-
-        click("Command2");
-        EXPECT_EQ(caption(), "Run");
-        EXPECT_FALSE(port_->is_open());
-        EXPECT_FALSE(child<QTimer>("Timer1")->isActive());
-        EXPECT_FALSE(child<QTimer>("Timer3")->isActive());
-        EXPECT_EQ(colour("Label8"), QColor(64, 64, 64));
-        EXPECT_EQ(colour("Label10"), QColor(64, 64, 64));
-        EXPECT_NE(colour("Label8"), initial);
-        EXPECT_TRUE(child<QComboBox>("Combo1")->isEnabled());
-        EXPECT_TRUE(child<QComboBox>("Combo2")->isEnabled());
-        EXPECT_FALSE(child<QPushButton>("Command1")->isEnabled());
-    }
-}
-
-TEST_F(Form1Test, PortThatCannotOpenChangesNothingButTheStatusLine) {
-    make("0\r\n0\r\n");
-    std::filesystem::remove(folder.file(kSettings));
-    port_->fail_open = true;
-    click("Command2");
-    EXPECT_EQ(text3(), "cannot open");
-    EXPECT_EQ(caption(), "Run");
-    EXPECT_FALSE(child<QTimer>("Timer1")->isActive());
-    EXPECT_FALSE(child<QTimer>("Timer3")->isActive());
-    EXPECT_TRUE(child<QComboBox>("Combo1")->isEnabled());
-    EXPECT_FALSE(child<QPushButton>("Command1")->isEnabled());
-    EXPECT_FALSE(std::filesystem::exists(folder.file(kSettings)));
-}
-
-TEST_F(Form1Test, LostLineStopsTheRunAndSaysWhy) {
-    make("0\r\n0\r\n");
-    click("Command2");
-    form_->report_link_lost("The line to COM1 is gone.");
-    EXPECT_TRUE(wait_for([&] { return caption() == "Run"; }));
-    EXPECT_EQ(text3(), "The line to COM1 is gone.");
-    EXPECT_FALSE(port_->is_open());
-    EXPECT_FALSE(child<QTimer>("Timer3")->isActive());
-    EXPECT_TRUE(child<QComboBox>("Combo1")->isEnabled());
-}
-
-TEST_F(Form1Test, HoldPressesTheKeyAndLeavesTheFocusOnTheLogo) {
-    Form1& form = make("0\r\n0\r\n");
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    click("Command2");
-    for (int press = 1; press <= 2; ++press) {
-        click("Command1");
-        EXPECT_EQ(std::count(port_->commands.begin(), port_->commands.end(), "KEY,H,P"), press);
-        EXPECT_EQ(form.focusWidget(), child<QWidget>("Picture1"));
-    }
-}
-
-TEST_F(Form1Test, MinimisedTitleShowsTheDisplayLines) {
-    Form1& form = make("0\r\n0\r\n");
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    click("Command2");
-    form.showMinimized();
-    ASSERT_TRUE(form.isMinimized());
-    port_->arrive(status_reply("  Metro Fire    ", "Dispatch 1      "));
-    EXPECT_TRUE(wait_for([&] { return form.windowTitle() == "Metro Fire/Dispatch 1"; }));
-    EXPECT_EQ(child<QPlainTextEdit>("Text1")->toPlainText(),
-              "  Metro Fire    \nDispatch 1      \n");
-    form.showNormal();
-    port_->arrive(status_reply("Metro", "Fire"));
-    EXPECT_TRUE(wait_for([&] { return form.windowTitle() == "Taperly"; }));
 }
 
 TEST_F(Form1Test, LogoOpensTheHelpPage) {
