@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <string>
+
+#include "app/form1.h"
+
+namespace taperly {
+
+// The window's parts on real hardware: the serial line, the sound input and
+// the system clock. Settings and takes go into `folder`. Call after the
+// QApplication exists.
+Form1Parts make_real_parts(const std::string& folder, const QString& help_page);
+
+}  // namespace taperly
