@@ -1,0 +1,93 @@
+// A scenario of several takes played through the real window, serial line and
+// recorder gives exactly the files it should, at the slowest and the fastest
+// line speed.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_window.h"
+#include "support/temp_folder.h"
+
+namespace taperly::e2e {
+namespace {
+
+using testing::SimulatorProcess;
+using testing::SimulatorSettings;
+using testing::TempFolder;
+
+struct ExpectedTake {
+    QDateTime start;
+    QDateTime end;
+    double span_seconds;  // the scenario's reception
+    std::string name;
+};
+
+// Named by identity, by the display texts, and by identity given only once
+// per reception with characters a file name cannot hold.
+const char* const kScenario =
+    "0.4 | State Net | SCAN | no\n"
+    "1.5 | State Net | North Ops | yes | State Net | North Area | Ops\n"
+    "0.8 | State Net | SCAN | no\n"
+    "1.2 | County Fire | Dispatch | yes\n"
+    "0.8 | State Net | SCAN | no\n"
+    "1.0 | Metro | Tac 2 | yes | Metro | PD/Main | Tac:2 \"A\" | once\n"
+    "0.5 | State Net | SCAN | no\n";
+
+const std::vector<ExpectedTake>& expected_takes() {
+    static const std::vector<ExpectedTake> takes{
+        {on_test_day(21, 5, 7), on_test_day(21, 5, 9), 1.5,
+         "State-Net_North-Area_Ops_9-05-07-PM_9-05-09-PM_12-05-2026.wav"},
+        {on_test_day(23, 59, 58), on_test_day(0, 0, 1).addDays(1), 1.2,
+         "County-Fire_-_Dispatch_11-59-58-PM_12-00-01-AM_12-06-2026.wav"},
+        {on_test_day(9, 0, 0).addDays(1), on_test_day(9, 0, 1).addDays(1), 1.0,
+         "Metro_PD-Main_Tac-2--A-_9-00-00-AM_9-00-01-AM_12-06-2026.wav"},
+    };
+    return takes;
+}
+
+class TakesOnRealParts : public ::testing::TestWithParam<int> {};
+
+TEST_P(TakesOnRealParts, GiveExactlyTheExpectedFiles) {
+    ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
+    const int speed = GetParam();
+    TempFolder folder;
+    SimulatorSettings settings;
+    settings.scenario = kScenario;
+    settings.bits_per_second = speed;
+    SimulatorProcess simulator(settings);
+    simulator.point_com_port(1);
+    E2eWindow window(folder.path(), speed);
+
+    window.click_run_stop();
+    ASSERT_EQ(window.caption(), "Stop") << window.status();
+    for (const ExpectedTake& take : expected_takes()) {
+        ASSERT_TRUE(window.follow_take(take.start, take.end)) << take.name;
+    }
+    window.click_run_stop();
+
+    std::vector<std::string> expected_names{kSettingsFile};
+    for (const ExpectedTake& take : expected_takes()) {
+        expected_names.push_back(take.name);
+    }
+    std::sort(expected_names.begin(), expected_names.end());
+    EXPECT_EQ(folder.names(), expected_names) << "the takes, the settings, nothing else";
+
+    const double bound = duration_bound_seconds(speed);
+    std::printf("at %d bit/s a take may stray %.3f s from its reception\n", speed, bound);
+    for (const ExpectedTake& take : expected_takes()) {
+        const TakeSound sound = measure_take(folder.file(take.name));
+        ASSERT_TRUE(sound.readable) << take.name;
+        std::printf("  %.3f s recorded of %.3f s received, %.1f Hz: %s\n", sound.seconds,
+                    take.span_seconds, sound.frequency, take.name.c_str());
+        EXPECT_NEAR(sound.seconds, take.span_seconds, bound) << take.name;
+        EXPECT_NEAR(sound.frequency, kToneHz, kToneHz * 0.02) << take.name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(LineSpeeds, TakesOnRealParts, ::testing::Values(9600, 57600),
+                         [](const auto& info) { return std::to_string(info.param); });
+
+}  // namespace
+}  // namespace taperly::e2e
