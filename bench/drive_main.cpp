@@ -1,0 +1,411 @@
+// Runs the whole program as a user would: builds the real window with its
+// real serial line and sound input, chooses COM port 1 and the speed in its
+// lists, clicks Run, and lets it work against the scanner simulator while
+// measuring what it costs. Measures its own process (all of Taperly's
+// threads), never the simulator's or the feed's.
+//
+//   taperly-bench-drive --startup RUNS
+//       time from process start to the window's first paint, RUNS times
+//   taperly-bench-drive --mode idle|take|boundary --speed BPS --out DIR
+//                       [--seconds S] [--count N] [--seed N] [--fifo PATH]
+//       idle      S seconds of polling with nothing heard (after 5 s settling)
+//       take      one transmission of S seconds; the feed sounds throughout
+//       boundary  N planned transmissions; the feed sounds exactly in them
+//   --fifo names the bench sound server's feed pipe: the feed is started
+//   with the simulator, so both play from the same instant.
+// Takes go to DIR/takes; the plan to DIR/windows.txt; the feed's own count
+// of what it could not deliver to DIR/feed-stats.txt.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "app/real_parts.h"
+#include "bench/scenario_plan.h"
+#include "support/simulator_process.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace taperly;
+
+constexpr double kLeadIn = 3.0;
+constexpr double kTail = 6.0;
+constexpr int kFeedRate = 22050;
+
+double cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+long resident_kib() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::atol(line.c_str() + 6);
+        }
+    }
+    return -1;
+}
+
+long long steady_ns() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+struct Options {
+    std::string mode;
+    int speed = 9600;
+    int seconds = 120;
+    int count = 50;
+    unsigned long long seed = 2026;
+    std::string out;
+    std::string fifo;
+    int startup_runs = 0;
+    bool startup_child = false;
+};
+
+Options parse_options(int argc, char** argv) {
+    Options options;
+    for (int at = 1; at < argc; ++at) {
+        const std::string option = argv[at];
+        const char* value = at + 1 < argc ? argv[at + 1] : "";
+        if (option == "--startup-child") {
+            options.startup_child = true;
+            continue;
+        }
+        ++at;
+        if (option == "--startup") {
+            options.startup_runs = std::atoi(value);
+        } else if (option == "--mode") {
+            options.mode = value;
+        } else if (option == "--speed") {
+            options.speed = std::atoi(value);
+        } else if (option == "--seconds") {
+            options.seconds = std::atoi(value);
+        } else if (option == "--count") {
+            options.count = std::atoi(value);
+        } else if (option == "--seed") {
+            options.seed = std::strtoull(value, nullptr, 10);
+        } else if (option == "--out") {
+            options.out = value;
+        } else if (option == "--fifo") {
+            options.fifo = value;
+        } else {
+            std::fprintf(stderr, "taperly-bench-drive: unknown option %s\n", option.c_str());
+            std::exit(2);
+        }
+    }
+    return options;
+}
+
+// A child program that ends with this one.
+class ChildProcess {
+  public:
+    explicit ChildProcess(std::vector<std::string> arguments) {
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        const pid_t parent = ::getpid();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parent) {
+                ::_exit(126);
+            }
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+    }
+    ~ChildProcess() { stop(); }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    void stop() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+            pid_ = -1;
+        }
+    }
+
+  private:
+    pid_t pid_ = -1;
+};
+
+// Time to the first paint of the window, in a fresh process each run.
+int time_startup(const char* self, int runs) {
+    std::vector<double> millis;
+    for (int run = 0; run < runs; ++run) {
+        int output[2];
+        if (::pipe(output) != 0) {
+            return 1;
+        }
+        const long long before = steady_ns();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::dup2(output[1], STDOUT_FILENO);
+            ::close(output[0]);
+            ::execl(self, self, "--startup-child", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(output[1]);
+        std::string text;
+        char bytes[64];
+        ssize_t count;
+        while ((count = ::read(output[0], bytes, sizeof bytes)) > 0) {
+            text.append(bytes, static_cast<std::size_t>(count));
+        }
+        ::close(output[0]);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        const long long painted = std::atoll(text.c_str());
+        if (painted > before) {
+            millis.push_back(static_cast<double>(painted - before) / 1e6);
+        }
+    }
+    if (millis.empty()) {
+        std::printf("- start-up: the window was never painted\n");
+        return 1;
+    }
+    std::vector<double> sorted = millis;
+    std::sort(sorted.begin(), sorted.end());
+    std::printf(
+        "- start-up to the window's first paint: median %.0f ms, fastest %.0f ms, slowest "
+        "%.0f ms (%zu runs)\n",
+        sorted[sorted.size() / 2], sorted.front(), sorted.back(), sorted.size());
+    return 0;
+}
+
+// Prints the steady-clock instant of the window's first paint, then ends.
+class FirstPaint : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !seen_) {
+            seen_ = true;
+            std::printf("%lld\n", steady_ns());
+            std::fflush(stdout);
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    bool seen_ = false;
+};
+
+int startup_child(int argc, char** argv) {
+    QApplication application(argc, argv);
+    testing::TempFolder folder;
+    Form1 form(make_real_parts(folder.path(), QString()));
+    FirstPaint watcher;
+    form.installEventFilter(&watcher);
+    form.show();
+    return QApplication::exec();
+}
+
+struct Sample {
+    double at = 0;
+    long rss = 0;
+    bool recording = false;
+};
+
+int run_program(int argc, char** argv, const Options& options) {
+    QApplication application(argc, argv);
+    std::filesystem::create_directories(options.out + "/takes");
+    const std::string takes = options.out + "/takes";
+
+    std::vector<bench::Transmission> plan;
+    std::string scenario;
+    double run_seconds = 0;
+    if (options.mode == "idle") {
+        scenario = "5 | Bench | SCAN | no\n";
+        run_seconds = 5.0 + options.seconds;
+    } else if (options.mode == "take") {
+        plan.push_back({kLeadIn, kLeadIn + options.seconds});
+        scenario = bench::scenario_text(plan, kTail);
+        run_seconds = plan.back().end + kTail;
+    } else if (options.mode == "boundary") {
+        plan = bench::plan_transmissions(options.count, options.seed, kLeadIn);
+        scenario = bench::scenario_text(plan, kTail);
+        run_seconds = plan.back().end + kTail;
+    } else {
+        std::fprintf(stderr, "taperly-bench-drive: --mode idle, take or boundary\n");
+        return 2;
+    }
+    std::ofstream(options.out + "/windows.txt") << bench::windows_text(plan);
+    std::ofstream(options.out + "/scenario.txt") << scenario;
+
+    testing::SimulatorSettings settings;
+    settings.scenario = scenario;
+    settings.bits_per_second = options.speed;
+    settings.start_now = true;
+    settings.log_path = options.out + "/commands.log";
+    testing::SimulatorProcess simulator(settings);
+    // The simulator's clock started as it named its line: the feed's too.
+    const long long origin = steady_ns();
+    const auto started = Clock::now();
+    simulator.point_com_port(1);
+    std::unique_ptr<ChildProcess> feed;
+    if (!options.fifo.empty()) {
+        std::vector<std::string> arguments{
+            TAPERLY_BENCH_FEED,     options.fifo, std::to_string(kFeedRate),      "--origin-ns",
+            std::to_string(origin), "--stats",    options.out + "/feed-stats.txt"};
+        if (options.mode == "idle") {
+            arguments.push_back("--silent");
+        } else if (options.mode == "boundary") {
+            arguments.push_back("--windows");
+            arguments.push_back(options.out + "/windows.txt");
+        }
+        feed = std::make_unique<ChildProcess>(arguments);
+    }
+
+    Form1 form(make_real_parts(takes, QString()));
+    form.show();
+    auto* port_list = form.findChild<QComboBox*>("Combo1");
+    auto* speed_list = form.findChild<QComboBox*>("Combo2");
+    auto* run_button = form.findChild<QPushButton*>("Command2");
+    auto* status_line = form.findChild<QLineEdit*>("Text3");
+    port_list->setCurrentIndex(0);
+    emit port_list->activated(0);
+    const int speed_index = speed_list->findText(QString::number(options.speed));
+    speed_list->setCurrentIndex(speed_index);
+    emit speed_list->activated(speed_index);
+    if (!run_button->isEnabled()) {
+        std::printf("- Run could not be clicked: \"%s\"\n", qPrintable(status_line->text()));
+        return 1;
+    }
+    run_button->click();
+    const auto clicked = Clock::now();
+
+    const auto elapsed = [&] {
+        return std::chrono::duration<double>(Clock::now() - started).count();
+    };
+    std::vector<Sample> samples;
+    const auto count_polls = [&] { return static_cast<long>(simulator.logged_commands().size()); };
+    double cpu_start = 0;
+    double wall_start = 0;
+    long polls_start = 0;
+    const bool idle = options.mode == "idle";
+    const double measure_from = idle
+                                    ? std::chrono::duration<double>(clicked - started).count() + 5.0
+                                    : std::chrono::duration<double>(clicked - started).count();
+    bool measuring = false;
+    if (!idle) {
+        cpu_start = cpu_seconds();
+        wall_start = elapsed();
+        polls_start = count_polls();
+        measuring = true;
+    }
+    const double end_at = idle ? measure_from + options.seconds : run_seconds;
+
+    QTimer ticker;
+    ticker.setTimerType(Qt::CoarseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const double now = elapsed();
+        if (!measuring && now >= measure_from) {
+            cpu_start = cpu_seconds();
+            wall_start = now;
+            polls_start = count_polls();
+            measuring = true;
+        }
+        samples.push_back({now, resident_kib(), status_line->text() == "Recording"});
+        if (now >= end_at) {
+            QCoreApplication::quit();
+        }
+    });
+    ticker.start(idle ? 10000 : 1000);
+    // The last tick may come late; the run ends on time regardless.
+    QTimer::singleShot(static_cast<int>((end_at - elapsed()) * 1000) + 50, &application,
+                       &QCoreApplication::quit);
+    QApplication::exec();
+    const double cpu = cpu_seconds() - cpu_start;
+    const double wall = elapsed() - wall_start;
+    const long polls = count_polls() - polls_start;
+    samples.push_back({elapsed(), resident_kib(), status_line->text() == "Recording"});
+
+    std::ofstream rss_log(options.out + "/rss.csv");
+    rss_log << "seconds,rss_kib,recording\n";
+    for (const Sample& s : samples) {
+        rss_log << s.at << "," << s.rss << "," << (s.recording ? 1 : 0) << "\n";
+    }
+    const char* speed =
+        idle ? "idle polling" : (options.mode == "take" ? "the take run" : "the run");
+    std::printf(
+        "- CPU over %s: %.3f s in %.1f s = %.3f %% of one core (%ld commands answered, "
+        "%d bit/s)\n",
+        speed, cpu, wall, 100.0 * cpu / wall, polls, options.speed);
+    long most = 0;
+    for (const Sample& s : samples) {
+        most = std::max(most, s.rss);
+    }
+    if (idle) {
+        std::printf(
+            "- resident memory: %ld KiB at the start, %ld KiB at the end, %ld KiB at most\n",
+            samples.front().rss, samples.back().rss, most);
+    } else {
+        const auto first = std::find_if(samples.begin(), samples.end(),
+                                        [](const Sample& s) { return s.recording; });
+        const auto last = std::find_if(samples.rbegin(), samples.rend(),
+                                       [](const Sample& s) { return s.recording; });
+        if (first != samples.end()) {
+            std::printf(
+                "- resident memory while recording: %ld KiB at %.0f s, %ld KiB at %.0f s, "
+                "%ld KiB at most over the run\n",
+                first->rss, first->at, last->rss, last->at, most);
+        } else {
+            std::printf("- the status line never said \"Recording\"\n");
+        }
+    }
+    if (!status_line->text().isEmpty()) {
+        std::printf("- status line at the end: \"%s\"\n", qPrintable(status_line->text()));
+    }
+    form.close();
+    if (feed) {
+        feed->stop();
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = parse_options(argc, argv);
+    if (options.startup_child) {
+        return startup_child(argc, argv);
+    }
+    if (options.startup_runs > 0) {
+        return time_startup(argv[0], options.startup_runs);
+    }
+    if (options.out.empty()) {
+        std::fprintf(stderr, "taperly-bench-drive: --out DIR is required\n");
+        return 2;
+    }
+    return run_program(argc, argv, options);
+}
