@@ -1,0 +1,203 @@
+// The serial line in trouble while the real window runs: it vanishes mid-take,
+// or it carries what no scanner of this family sends.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "e2e/e2e_window.h"
+#include "support/temp_folder.h"
+
+namespace taperly::e2e {
+namespace {
+
+using testing::SimulatorProcess;
+using testing::SimulatorSettings;
+using testing::TempFolder;
+
+constexpr int kSpeed = 57600;
+
+std::unique_ptr<SimulatorProcess> start_simulator(const std::string& scenario) {
+    SimulatorSettings settings;
+    settings.scenario = scenario;
+    settings.bits_per_second = kSpeed;
+    auto simulator = std::make_unique<SimulatorProcess>(settings);
+    simulator->point_com_port(1);
+    return simulator;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class LineFaults : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
+    }
+    TempFolder folder;
+};
+
+TEST_F(LineFaults, VanishingMidTakeStopsTheRunSavesTheTakeAndTheNextRunWorks) {
+    auto simulator = start_simulator(
+        "0.4 | State Net | SCAN | no\n"
+        "1.2 | State Net | North Ops | yes | State Net | North | Lost\n"
+        "close\n");
+    E2eWindow window(folder.path(), kSpeed);
+    window.click_run_stop();
+    window.time.set(on_test_day(10, 0, 0));
+    ASSERT_TRUE(E2eWindow::wait_for([&] { return window.take_in_progress(); }));
+    window.time.set(on_test_day(10, 0, 2));
+    ASSERT_TRUE(E2eWindow::wait_for([&] { return window.caption() == "Run"; }));
+    EXPECT_EQ(window.status().rfind("The serial line on COM1 (", 0), 0u) << window.status();
+    EXPECT_FALSE(window.take_in_progress());
+    EXPECT_TRUE(simulator->wait_for_exit(std::chrono::seconds(5)).has_value());
+
+    const std::string lost = "State-Net_North_Lost_10-00-00-AM_10-00-02-AM_12-05-2026.wav";
+    ASSERT_EQ(folder.names(), sorted({kSettingsFile, lost}));
+    const TakeSound kept = measure_take(folder.file(lost));
+    std::printf("%.3f s kept of a take cut by the line after 1.2 s\n", kept.seconds);
+    // Its start is seen late by up to a poll cycle and the sound input takes a
+    // moment to start; losing what was recorded would leave far less or none.
+    EXPECT_GT(kept.seconds, 0.6) << "recorded sound was lost";
+    EXPECT_NEAR(kept.frequency, kToneHz, kToneHz * 0.02);
+
+    simulator = start_simulator(
+        "0.4 | State Net | SCAN | no\n"
+        "1.0 | State Net | North Ops | yes | State Net | North | Back\n"
+        "0.5 | State Net | SCAN | no\n");
+    window.click_run_stop();
+    ASSERT_EQ(window.caption(), "Stop") << window.status();
+    ASSERT_TRUE(window.follow_take(on_test_day(10, 0, 4), on_test_day(10, 0, 5)));
+    window.click_run_stop();
+    const std::string back = "State-Net_North_Back_10-00-04-AM_10-00-05-AM_12-05-2026.wav";
+    EXPECT_EQ(folder.names(), sorted({kSettingsFile, back, lost}));
+    EXPECT_NEAR(measure_take(folder.file(back)).frequency, kToneHz, kToneHz * 0.02);
+}
+
+// Every byte of `bytes` as an escape the simulator's raw step reads.
+std::string escaped(const std::string& bytes) {
+    std::string text;
+    for (const char c : bytes) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(c));
+        text += escape;
+    }
+    return text;
+}
+
+std::string raw(const std::string& bytes) {
+    return "raw " + escaped(bytes) + "\n";
+}
+
+// A name is safe when every file system and player takes it as it is.
+std::string unsafe_part(const std::string& name) {
+    if (name.empty() || name.front() == '.' || name.size() > 255) {
+        return "its length or leading dot";
+    }
+    if (name.size() < 4 || name.compare(name.size() - 4, 4, ".wav") != 0) {
+        return "its ending";
+    }
+    for (std::size_t at = 0; at < name.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(name[at]);
+        if (byte < 32 || byte == 127 ||
+            std::string("/\\:*?\"").find(name[at]) != std::string::npos) {
+            return "the byte at " + std::to_string(at);
+        }
+        if (byte >= 128) {
+            // Latin-1 becomes two-byte UTF-8: a lead byte and one follower.
+            const bool lead = byte == 0xC2 || byte == 0xC3;
+            if (!lead || at + 1 == name.size() ||
+                (static_cast<unsigned char>(name[at + 1]) & 0xC0) != 0x80) {
+                return "broken UTF-8 at " + std::to_string(at);
+            }
+            ++at;
+        }
+    }
+    return {};
+}
+
+TEST_F(LineFaults, BadInputLeavesEveryFiringWholeAndEveryNameSafe) {
+    std::string burst;
+    while (burst.size() < 4096) {
+        burst += std::string("STS,GID,\xff\x00\x7f,", 12);
+    }
+    std::string split;
+    for (const char c : std::string("STS,Split Reply     ,________________,Part            ,"
+                                    "________________,,,,1,0,3,0\r")) {
+        split += raw(std::string(1, c));
+    }
+    const std::string scenario =
+        "0.4 | State Net | SCAN | no\n" + raw("\x01\x02garbage\x7f\r") +
+        raw(std::string("\0\0\0\r\0STS\0\0,0\r", 14)) + raw("\x80\xff\xfeSTS,\xe9\r") + raw(burst) +
+        raw("\r") + split +
+        raw("STS,Other/Mo:del*?,________________,Big\\Text\"<>,________________,,,,1,0,3,0,"
+            "X,Y,Z,9\r") +
+        "0.4 | State Net | SCAN | no\n"
+        "1.0 | Fire, EMS | Zone 1,2 | yes\n"
+        "0.4 | State Net | SCAN | no\n"
+        "0.5 | Caf\xe9 | Ops | yes\n" +
+        raw(std::string("GID,TRK,0,0,Sy\x01s/x,Gr\0p,T:g\xff,more,fields\r", 38)) +
+        "0.6 | Caf\xe9 | Ops | yes\n"
+        "0.6 | State Net | SCAN | no\n";
+    auto simulator = start_simulator(scenario);
+    E2eWindow window(folder.path(), kSpeed);
+    window.click_run_stop();
+    // The scenario lasts under 4 s; 60 polls is six seconds of them.
+    ASSERT_TRUE(E2eWindow::wait_for([&] { return simulator->logged_commands().size() >= 60; }));
+    ASSERT_TRUE(E2eWindow::wait_for([&] { return !window.take_in_progress(); }));
+    EXPECT_EQ(window.caption(), "Stop") << window.status();
+    EXPECT_EQ(window.mirror(), "State Net       \nSCAN            \n");
+    window.click_run_stop();
+
+    const std::vector<std::string> commands = simulator->logged_commands();
+    for (std::size_t at = 0; at < commands.size(); ++at) {
+        ASSERT_EQ(commands[at], at % 2 == 0 ? "STS\\r" : "GID\\r") << "poll " << at;
+    }
+
+    const std::vector<std::string> names = folder.names();
+    for (const std::string& name : names) {
+        if (name != kSettingsFile) {
+            EXPECT_EQ(unsafe_part(name), "") << name;
+        }
+    }
+    const auto starting = [&](const std::string& prefix) {
+        return std::count_if(names.begin(), names.end(),
+                             [&](const std::string& name) { return name.rfind(prefix, 0) == 0; });
+    };
+    EXPECT_EQ(starting("Sy-s-x_Gr-p_T-g\xc3\xbf_"), 1) << "the take named by the raw identity";
+    // The other model's reply follows it at once, so both are one take.
+    EXPECT_EQ(starting("Split-Reply_Other-Mo-del--_Part_"), 1)
+        << "the reply that came a byte at a time";
+    EXPECT_EQ(temporary_takes(names), std::vector<std::string>{});
+    for (const std::string& name : names) {
+        std::printf("  saved: %s\n", name.c_str());
+    }
+}
+
+TEST_F(LineFaults, TakeShownWithCommasIsRecorded) {
+    // Fault in tracking/take_control.cpp: the reception flag is read as field 9
+    // counted from the start of the status reply, and a comma in a display
+    // text (the scanner sends it as it is) moves it, so a transmission whose
+    // display shows one is never recorded. Skipped until that is mended.
+    GTEST_SKIP() << "a comma in a display text hides the reception flag";
+    auto simulator = start_simulator(
+        "0.4 | State Net | SCAN | no\n"
+        "1.0 | Fire, EMS | Zone 1,2 | yes\n"
+        "0.5 | State Net | SCAN | no\n");
+    E2eWindow window(folder.path(), kSpeed);
+    window.click_run_stop();
+    ASSERT_TRUE(window.follow_take(on_test_day(10, 0, 0), on_test_day(10, 0, 1)));
+    window.click_run_stop();
+    const std::vector<std::string> names = folder.names();
+    ASSERT_EQ(names.size(), 2u);
+    const std::string& take = names[0] == kSettingsFile ? names[1] : names[0];
+    EXPECT_EQ(unsafe_part(take), "") << take;
+    const TakeSound sound = measure_take(folder.file(take));
+    EXPECT_NEAR(sound.seconds, 1.0, duration_bound_seconds(kSpeed));
+    EXPECT_NEAR(sound.frequency, kToneHz, kToneHz * 0.02);
+}
+
+}  // namespace
+}  // namespace taperly::e2e
