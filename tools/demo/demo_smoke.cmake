@@ -36,9 +36,9 @@ endif()
 set(waves 0)
 set(standing 0)
 foreach(name IN LISTS saved)
-    file(READ ${takes}/${name} head LIMIT 4)
+    file(READ ${takes}/${name} head LIMIT 4 HEX)
     file(READ ${takes}/${name} whole)
-    if(head STREQUAL "RIFF")
+    if(head STREQUAL "52494646")  # RIFF
         math(EXPR waves "${waves} + 1")
     elseif(whole STREQUAL "Taperly demo: an earlier take of this name. Taperly must leave it as it is.\n"
            AND name MATCHES "^${trunked}$")
