@@ -60,6 +60,14 @@ double cpu_seconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// How often the program's threads went to sleep and woke again: each costs
+// a little CPU however little is done in between.
+long wake_ups() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw + usage.ru_nivcsw;
+}
+
 long resident_kib() {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -310,6 +318,7 @@ int run_program(int argc, char** argv, const Options& options) {
     std::vector<Sample> samples;
     const auto count_polls = [&] { return static_cast<long>(simulator.logged_commands().size()); };
     double cpu_start = 0;
+    long wakes_start = 0;
     double wall_start = 0;
     long polls_start = 0;
     const bool idle = options.mode == "idle";
@@ -319,6 +328,7 @@ int run_program(int argc, char** argv, const Options& options) {
     bool measuring = false;
     if (!idle) {
         cpu_start = cpu_seconds();
+        wakes_start = wake_ups();
         wall_start = elapsed();
         polls_start = count_polls();
         measuring = true;
@@ -331,6 +341,7 @@ int run_program(int argc, char** argv, const Options& options) {
         const double now = elapsed();
         if (!measuring && now >= measure_from) {
             cpu_start = cpu_seconds();
+            wakes_start = wake_ups();
             wall_start = now;
             polls_start = count_polls();
             measuring = true;
@@ -346,6 +357,7 @@ int run_program(int argc, char** argv, const Options& options) {
                        &QCoreApplication::quit);
     QApplication::exec();
     const double cpu = cpu_seconds() - cpu_start;
+    const long wakes = wake_ups() - wakes_start;
     const double wall = elapsed() - wall_start;
     const long polls = count_polls() - polls_start;
     samples.push_back({elapsed(), resident_kib(), status_line->text() == "Recording"});
@@ -355,12 +367,13 @@ int run_program(int argc, char** argv, const Options& options) {
     for (const Sample& s : samples) {
         rss_log << s.at << "," << s.rss << "," << (s.recording ? 1 : 0) << "\n";
     }
-    const char* speed =
+    const char* stretch =
         idle ? "idle polling" : (options.mode == "take" ? "the take run" : "the run");
     std::printf(
         "- CPU over %s: %.3f s in %.1f s = %.3f %% of one core (%ld commands answered, "
-        "%d bit/s)\n",
-        speed, cpu, wall, 100.0 * cpu / wall, polls, options.speed);
+        "%d bit/s; the program's threads woke %.0f times a second)\n",
+        stretch, cpu, wall, 100.0 * cpu / wall, polls, options.speed,
+        static_cast<double>(wakes) / wall);
     long most = 0;
     for (const Sample& s : samples) {
         most = std::max(most, s.rss);
