@@ -82,6 +82,9 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
 
 Form1::~Form1() {
     core_->shut_down();
+    // Nothing may reach the core while the parts are torn down.
+    closing_ = true;
+    handling_ = true;
 }
 
 void Form1::build_widgets() {
@@ -173,8 +176,13 @@ void Form1::build_widgets() {
 }
 
 void Form1::wire_signals() {
+    // A user's action that arrives while a handler runs waits its turn.
     const auto forward = [this](void (RunControl::*handler)()) {
-        return [this, handler] { safely(text3_, [&] { (core_.get()->*handler)(); }); };
+        return [this, handler] { handle([this, handler] { (core_.get()->*handler)(); }, true); };
+    };
+    // A timer that fires while a handler runs is skipped: it fires again.
+    const auto forward_timer = [this](void (RunControl::*handler)()) {
+        return [this, handler] { handle([this, handler] { (core_.get()->*handler)(); }, false); };
     };
     // Choices from the lists only: selections made by loading the settings
     // reach run control directly.
@@ -183,18 +191,34 @@ void Form1::wire_signals() {
     connect(command2_, &QPushButton::clicked, this, forward(&RunControl::run_stop_pressed));
     connect(command1_, &QPushButton::clicked, this, forward(&RunControl::hold_pressed));
     connect(picture1_, &ClickablePicture::clicked, this, forward(&RunControl::logo_clicked));
-    connect(&timer1_, &QTimer::timeout, this, forward(&RunControl::poll_timer_fired));
-    connect(&timer3_, &QTimer::timeout, this, forward(&RunControl::mode_timer_fired));
+    connect(&timer1_, &QTimer::timeout, this, forward_timer(&RunControl::poll_timer_fired));
+    connect(&timer3_, &QTimer::timeout, this, forward_timer(&RunControl::mode_timer_fired));
+}
+
+void Form1::handle(std::function<void()> handler, bool wait_turn) {
+    // Qt turns the event loop inside some of its own calls (tearing down a
+    // sound source does); a handler must never start inside another one,
+    // as a poll inside a poll would finish one take twice.
+    if (handling_) {
+        if (wait_turn && !closing_) {
+            QMetaObject::invokeMethod(
+                this, [this, handler] { handle(handler, true); }, Qt::QueuedConnection);
+        }
+        return;
+    }
+    handling_ = true;
+    safely(text3_, handler);
+    handling_ = false;
 }
 
 void Form1::report_link_lost(const std::string& reason) {
     QMetaObject::invokeMethod(
-        this, [this, reason] { safely(text3_, [&] { core_->link_lost(reason); }); },
+        this, [this, reason] { handle([this, reason] { core_->link_lost(reason); }, true); },
         Qt::QueuedConnection);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    core_->shut_down();
+    handle([this] { core_->shut_down(); }, false);
     event->accept();
 }
 

@@ -59,6 +59,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
   private:
     void build_widgets();
     void wire_signals();
+    // Runs a handler unless another one is running; `wait_turn` queues it.
+    void handle(std::function<void()> handler, bool wait_turn);
 
     // RunWindow
     void set_status_text(const std::string& text) override;
@@ -109,6 +111,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     QTimer timer3_;
 
     std::unique_ptr<RunControl> core_;
+    bool handling_ = false;
+    bool closing_ = false;
 };
 
 }  // namespace taperly

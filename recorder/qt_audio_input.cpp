@@ -82,10 +82,7 @@ bool QtAudioInput::start(FrameSink sink) {
     source_ = std::make_unique<QAudioSource>(device_, capture_format());
     captured_ = source_->start();
     if (captured_.isNull() || source_->error() != QAudio::NoError) {
-        // Stopped before it goes: destroying a running source can abort
-        // inside the sound library.
-        source_->stop();
-        source_.reset();
+        retire_source();
         captured_ = nullptr;
         return false;
     }
@@ -99,13 +96,24 @@ void QtAudioInput::stop() {
     if (captured_) {
         QObject::disconnect(captured_, nullptr, &context_, nullptr);
     }
-    if (source_) {
-        source_->stop();
-        source_.reset();
-    }
+    retire_source();
     captured_ = nullptr;
     sink_ = nullptr;
     carried_bytes_ = 0;
+}
+
+void QtAudioInput::retire_source() {
+    if (!source_) {
+        return;
+    }
+    // Stopped before it goes: destroying a running source can abort inside
+    // the sound library. Destroyed later from the event loop, because Qt
+    // turns the event loop while it tears the source down, and in the middle
+    // of a poll that would let timers fire inside it.
+    source_->stop();
+    QAudioSource* retired = source_.release();
+    retired->setParent(&context_);
+    retired->deleteLater();
 }
 
 bool QtAudioInput::running() const {

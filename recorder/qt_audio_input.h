@@ -30,7 +30,9 @@ class QtAudioInput : public AudioInput {
 
   private:
     void deliver_captured();
+    void retire_source();
 
+    // Owns retired sources until the event loop destroys them.
     QObject context_;
     QAudioDevice device_;
     std::unique_ptr<QAudioSource> source_;
