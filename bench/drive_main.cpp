@@ -335,16 +335,25 @@ int run_program(int argc, char** argv, const Options& options) {
     }
     const double end_at = idle ? measure_from + options.seconds : run_seconds;
 
+    // Idle figures start after the settling time, exactly, and run for the
+    // seconds asked.
+    const auto start_measuring = [&] {
+        cpu_start = cpu_seconds();
+        wakes_start = wake_ups();
+        wall_start = elapsed();
+        polls_start = count_polls();
+        measuring = true;
+        samples.push_back({elapsed(), resident_kib(), status_line->text() == "Recording"});
+    };
+    if (!measuring) {
+        QTimer::singleShot(static_cast<int>((measure_from - elapsed()) * 1000), start_measuring);
+    }
     QTimer ticker;
     ticker.setTimerType(Qt::CoarseTimer);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         const double now = elapsed();
-        if (!measuring && now >= measure_from) {
-            cpu_start = cpu_seconds();
-            wakes_start = wake_ups();
-            wall_start = now;
-            polls_start = count_polls();
-            measuring = true;
+        if (!measuring) {
+            return;
         }
         samples.push_back({now, resident_kib(), status_line->text() == "Recording"});
         if (now >= end_at) {

@@ -2,6 +2,8 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
+
 #include "bench/signal_code.h"
 
 namespace taperly::bench {
@@ -88,17 +90,21 @@ Continuity check_continuity(const std::vector<std::int16_t>& frames) {
             break;
         }
         const std::int64_t new_offset = *number - static_cast<std::int64_t>(resume);
+        std::int64_t altered = 0;
         for (std::size_t between = at; between < resume; ++between) {
             const auto b = static_cast<std::int64_t>(between);
             if (frames[between] != signal_sample(b + *offset) &&
                 frames[between] != signal_sample(b + new_offset)) {
-                ++result.altered;
+                ++altered;
             }
         }
+        result.altered += altered;
         if (new_offset > *offset) {
             result.lost += new_offset - *offset;
         } else {
-            result.duplicated += *offset - new_offset;
+            // Foreign samples put in (silence, say) also push the feed back;
+            // only what is left over was recorded twice.
+            result.duplicated += std::max<std::int64_t>(0, *offset - new_offset - altered);
         }
         offset = new_offset;
         at = resume;
@@ -108,6 +114,10 @@ Continuity check_continuity(const std::vector<std::int16_t>& frames) {
 }
 
 std::optional<TakeSpan> take_span(const std::vector<std::int16_t>& frames) {
+    // Too short to hold two whole pairs of the signal.
+    if (frames.size() < 4) {
+        return std::nullopt;
+    }
     std::optional<std::int64_t> first_offset;
     std::optional<std::int64_t> last_offset;
     for (std::size_t at = 0; at + 3 < frames.size(); ++at) {
