@@ -2,6 +2,7 @@
 
 #include <QAudioFormat>
 #include <QMediaDevices>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -67,6 +68,7 @@ QtAudioInput::QtAudioInput() : samples_(1 << 14) {}
 
 QtAudioInput::~QtAudioInput() {
     stop();
+    release_retired();
 }
 
 bool QtAudioInput::available() {
@@ -107,13 +109,19 @@ void QtAudioInput::retire_source() {
         return;
     }
     // Stopped before it goes: destroying a running source can abort inside
-    // the sound library. Destroyed later from the event loop, because Qt
-    // turns the event loop while it tears the source down, and in the middle
-    // of a poll that would let timers fire inside it.
+    // the sound library. Destroyed once the event loop is back, because Qt
+    // turns the event loop while it tears a source down, and in the middle
+    // of a poll that would let other handlers run inside it.
     source_->stop();
-    QAudioSource* retired = source_.release();
-    retired->setParent(&context_);
-    retired->deleteLater();
+    retired_.push_back(std::move(source_));
+    QTimer::singleShot(0, &context_, [this] { release_retired(); });
+}
+
+void QtAudioInput::release_retired() {
+    // Taken out first: a nested turn of the event loop finds nothing left.
+    std::vector<std::unique_ptr<QAudioSource>> retired;
+    retired.swap(retired_);
+    retired.clear();
 }
 
 bool QtAudioInput::running() const {

@@ -31,11 +31,13 @@ class QtAudioInput : public AudioInput {
   private:
     void deliver_captured();
     void retire_source();
+    void release_retired();
 
-    // Owns retired sources until the event loop destroys them.
     QObject context_;
     QAudioDevice device_;
     std::unique_ptr<QAudioSource> source_;
+    // Stopped sources, destroyed once the event loop is back.
+    std::vector<std::unique_ptr<QAudioSource>> retired_;
     // Qt deletes the device it handed out when the sound server goes away.
     QPointer<QIODevice> captured_;
     FrameSink sink_;
