@@ -397,10 +397,16 @@ int run_program(int argc, char** argv, const Options& options) {
         const auto last = std::find_if(samples.rbegin(), samples.rend(),
                                        [](const Sample& s) { return s.recording; });
         if (first != samples.end()) {
+            // A minute in, the sound path's buffers have all been taken: what
+            // grows after that grows with the take's length.
+            const auto settled = std::find_if(
+                first, samples.end(), [&](const Sample& s) { return s.at >= first->at + 60.0; });
+            const Sample& minute = settled != samples.end() ? *settled : *last;
             std::printf(
-                "- resident memory while recording: %ld KiB at %.0f s, %ld KiB at %.0f s, "
-                "%ld KiB at most over the run\n",
-                first->rss, first->at, last->rss, last->at, most);
+                "- resident memory while recording: %ld KiB at %.0f s (the take's start), "
+                "%ld KiB at %.0f s, %ld KiB at %.0f s (its end); %ld KiB at most over the "
+                "run\n",
+                first->rss, first->at, minute.rss, minute.at, last->rss, last->at, most);
         } else {
             std::printf("- the status line never said \"Recording\"\n");
         }
