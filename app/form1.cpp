@@ -77,6 +77,8 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
     DisplayWindow& display = *this;
     core_ = std::make_unique<RunControl>(window, display, *port_, *recorder_, *clock_,
                                          std::move(parts.folder));
+    // Bytes that arrive while a handler runs are read by it or by the next poll.
+    port_->on_input([this] { handle([this] { core_->input_arrived(); }, false); });
     core_->start_up();
 }
 
@@ -314,6 +316,12 @@ void Form1::open_help_page() {
 }
 
 void Form1::set_mirror_text(const std::string& text) {
+    // Five status replies a second bring the same lines while the scanner
+    // idles; redrawing the box for each cost more than the rest of a poll.
+    if (mirrored_ && text == *mirrored_) {
+        return;
+    }
+    mirrored_ = text;
     text1_->setPlainText(box_text(QString::fromLatin1(text.data(), text.size())));
     text1_->verticalScrollBar()->setValue(0);
 }

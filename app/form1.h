@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/run_control.h"
@@ -111,6 +112,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     QTimer timer3_;
 
     std::unique_ptr<RunControl> core_;
+    // What the mirror shows now, once a status reply has set it.
+    std::optional<std::string> mirrored_;
     bool handling_ = false;
     bool closing_ = false;
 };

@@ -155,8 +155,21 @@ void RunControl::logo_clicked() {
 }
 
 void RunControl::poll_timer_fired() {
+    poll_step([this] { tracker_.poll_tick(); });
+}
+
+void RunControl::input_arrived() {
+    // A reply handled as soon as it is whole starts and ends a take up to a
+    // poll interval closer to the scanner's own flag.
+    if (run_is_on()) {
+        poll_step([this] { tracker_.handle_arrived_replies(); });
+    }
+}
+
+template <typename Step>
+void RunControl::poll_step(Step&& step) {
     try {
-        tracker_.poll_tick();
+        step();
     } catch (const LinkError& error) {
         guarded([this] { stop_run(); });
         report(error.what());

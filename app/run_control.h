@@ -35,6 +35,8 @@ class RunControl : private SettingsTarget {
 
     // A firing of Timer1: one poll of the scanner.
     void poll_timer_fired();
+    // Bytes arrived on the serial line between firings.
+    void input_arrived();
     // A firing of Timer3: the recorder's mode into the status line.
     void mode_timer_fired();
     // The serial line went away during a run.
@@ -61,6 +63,9 @@ class RunControl : private SettingsTarget {
     void report(const std::string& message);
     template <typename Steps>
     void guarded(Steps&& steps);
+    // A step of polling: a lost line stops the run, any failure is shown.
+    template <typename Step>
+    void poll_step(Step&& step);
 
     RunWindow& window_;
     RecorderControl& recorder_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -8,7 +9,7 @@ namespace taperly {
 // The serial line to the scanner, 8 data bits, no parity, one stop bit, raw
 // bytes. Every operation returns at once; failures throw LinkError.
 class ScannerPort {
-public:
+  public:
     virtual ~ScannerPort() = default;
 
     // Opens COM port `port_number` at `bits_per_second`.
@@ -22,6 +23,9 @@ public:
     virtual int pending_input_count() = 0;
     // Every waiting byte, one byte to one character.
     virtual std::string read_pending_input() = 0;
+    // Called, from the event loop, when bytes have arrived; a port that
+    // cannot tell leaves its replies to the next poll.
+    virtual void on_input(std::function<void()> /*arrived*/) {}
 };
 
 }  // namespace taperly

@@ -37,6 +37,15 @@ SerialScannerPort::SerialScannerPort(std::function<void(const std::string& reaso
                                      QObject* parent)
     : QObject(parent), on_link_lost_(std::move(on_link_lost)) {
     connect(&serial_, &QSerialPort::errorOccurred, this, &SerialScannerPort::on_serial_error);
+    connect(&serial_, &QSerialPort::readyRead, this, [this] {
+        if (on_input_ && !fetching_ && lost_reason_.empty()) {
+            on_input_();
+        }
+    });
+}
+
+void SerialScannerPort::on_input(std::function<void()> arrived) {
+    on_input_ = std::move(arrived);
 }
 
 void SerialScannerPort::open(int port_number, int bits_per_second) {
@@ -147,11 +156,13 @@ std::string SerialScannerPort::read_pending_input() {
 void SerialScannerPort::take_in_arrived_bytes() {
     // QSerialPort fetches from the system only while the event loop runs;
     // asking without waiting makes bytes that have already arrived count now.
+    fetching_ = true;
     for (int read = 0; read < kMostReadsPerCall; ++read) {
         if (!serial_.isOpen() || !lost_reason_.empty() || !serial_.waitForReadyRead(0)) {
             break;
         }
     }
+    fetching_ = false;
 }
 
 void SerialScannerPort::require_open(const char* doing) const {

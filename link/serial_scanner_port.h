@@ -28,6 +28,7 @@ class SerialScannerPort : public QObject, public ScannerPort {
     void write(std::string_view bytes) override;
     int pending_input_count() override;
     std::string read_pending_input() override;
+    void on_input(std::function<void()> arrived) override;
 
   private:
     void on_serial_error(QSerialPort::SerialPortError error);
@@ -47,6 +48,9 @@ class SerialScannerPort : public QObject, public ScannerPort {
     unsigned opening_ = 0;
     // Set at the first error of a lost line until the event loop closes it.
     std::string lost_reason_;
+    std::function<void()> on_input_;
+    // True while this class fetches bytes itself: the caller is reading then.
+    bool fetching_ = false;
 };
 
 }  // namespace taperly

@@ -23,6 +23,11 @@ void ReceptionTracker::poll_tick() {
 }
 
 void ReceptionTracker::read_scanner_reply() {
+    handle_arrived_replies();
+    dox_ = poll_phase_value(dox_) == 1.0 ? "2" : "1";
+}
+
+void ReceptionTracker::handle_arrived_replies() {
     if (port_.pending_input_count() != 0) {
         received_ += port_.read_pending_input();
     }
@@ -38,7 +43,6 @@ void ReceptionTracker::read_scanner_reply() {
     if (received_.size() > kReceiveBufferSize) {
         received_.erase(0, received_.size() - kReceiveBufferSize);
     }
-    dox_ = poll_phase_value(dox_) == 1.0 ? "2" : "1";
 }
 
 void ReceptionTracker::dispatch(std::string_view reply) {

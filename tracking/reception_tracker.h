@@ -25,6 +25,9 @@ class ReceptionTracker {
     // One firing of the poll timer: ask, collect, handle, switch phase.
     void poll_tick();
     void read_scanner_reply();
+    // Handles every complete reply that has arrived, without waiting for the
+    // next firing; the phase stays as it is.
+    void handle_arrived_replies();
 
     void handle_identity_reply(std::string_view text);
     void handle_status_reply(const ReplyFields& fields);

@@ -379,3 +379,32 @@ TEST_F(RunControlTest, LogoOpensTheHelpPage) {
 
 }  // namespace
 }  // namespace taperly
+
+namespace taperly {
+namespace {
+
+TEST_F(RunControlTest, ReplyArrivingBetweenPollsIsHandledAtOnceWithoutAPoll) {
+    start_ready();
+    control.run_stop_pressed();
+    port.commands.clear();
+    recorder.log.clear();
+    port.arrive(status_reply("Metro", "Fire", true).substr(0, 20));
+    control.input_arrived();
+    EXPECT_EQ(count(recorder.log, "Record"), 0) << "half a reply is not acted on";
+    port.arrive(status_reply("Metro", "Fire", true).substr(20));
+    control.input_arrived();
+    EXPECT_EQ(count(recorder.log, "Record"), 1);
+    EXPECT_EQ(control.tracker().dox(), "1") << "only a poll switches the phase";
+    EXPECT_TRUE(port.commands.empty()) << "nothing is sent between polls";
+}
+
+TEST_F(RunControlTest, BytesArrivingWhileStoppedWaitForTheNextRun) {
+    start_ready();
+    recorder.log.clear();
+    port.arrive(status_reply("Metro", "Fire", true));
+    control.input_arrived();
+    EXPECT_EQ(count(recorder.log, "Record"), 0);
+}
+
+}  // namespace
+}  // namespace taperly

@@ -81,6 +81,19 @@ TEST_F(PollCycle, IncompleteTailNeverGrowsPastTheReceiveBuffer) {
     EXPECT_EQ(tracker.state().scan_system1, "Metro");
 }
 
+TEST_F(PollCycle, RepliesArrivingBetweenFiringsAreHandledWithoutSwitchingThePhase) {
+    port.arrive("GID,x,1,y,Metro,Fire,Dispatch\r" +
+                status_reply("Metro", "Fire", "0").substr(0, 30));
+    tracker.handle_arrived_replies();
+    EXPECT_EQ(tracker.state().gid_tg_name, "Dispatch");
+    EXPECT_TRUE(recorder.log.empty());
+    EXPECT_EQ(tracker.dox(), "1");
+    EXPECT_TRUE(port.written.empty());
+    receive(status_reply("Metro", "Fire", "0").substr(30));
+    EXPECT_EQ(recorder.orders(), (std::vector<std::string>{"Open", "Record"}));
+    EXPECT_EQ(tracker.dox(), "2");
+}
+
 TEST_F(PollCycle, ReplyWithFewerThanTwelveFieldsChangesNothing) {
     receive("STS,Metro,,Fire,,,,,,0,x\r");
     EXPECT_TRUE(recorder.log.empty());
