@@ -10,6 +10,9 @@
 #ifndef _WIN32
 #include <unistd.h>
 #endif
+#ifdef __linux__
+#include <termios.h>
+#endif
 
 namespace taperly {
 
@@ -24,6 +27,31 @@ std::string lower_first(std::string text) {
         text[0] = static_cast<char>(text[0] - 'A' + 'a');
     }
     return text;
+}
+
+// At 9600 bit/s a status reply takes 120 ms to arrive, and the system would
+// wake the program for every few bytes of it, hundreds of times a second while
+// idle. The system's line discipline can gather the bytes up to each carriage
+// return and wake it once per reply; every character it would otherwise treat
+// as editing or as a signal is switched off, so the bytes arrive unchanged.
+// Should the system refuse, the line works as before, only with more wake-ups.
+void hand_over_whole_replies([[maybe_unused]] QSerialPort& serial) {
+#ifdef __linux__
+    const int descriptor = static_cast<int>(serial.handle());
+    termios settings{};
+    if (::tcgetattr(descriptor, &settings) != 0) {
+        return;
+    }
+    settings.c_lflag |= ICANON;
+    settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ISIG | IEXTEN);
+    settings.c_iflag &=
+        ~static_cast<tcflag_t>(ICRNL | IGNCR | INLCR | IUCLC | IXON | IXOFF | ISTRIP | IUTF8);
+    for (cc_t& special : settings.c_cc) {
+        special = _POSIX_VDISABLE;
+    }
+    settings.c_cc[VEOL] = '\r';
+    ::tcsetattr(descriptor, TCSANOW, &settings);
+#endif
 }
 
 bool means_lost_line(QSerialPort::SerialPortError error) {
@@ -74,6 +102,7 @@ void SerialScannerPort::open(int port_number, int bits_per_second) {
         serial_.close();
         throw;
     }
+    hand_over_whole_replies(serial_);
 }
 
 void SerialScannerPort::configure_line(int bits_per_second) {

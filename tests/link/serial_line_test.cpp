@@ -93,12 +93,19 @@ TEST_F(SerialLine, SendsEachCommandAsItsBytesWithOneCarriageReturn) {
 }
 
 // Bytes that have reached the system count at once, without the event loop
-// having run, and one read takes all of them.
-TEST_F(SerialLine, HandsOverEveryWaitingByteZeroBytesIncludedInOneRead) {
-    start_simulator("raw A\\0B\\r\n30 | State Net | SCAN | no\n");
+// having run, and one read takes all of them; bytes a terminal would take for
+// editing, signals or flow control pass unchanged.
+TEST_F(SerialLine, HandsOverEveryWaitingByteUnchangedInOneRead) {
+    start_simulator(
+        "raw A\\0\\x7F\\x08\\x15\\x04\\x17\\x16\\x12\\x03\\x1A\\x1C\\x11\\x13\\xFFB\\r\n"
+        "30 | State Net | SCAN | no\n");
     port.open(1, 9600);
     press_e_key(port);
-    const std::string expected = std::string("A\0B\r", 4) + "KEY,OK\r";
+    const std::string expected = std::string(
+                                     "A\0\x7F\x08\x15\x04\x17\x16\x12\x03\x1A\x1C\x11\x13\xFF"
+                                     "B\r",
+                                     17) +
+                                 "KEY,OK\r";
     ASSERT_TRUE(testing::wait_until(
         [&] { return port.pending_input_count() >= static_cast<int>(expected.size()); }, 10s))
         << "waiting: " << port.pending_input_count();
