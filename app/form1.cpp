@@ -173,6 +173,9 @@ void Form1::build_widgets() {
     timer3_.setParent(this);
     timer1_.setObjectName("Timer1");
     timer1_.setInterval(kDefaultPollIntervalMs);
+    // A coarse timer may fire up to 5 % late; every late firing delays the
+    // status reply that starts or ends a take.
+    timer1_.setTimerType(Qt::PreciseTimer);
     timer3_.setObjectName("Timer3");
     timer3_.setInterval(100);
 }
