@@ -37,6 +37,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/form1.h"
@@ -68,15 +69,30 @@ long wake_ups() {
     return usage.ru_nvcsw + usage.ru_nivcsw;
 }
 
-long resident_kib() {
+// Resident memory, and the part of it that is pages of the sound server's
+// audio pool mapped into the process: those are the server's, shared, and
+// grow only as the server hands over audio in slots not seen before.
+struct Resident {
+    long total_kib = -1;
+    long private_kib = -1;
+    long shared_kib = -1;
+};
+
+Resident resident_memory() {
     std::ifstream status("/proc/self/status");
+    Resident resident;
     std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::atol(line.c_str() + 6);
+    const auto value = [&](const char* field, long& into) {
+        if (line.rfind(field, 0) == 0) {
+            into = std::atol(line.c_str() + std::string_view(field).size());
         }
+    };
+    while (std::getline(status, line)) {
+        value("VmRSS:", resident.total_kib);
+        value("RssAnon:", resident.private_kib);
+        value("RssShmem:", resident.shared_kib);
     }
-    return -1;
+    return resident;
 }
 
 long long steady_ns() {
@@ -240,7 +256,7 @@ int startup_child(int argc, char** argv) {
 
 struct Sample {
     double at = 0;
-    long rss = 0;
+    Resident memory;
     bool recording = false;
 };
 
@@ -315,7 +331,10 @@ int run_program(int argc, char** argv, const Options& options) {
     const auto elapsed = [&] {
         return std::chrono::duration<double>(Clock::now() - started).count();
     };
+    // Room for every sample from the start: a growing log would itself show
+    // as the program's memory growing in steps.
     std::vector<Sample> samples;
+    samples.reserve(static_cast<std::size_t>(run_seconds) + 16);
     const auto count_polls = [&] { return static_cast<long>(simulator.logged_commands().size()); };
     double cpu_start = 0;
     long wakes_start = 0;
@@ -343,7 +362,7 @@ int run_program(int argc, char** argv, const Options& options) {
         wall_start = elapsed();
         polls_start = count_polls();
         measuring = true;
-        samples.push_back({elapsed(), resident_kib(), status_line->text() == "Recording"});
+        samples.push_back({elapsed(), resident_memory(), status_line->text() == "Recording"});
     };
     if (!measuring) {
         QTimer::singleShot(static_cast<int>((measure_from - elapsed()) * 1000), start_measuring);
@@ -355,7 +374,7 @@ int run_program(int argc, char** argv, const Options& options) {
         if (!measuring) {
             return;
         }
-        samples.push_back({now, resident_kib(), status_line->text() == "Recording"});
+        samples.push_back({now, resident_memory(), status_line->text() == "Recording"});
         if (now >= end_at) {
             QCoreApplication::quit();
         }
@@ -368,13 +387,15 @@ int run_program(int argc, char** argv, const Options& options) {
     const double cpu = cpu_seconds() - cpu_start;
     const long wakes = wake_ups() - wakes_start;
     const double wall = elapsed() - wall_start;
+    // Before the simulator's log is read: reading it takes memory of its own.
+    samples.push_back({elapsed(), resident_memory(), status_line->text() == "Recording"});
     const long polls = count_polls() - polls_start;
-    samples.push_back({elapsed(), resident_kib(), status_line->text() == "Recording"});
 
     std::ofstream rss_log(options.out + "/rss.csv");
-    rss_log << "seconds,rss_kib,recording\n";
+    rss_log << "seconds,rss_kib,private_kib,sound_server_shared_kib,recording\n";
     for (const Sample& s : samples) {
-        rss_log << s.at << "," << s.rss << "," << (s.recording ? 1 : 0) << "\n";
+        rss_log << s.at << "," << s.memory.total_kib << "," << s.memory.private_kib << ","
+                << s.memory.shared_kib << "," << (s.recording ? 1 : 0) << "\n";
     }
     const char* stretch =
         idle ? "idle polling" : (options.mode == "take" ? "the take run" : "the run");
@@ -385,12 +406,12 @@ int run_program(int argc, char** argv, const Options& options) {
         static_cast<double>(wakes) / wall);
     long most = 0;
     for (const Sample& s : samples) {
-        most = std::max(most, s.rss);
+        most = std::max(most, s.memory.total_kib);
     }
     if (idle) {
         std::printf(
             "- resident memory: %ld KiB at the start, %ld KiB at the end, %ld KiB at most\n",
-            samples.front().rss, samples.back().rss, most);
+            samples.front().memory.total_kib, samples.back().memory.total_kib, most);
     } else {
         const auto first = std::find_if(samples.begin(), samples.end(),
                                         [](const Sample& s) { return s.recording; });
@@ -406,7 +427,13 @@ int run_program(int argc, char** argv, const Options& options) {
                 "- resident memory while recording: %ld KiB at %.0f s (the take's start), "
                 "%ld KiB at %.0f s, %ld KiB at %.0f s (its end); %ld KiB at most over the "
                 "run\n",
-                first->rss, first->at, minute.rss, minute.at, last->rss, last->at, most);
+                first->memory.total_kib, first->at, minute.memory.total_kib, minute.at,
+                last->memory.total_kib, last->at, most);
+            std::printf(
+                "- of which the program's own (anonymous) memory: %ld KiB, %ld KiB, %ld KiB; "
+                "the sound server's audio pool mapped in: %ld KiB, %ld KiB, %ld KiB\n",
+                first->memory.private_kib, minute.memory.private_kib, last->memory.private_kib,
+                first->memory.shared_kib, minute.memory.shared_kib, last->memory.shared_kib);
         } else {
             std::printf("- the status line never said \"Recording\"\n");
         }
