@@ -331,10 +331,11 @@ int run_program(int argc, char** argv, const Options& options) {
     const auto elapsed = [&] {
         return std::chrono::duration<double>(Clock::now() - started).count();
     };
-    // Room for every sample from the start: a growing log would itself show
-    // as the program's memory growing in steps.
-    std::vector<Sample> samples;
-    samples.reserve(static_cast<std::size_t>(run_seconds) + 16);
+    // Room for every sample, written once before the run: a log that grows,
+    // or whose untouched pages are first written during the run, would itself
+    // show as the program's memory growing.
+    std::vector<Sample> samples(static_cast<std::size_t>(run_seconds) + 16);
+    samples.clear();
     const auto count_polls = [&] { return static_cast<long>(simulator.logged_commands().size()); };
     double cpu_start = 0;
     long wakes_start = 0;
