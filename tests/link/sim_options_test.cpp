@@ -38,19 +38,23 @@ TEST_P(SimulatorOptions, AreReadOrRefused) {
     EXPECT_EQ(options.loop, expected.loop);
     EXPECT_EQ(options.start_now, expected.start_now);
     EXPECT_EQ(options.help, expected.help);
+    EXPECT_EQ(options.link_path, expected.link_path);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, SimulatorOptions,
     ::testing::Values(
-        OptionsCase{"ScenarioOnly", {"--scenario", "s.txt"}, "", {"s.txt", 9600, "", false}},
+        OptionsCase{"ScenarioOnly",
+                    {"--scenario", "s.txt"},
+                    "",
+                    {"s.txt", 9600, "", false, false, false, false, ""}},
         OptionsCase{"Everything",
                     {"--scenario", "s.txt", "--speed", "57600", "--log", "c.log", "--print-path",
-                     "--loop", "--start-now"},
+                     "--loop", "--start-now", "--link", "/tmp/by-id/scanner"},
                     "",
-                    {"s.txt", 57600, "c.log", true, true, true, false}},
+                    {"s.txt", 57600, "c.log", true, true, true, false, "/tmp/by-id/scanner"}},
         OptionsCase{
-            "HelpNeedsNoScenario", {"--help"}, "", {"", 9600, "", false, false, false, true}},
+            "HelpNeedsNoScenario", {"--help"}, "", {"", 9600, "", false, false, false, true, ""}},
         OptionsCase{"NoScenario", {"--speed", "9600"}, "--scenario", {}},
         OptionsCase{"ScenarioWithoutPath", {"--scenario"}, "needs a value", {}},
         OptionsCase{"SpeedZero", {"--scenario", "s", "--speed", "0"}, "\"0\"", {}},

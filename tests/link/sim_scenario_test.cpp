@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -22,6 +23,15 @@ void PrintTo(const RawBytes& raw, std::ostream* out) {
 }
 void PrintTo(const CloseLine&, std::ostream* out) {
     *out << "close";
+}
+void PrintTo(const Silence& step, std::ostream* out) {
+    *out << "silent " << step.seconds;
+}
+void PrintTo(const Unplug& step, std::ostream* out) {
+    *out << "unplug " << step.seconds;
+}
+void PrintTo(const RemoteSpeed& step, std::ostream* out) {
+    *out << "speed " << step.bits_per_second;
 }
 
 namespace {
@@ -70,6 +80,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"CloseAfterAMoment",
                   "1 | a | b | no\n  close  \n",
                   {moment(1, "a", "b", false), CloseLine{}}},
+        ParseCase{"Faults",
+                  "silent 5\n  unplug 0.5 \nspeed 57600\n",
+                  {Silence{5}, Unplug{0.5}, RemoteSpeed{57600}}},
         ParseCase{"SixteenCharactersFit",
                   "1 | 0123456789ABCDEF | b | no\n",
                   {moment(1, "0123456789ABCDEF", "b", false)}}),
@@ -112,7 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadScenario{"ShortHexEscape", "raw \\x4\n", {"line 1", "two hex digits"}},
         BadScenario{"TrailingBackslash", "raw AB\\\n", {"line 1", "backslash"}},
         BadScenario{"RawWithoutBytes", "raw\n", {"line 1", "at least one byte"}},
-        BadScenario{"CloseWithWords", "close now\n", {"line 1", "close"}}),
+        BadScenario{"CloseWithWords", "close now\n", {"line 1", "close"}},
+        BadScenario{"SilentForNoTime", "silent\n", {"line 1", "not a number"}},
+        BadScenario{"UnplugForever", "unplug 0\n", {"line 1", "more than 0"}},
+        BadScenario{"SpeedInWords", "speed fast\n", {"line 1", "fast"}}),
     [](const ::testing::TestParamInfo<BadScenario>& info) { return info.param.name; });
 
 TEST(ByteEscapes, EveryByteReadsBackAsItWasWritten) {
@@ -186,6 +202,35 @@ INSTANTIATE_TEST_SUITE_P(
                      true,
                      {{0, "", "A", false}, {9, "", "", false}}}),
     [](const ::testing::TestParamInfo<TimelineCase>& info) { return info.param.name; });
+
+// Silence holds the moment before it and ends with the next; a pulled line
+// is reached once; the remote speed holds until changed.
+TEST(TimelineFaults, SilenceUnplugAndSpeedTakeEffectWhenReached) {
+    Timeline timeline(
+        parse_scenario("speed 9600\n1 | one | x | yes\nsilent 2\n"
+                       "1 | two | x | no\nunplug 3\nspeed 57600\n1 | three | x | no\n"),
+        false);
+    struct At {
+        double elapsed;
+        std::string line1;
+        bool silent;
+        int speed;
+        std::optional<double> unplug;
+    };
+    for (const At& at : std::vector<At>{{0.5, "one", false, 9600, {}},
+                                        {1.5, "one", true, 9600, {}},
+                                        {3.5, "two", false, 9600, {}},
+                                        {4.5, "two", false, 9600, 3.0},
+                                        {5.0, "two", false, 9600, {}},
+                                        {7.5, "three", false, 57600, {}}}) {
+        const Timeline::Reached reached = timeline.advance_to(at.elapsed);
+        EXPECT_EQ(timeline.current().line1, at.line1) << "at " << at.elapsed;
+        EXPECT_EQ(timeline.silent(), at.silent) << "at " << at.elapsed;
+        EXPECT_EQ(timeline.remote_speed(), at.speed) << "at " << at.elapsed;
+        EXPECT_EQ(reached.unplug, at.unplug) << "at " << at.elapsed;
+        EXPECT_TRUE(timeline.current().heard == (at.line1 == "one")) << "at " << at.elapsed;
+    }
+}
 
 TEST(TimelineReceptions, StartAfterQuietOrWithNewNames) {
     Timeline timeline(parse_scenario("1 | a | b | yes | S | G | T\n"

@@ -28,6 +28,8 @@ struct SimulatorSettings {
     bool start_now = false;
     // Empty: a file in the simulator's own temporary folder.
     std::string log_path;
+    // Empty: no link; otherwise the line is known by this link to its device.
+    std::string link_path;
 #ifdef TAPERLY_SCANNER_SIM
     std::string executable = TAPERLY_SCANNER_SIM;
 #else
@@ -144,6 +146,9 @@ class SimulatorProcess {
         }
         if (settings_.start_now) {
             arguments.push_back("--start-now");
+        }
+        if (!settings_.link_path.empty()) {
+            arguments.insert(arguments.end(), {"--link", settings_.link_path});
         }
         std::vector<char*> argv;
         for (std::string& argument : arguments) {

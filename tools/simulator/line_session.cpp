@@ -25,11 +25,22 @@ constexpr std::size_t kLongestCommand = 4096;
 constexpr auto kLongestCloseWait = std::chrono::seconds(2);
 constexpr auto kCloseLook = std::chrono::milliseconds(10);
 
+// What a reply sent at one speed looks like read at another: as many bytes,
+// none of them a carriage return, so no reply can be made of them.
+std::string garbled(std::string_view reply) {
+    std::string bytes(reply);
+    for (char& byte : bytes) {
+        byte = static_cast<char>(0x80 | ((static_cast<unsigned char>(byte) * 7 + 0x55) & 0x7F));
+    }
+    return bytes;
+}
+
 }  // namespace
 
-LineSession::LineSession(PseudoTerminal& terminal, Timeline& timeline, CommandLog& log,
-                         int bits_per_second, bool start_now)
+LineSession::LineSession(PseudoTerminal& terminal, DeviceLink& link, Timeline& timeline,
+                         CommandLog& log, int bits_per_second, bool start_now)
     : terminal_(terminal),
+      link_(link),
       timeline_(timeline),
       log_(log),
       line_(terminal.master(), bits_per_second) {
@@ -42,6 +53,9 @@ int LineSession::run() {
     for (;;) {
         const Clock::time_point now = Clock::now();
         advance(now);
+        if (plug_back_at_ && now >= *plug_back_at_) {
+            plug_back_in();
+        }
         if (!line_.send_due(now)) {
             std::fprintf(stderr, "taperly-scanner-sim: writing to the line failed: %s\n",
                          std::strerror(errno));
@@ -56,13 +70,16 @@ int LineSession::run() {
         if (line_.blocked()) {
             watched.events |= POLLOUT;
         }
-        const int ready = ::poll(&watched, 1, poll_timeout_ms(now));
+        const int ready = ::poll(&watched, unplugged() ? 0 : 1, poll_timeout_ms(now));
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
             std::fprintf(stderr, "taperly-scanner-sim: poll failed: %s\n", std::strerror(errno));
             return 1;
+        }
+        if (unplugged()) {
+            continue;
         }
         if (watched.revents & (POLLERR | POLLNVAL | POLLHUP)) {
             // The slave is held open here, so this is the system taking the line away.
@@ -96,10 +113,32 @@ void LineSession::advance(Clock::time_point now) {
     }
     const Timeline::Reached reached =
         timeline_.advance_to(std::chrono::duration<double>(now - start_).count());
-    if (!reached.raw.empty()) {
+    if (!reached.raw.empty() && !unplugged()) {
         send(reached.raw, now);
     }
+    if (reached.unplug) {
+        unplug(*reached.unplug, now);
+    }
     closing_ = reached.close;
+}
+
+void LineSession::unplug(double seconds, Clock::time_point now) {
+    line_.reset(-1);
+    terminal_.close();
+    link_.remove();
+    command_.clear();
+    plug_back_at_ =
+        now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    std::fprintf(stderr, "taperly-scanner-sim: the line is unplugged for %g s\n", seconds);
+}
+
+void LineSession::plug_back_in() {
+    plug_back_at_.reset();
+    terminal_.open_elsewhere();
+    link_.point_at(terminal_.slave_path());
+    line_.reset(terminal_.master());
+    std::fprintf(stderr, "taperly-scanner-sim: the line is back on %s\n",
+                 terminal_.slave_path().c_str());
 }
 
 void LineSession::take_in(std::string_view bytes, Clock::time_point now) {
@@ -121,9 +160,20 @@ void LineSession::answer(Clock::time_point now) {
     log_.command(command_);
     command_.pop_back();
     if (!closing_) {
-        send(responder_.answer(command_, timeline_.current(), timeline_.reception()), now);
+        send_reply(responder_.answer(command_, timeline_.current(), timeline_.reception()), now);
     }
     command_.clear();
+}
+
+void LineSession::send_reply(std::string reply, Clock::time_point now) {
+    if (timeline_.silent()) {
+        return;
+    }
+    const int remote = timeline_.remote_speed();
+    if (remote != 0 && remote != terminal_.line_speed()) {
+        reply = garbled(reply);
+    }
+    send(reply, now);
 }
 
 void LineSession::send(std::string_view bytes, Clock::time_point now) {
@@ -145,7 +195,7 @@ bool LineSession::ready_to_close(Clock::time_point now) {
 }
 
 int LineSession::poll_timeout_ms(Clock::time_point now) const {
-    std::optional<Clock::time_point> wake;
+    std::optional<Clock::time_point> wake = plug_back_at_;
     if (close_by_) {
         wake = now + kCloseLook;
     }

@@ -59,6 +59,13 @@ bool PacedLine::send_due(Clock::time_point now) {
     return true;
 }
 
+void PacedLine::reset(int fd) {
+    fd_ = fd;
+    pending_.clear();
+    sent_ = 0;
+    blocked_ = false;
+}
+
 std::optional<PacedLine::Clock::time_point> PacedLine::next_due() const {
     if (idle() || blocked_) {
         return std::nullopt;

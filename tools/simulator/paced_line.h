@@ -27,6 +27,8 @@ class PacedLine {
     bool idle() const { return sent_ == pending_.size(); }
     // The other end's buffer is full; wait until the line takes bytes again.
     bool blocked() const { return blocked_; }
+    // The line is now `fd` (-1: none) and nothing queued goes out.
+    void reset(int fd);
     // When the next byte is due; none when idle or blocked.
     std::optional<Clock::time_point> next_due() const;
 

@@ -22,8 +22,15 @@ class PseudoTerminal {
     std::size_t unread() const;
     // Ends the line: the other end sees it hang up.
     void close();
+    // After a close: a new line on another device path than the last one,
+    // as an adapter plugged in again comes back as another device.
+    void open_elsewhere();
+    // The speed the other end has set the line to, in bit/s (0 if unknown).
+    int line_speed() const;
 
   private:
+    void open_new();
+
     int master_ = -1;
     int slave_ = -1;
     std::string slave_path_;

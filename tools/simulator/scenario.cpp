@@ -111,8 +111,29 @@ Moment parse_moment(std::string_view line) {
     return moment;
 }
 
+int parse_remote_speed(std::string_view field) {
+    field = trimmed(field);
+    int speed = 0;
+    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), speed);
+    if (field.empty() || error != std::errc() || end != field.data() + field.size() || speed < 1) {
+        throw ScenarioError("speed needs a whole number of bit/s above 0, not \"" +
+                            std::string(field) + "\"");
+    }
+    return speed;
+}
+
 Step parse_step(std::string_view line) {
     const std::string_view word = line.substr(0, line.find_first_of(" \t"));
+    const std::string_view rest = line.substr(word.size());
+    if (word == "silent") {
+        return Silence{parse_seconds(rest)};
+    }
+    if (word == "unplug") {
+        return Unplug{parse_seconds(rest)};
+    }
+    if (word == "speed") {
+        return RemoteSpeed{parse_remote_speed(rest)};
+    }
     if (word == "close") {
         if (trimmed(line) != "close") {
             throw ScenarioError("close takes nothing after it");

@@ -44,7 +44,28 @@ struct CloseLine {
     bool operator==(const CloseLine&) const = default;
 };
 
-using Step = std::variant<Moment, RawBytes, CloseLine>;
+// For `seconds` the scanner takes in commands and answers none, as when it
+// is switched off; the moment before it shows again afterwards.
+struct Silence {
+    double seconds = 0.0;
+    bool operator==(const Silence&) const = default;
+};
+
+// The cable is pulled for `seconds`, then the line comes back as another
+// device (behind the same link, when the simulator keeps one).
+struct Unplug {
+    double seconds = 0.0;
+    bool operator==(const Unplug&) const = default;
+};
+
+// The scanner's remote speed from here on. When the line is set to another
+// speed, what the scanner sends arrives as garbage.
+struct RemoteSpeed {
+    int bits_per_second = 0;
+    bool operator==(const RemoteSpeed&) const = default;
+};
+
+using Step = std::variant<Moment, RawBytes, CloseLine, Silence, Unplug, RemoteSpeed>;
 
 class ScenarioError : public std::runtime_error {
   public:

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "tools/simulator/command_log.h"
+#include "tools/simulator/device_link.h"
 #include "tools/simulator/line_session.h"
 #include "tools/simulator/pseudo_terminal.h"
 #include "tools/simulator/scenario.h"
@@ -45,13 +46,16 @@ int main(int argc, char** argv) {
     try {
         CommandLog log(options.log_path);
         PseudoTerminal terminal;
+        DeviceLink link(options.link_path);
+        link.point_at(terminal.slave_path());
         if (options.print_path) {
-            std::cout << terminal.slave_path() << std::endl;
+            std::cout << link.name_for(terminal.slave_path()) << std::endl;
         }
         std::cerr << "taperly-scanner-sim: playing " << options.scenario_path << " on "
                   << terminal.slave_path() << " at " << options.bits_per_second << " bit/s\n";
         Timeline timeline(std::move(steps), options.loop);
-        LineSession session(terminal, timeline, log, options.bits_per_second, options.start_now);
+        LineSession session(terminal, link, timeline, log, options.bits_per_second,
+                            options.start_now);
         return session.run();
     } catch (const std::system_error& error) {
         std::cerr << "taperly-scanner-sim: " << error.what() << "\n";

@@ -17,8 +17,11 @@ Options:
   --log FILE        log every command received to FILE (default: standard
                     error), one line each: seconds since start, a blank, the
                     bytes with escapes, e.g. "1.204 STS\r"
-  --print-path      print the line's device path as the first line of
-                    standard output
+  --print-path      print the line's device path (the link's, with --link)
+                    as the first line of standard output
+  --link PATH       keep a symbolic link at PATH to the line's device, as
+                    /dev/serial/by-id/ does; it goes while the line is
+                    unplugged and comes back pointing at the new device
   --loop            play the scenario again from the top after its end
                     (default: the last moment holds)
   --start-now       start the scenario's clock at once (default: with the
@@ -48,7 +51,15 @@ skipped. A moment is
              heard moments with the same names
 Texts cannot hold |; a comma in a text goes out as it is and splits the
 reply's fields, as it would from the scanner.
+Steps that take time as a moment does, showing the moment before them:
+    silent SECONDS  commands are taken in and none is answered, as from a
+                    scanner switched off or paused mid-call
+    unplug SECONDS  the line hangs up and its device goes; after SECONDS a
+                    new pseudo-terminal (another device path) takes its place
 Other steps take no time:
+    speed BPS   the scanner's remote speed from here on: while the line is
+                set to another speed, replies arrive as garbage of the
+                same length with no carriage return
     raw BYTES   put BYTES on the line (after any reply still going out);
                 escapes \r \n \t \0 \\ \xHH, e.g. raw STS,Half\0garbage
     close       close the line and exit, once the bytes queued have gone
@@ -91,6 +102,8 @@ SimOptions parse_sim_options(const std::vector<std::string>& arguments) {
             options.bits_per_second = parse_speed(value());
         } else if (option == "--log") {
             options.log_path = value();
+        } else if (option == "--link") {
+            options.link_path = value();
         } else if (option == "--print-path") {
             options.print_path = true;
         } else if (option == "--loop") {

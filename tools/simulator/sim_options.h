@@ -16,6 +16,8 @@ struct SimOptions {
     // The scenario's clock starts with the first byte received unless this is set.
     bool start_now = false;
     bool help = false;
+    // Empty: no link, the device path is the line's own.
+    std::string link_path;
 };
 
 class UsageError : public std::invalid_argument {

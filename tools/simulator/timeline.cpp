@@ -7,7 +7,9 @@ namespace taperly::sim {
 Timeline::Timeline(std::vector<Step> steps, bool loop) : steps_(std::move(steps)) {
     bool any_duration = false;
     for (const Step& step : steps_) {
-        any_duration = any_duration || std::holds_alternative<Moment>(step);
+        any_duration = any_duration || std::holds_alternative<Moment>(step) ||
+                       std::holds_alternative<Silence>(step) ||
+                       std::holds_alternative<Unplug>(step);
     }
     loop_ = loop && any_duration;
 }
@@ -32,6 +34,14 @@ Timeline::Reached Timeline::advance_to(double elapsed) {
                     next_start_ += step.seconds;
                 } else if constexpr (std::is_same_v<Kind, RawBytes>) {
                     reached.raw += step.bytes;
+                } else if constexpr (std::is_same_v<Kind, Silence>) {
+                    silent_ = true;
+                    next_start_ += step.seconds;
+                } else if constexpr (std::is_same_v<Kind, Unplug>) {
+                    reached.unplug = step.seconds;
+                    next_start_ += step.seconds;
+                } else if constexpr (std::is_same_v<Kind, RemoteSpeed>) {
+                    remote_speed_ = step.bits_per_second;
                 } else {
                     reached.close = true;
                     closed_ = true;
@@ -49,6 +59,7 @@ void Timeline::enter(const Moment& moment) {
         ++reception_;
     }
     current_ = moment;
+    silent_ = false;
 }
 
 std::optional<double> Timeline::next_change() const {

@@ -20,6 +20,9 @@ class Timeline {
     struct Reached {
         std::string raw;
         bool close = false;
+        // The line is pulled for this many seconds.
+        std::optional<double> unplug;
+        bool operator==(const Reached&) const = default;
     };
     // Moves to `elapsed` seconds after the start. Once a close is reached
     // nothing after it is played.
@@ -29,6 +32,10 @@ class Timeline {
     const Moment& current() const { return current_; }
     // The number of the reception under way, 0 while nothing is heard.
     std::uint64_t reception() const { return current_.heard ? reception_ : 0; }
+    // The scanner answers nothing.
+    bool silent() const { return silent_; }
+    // The scanner's remote speed, 0 while it is the line's own.
+    int remote_speed() const { return remote_speed_; }
     // When the next step is due, in elapsed seconds; none while holding.
     std::optional<double> next_change() const;
 
@@ -41,6 +48,8 @@ class Timeline {
     double next_start_ = 0.0;
     bool closed_ = false;
     Moment current_;
+    bool silent_ = false;
+    int remote_speed_ = 0;
     std::uint64_t reception_ = 0;
 };
 
