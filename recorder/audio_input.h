@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 
 namespace taperly {
 
@@ -23,6 +24,8 @@ class AudioInput {
     virtual void stop() = 0;
     // Whether frames are still being captured (false after the input died).
     virtual bool running() const = 0;
+    // Why the last available() or start() failed, in words for the user.
+    virtual std::string problem() const { return {}; }
 };
 
 }  // namespace taperly

@@ -15,10 +15,18 @@ namespace taperly {
 namespace {
 
 struct Query {
-    ServerAnswer answer;
+    ServerAnswer answer{ServerAnswer::Kind::kNoServer, {}, {}};
     bool connected = false;
     bool done = false;
+    // Both questions are out at once; done when both are answered.
+    int answers_due = 0;
 };
+
+void one_answered(Query& query) {
+    if (--query.answers_due == 0) {
+        query.done = true;
+    }
+}
 
 struct MainloopFree {
     void operator()(pa_mainloop* loop) const { pa_mainloop_free(loop); }
@@ -36,7 +44,18 @@ void on_server_info(pa_context*, const pa_server_info* info, void* data) {
     if (info != nullptr && info->default_source_name != nullptr) {
         query->answer.default_source = info->default_source_name;
     }
-    query->done = true;
+    one_answered(*query);
+}
+
+void on_source_info(pa_context*, const pa_source_info* info, int end, void* data) {
+    auto* query = static_cast<Query*>(data);
+    if (end != 0 || info == nullptr) {
+        one_answered(*query);
+        return;
+    }
+    query->answer.sources.push_back({info->name != nullptr ? info->name : "",
+                                     info->description != nullptr ? info->description : "",
+                                     info->monitor_of_sink != PA_INVALID_INDEX});
 }
 
 void on_state(pa_context* context, void* data) {
@@ -48,8 +67,15 @@ void on_state(pa_context* context, void* data) {
             break;
         case PA_CONTEXT_READY:
             query->connected = true;
+            query->answers_due = 2;
             if (pa_operation* operation =
                     pa_context_get_server_info(context, on_server_info, data)) {
+                pa_operation_unref(operation);
+            } else {
+                query->done = true;
+            }
+            if (pa_operation* operation =
+                    pa_context_get_source_info_list(context, on_source_info, data)) {
                 pa_operation_unref(operation);
             } else {
                 query->done = true;
@@ -69,17 +95,17 @@ void on_state(pa_context* context, void* data) {
 ServerAnswer ask_default_source(std::chrono::milliseconds limit) {
     std::unique_ptr<pa_mainloop, MainloopFree> loop(pa_mainloop_new());
     if (!loop) {
-        return {};
+        return {ServerAnswer::Kind::kNoServer, {}, {}};
     }
     std::unique_ptr<pa_context, ContextRelease> context(
         pa_context_new(pa_mainloop_get_api(loop.get()), "Taperly"));
     if (!context) {
-        return {};
+        return {ServerAnswer::Kind::kNoServer, {}, {}};
     }
     Query query;
     pa_context_set_state_callback(context.get(), on_state, &query);
     if (pa_context_connect(context.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-        return {};
+        return {ServerAnswer::Kind::kNoServer, {}, {}};
     }
     // Bounded so that a server that hangs cannot hold up an order.
     const auto deadline = std::chrono::steady_clock::now() + limit;

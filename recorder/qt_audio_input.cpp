@@ -27,41 +27,51 @@ QAudioFormat capture_format() {
 
 }  // namespace
 
-QAudioDevice choose_audio_input() {
+AudioInputChoice choose_audio_input() {
     // Asked first and briefly: Qt waits for a server that accepts but never
     // answers (a frozen one) without end, and no order may hang.
     const ServerAnswer server = ask_default_source(kServerQueryLimit);
     if (server.kind == ServerAnswer::Kind::kSilent) {
-        return {};
+        return {{}, "the sound server does not answer"};
+    }
+    // Qt 6.4 keeps listing the inputs of a server that is gone, and a capture
+    // started while it is gone breaks Qt's sound for the rest of the process:
+    // nothing would be recorded again even once the server is back.
+    if (server.kind == ServerAnswer::Kind::kNoServer) {
+        return {{}, "the sound server is not running"};
     }
     const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
     if (inputs.isEmpty()) {
-        return {};
+        return {{}, "there is no sound input (is the sound server running and a source there?)"};
     }
     const QString wanted = qEnvironmentVariable("TAPERLY_AUDIO_INPUT");
     if (!wanted.isEmpty()) {
         for (const QAudioDevice& input : inputs) {
             if (QString::fromUtf8(input.id()) == wanted) {
-                return input;
+                return {input, {}};
             }
         }
         for (const QAudioDevice& input : inputs) {
             if (input.description().contains(wanted, Qt::CaseInsensitive)) {
-                return input;
+                return {input, {}};
             }
         }
-        std::fprintf(stderr, "Taperly: no sound input matches TAPERLY_AUDIO_INPUT=%s\n",
-                     qPrintable(wanted));
+        // Recording another input than the one asked for would fill takes
+        // with the wrong sound and look like success.
+        const std::string problem =
+            "no sound input matches TAPERLY_AUDIO_INPUT=" + wanted.toStdString();
+        std::fprintf(stderr, "Taperly: %s\n", problem.c_str());
+        return {{}, problem};
     }
     // Qt 6.4 can report the first source as the default once the default was
     // changed, so the server's own answer decides.
     for (const QAudioDevice& input : inputs) {
         if (!server.default_source.empty() && input.id().toStdString() == server.default_source) {
-            return input;
+            return {input, {}};
         }
     }
     const QAudioDevice fallback = QMediaDevices::defaultAudioInput();
-    return fallback.isNull() ? inputs.first() : fallback;
+    return {fallback.isNull() ? inputs.first() : fallback, {}};
 }
 
 QtAudioInput::QtAudioInput() : samples_(1 << 14) {}
@@ -72,22 +82,32 @@ QtAudioInput::~QtAudioInput() {
 }
 
 bool QtAudioInput::available() {
-    device_ = choose_audio_input();
+    AudioInputChoice choice = choose_audio_input();
+    device_ = choice.device;
+    problem_ = std::move(choice.problem);
     return !device_.isNull();
+}
+
+std::string QtAudioInput::problem() const {
+    return problem_;
 }
 
 bool QtAudioInput::start(FrameSink sink) {
     stop();
-    if (device_.isNull() && !available()) {
+    // Asked anew each time: the server may have gone since the take opened.
+    if (!available()) {
         return false;
     }
     source_ = std::make_unique<QAudioSource>(device_, capture_format());
     captured_ = source_->start();
     if (captured_.isNull() || source_->error() != QAudio::NoError) {
+        problem_ = "the sound input \"" + device_.description().toStdString() +
+                   "\" cannot be recorded from";
         retire_source();
         captured_ = nullptr;
         return false;
     }
+    problem_.clear();
     sink_ = std::move(sink);
     QObject::connect(captured_, &QIODevice::readyRead, &context_, [this] { deliver_captured(); });
     return true;

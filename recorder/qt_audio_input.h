@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "recorder/audio_input.h"
@@ -27,6 +28,7 @@ class QtAudioInput : public AudioInput {
     bool start(FrameSink sink) override;
     void stop() override;
     bool running() const override;
+    std::string problem() const override;
 
   private:
     void deliver_captured();
@@ -44,10 +46,17 @@ class QtAudioInput : public AudioInput {
     std::vector<std::int16_t> samples_;
     // A byte read without its partner waits at the start of samples_.
     std::size_t carried_bytes_ = 0;
+    std::string problem_;
+};
+
+struct AudioInputChoice {
+    QAudioDevice device;
+    // Why there is none, when there is none.
+    std::string problem;
 };
 
 // The input Taperly records from: the one TAPERLY_AUDIO_INPUT names (by id or
 // part of its description), else the server's default source, else Qt's.
-QAudioDevice choose_audio_input();
+AudioInputChoice choose_audio_input();
 
 }  // namespace taperly

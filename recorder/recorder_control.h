@@ -10,12 +10,27 @@ inline constexpr int kModeStopped = 525;
 inline constexpr int kModeRecording = 527;
 inline constexpr int kModeOpen = 530;
 
+// Why the recorder is not recording what it was told to, in words for the
+// user. The orders still report nothing; whoever shows the status asks.
+struct RecorderTrouble {
+    enum class Kind {
+        kNone,
+        kNoInput,      // there is no sound input to capture from
+        kCannotHold,   // a take cannot be started in the takes folder
+        kWriteFailed,  // writing the take failed: the rest of it is lost
+    };
+    Kind kind = Kind::kNone;
+    std::string detail;
+
+    bool operator==(const RecorderTrouble&) const = default;
+};
+
 // The wave-audio recorder as the rest of the program drives it: a few
 // settings and the orders "Open", "Record", "stop", "save" and "close".
 // Every call returns at once and none reports a failure: an order that does
 // not apply does nothing.
 class RecorderControl {
-public:
+  public:
     virtual ~RecorderControl() = default;
 
     virtual void setNotify(bool notify) = 0;
@@ -29,6 +44,8 @@ public:
     // Carries out one order, written exactly so.
     virtual void Command(const std::string& order) = 0;
     virtual int Mode() const = 0;
+    // What went wrong with the last order that should have captured sound.
+    virtual RecorderTrouble trouble() const { return {}; }
 };
 
 }  // namespace taperly

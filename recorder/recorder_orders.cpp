@@ -23,7 +23,9 @@ void warm_up_recorder(RecorderControl& recorder) {
     recorder.Command("close");
 }
 
-void open_and_record(RecorderControl& recorder) { open_for_recording(recorder); }
+void open_and_record(RecorderControl& recorder) {
+    open_for_recording(recorder);
+}
 
 std::string recorder_mode_text(int mode) {
     if (mode == kModeNotOpen) {

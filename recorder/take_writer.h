@@ -22,6 +22,8 @@ class TakeWriter {
     virtual bool save_as(const std::string& name) = 0;
     // Drops the take and everything held for it.
     virtual void discard() = 0;
+    // Why the take could not be begun or written, empty while all is well.
+    virtual std::string failure() const { return {}; }
 };
 
 }  // namespace taperly

@@ -17,9 +17,11 @@ namespace {
 constexpr mode_t kTakeFileMode = 0644;
 
 // No order reports failure to its caller, so lost sound is told here, where
-// whoever runs Taperly can see it.
-void tell(const char* what, const std::string& name, int error) {
-    std::fprintf(stderr, "Taperly: %s %s: %s\n", what, name.c_str(), std::strerror(error));
+// whoever runs Taperly can see it, and the words are kept for the window.
+std::string tell(const char* what, const std::string& name, int error) {
+    const std::string told = std::string(what) + " " + name + ": " + std::strerror(error);
+    std::fprintf(stderr, "Taperly: %s\n", told.c_str());
+    return told;
 }
 
 // Hands an open descriptor to libsndfile, which then owns it.
@@ -97,13 +99,14 @@ bool WaveFileWriter::begin() {
     std::string pattern = folder_ + "/.taperly-take-XXXXXX.wav";
     int fd = ::mkstemps(pattern.data(), 4);
     if (fd < 0) {
-        tell("cannot hold a take in", folder_, errno);
+        failure_ = tell("cannot hold a take in", folder_, errno);
         return false;
     }
     ::fchmod(fd, kTakeFileMode);
     take_reader_ = Descriptor(::open(pattern.c_str(), O_RDONLY | O_CLOEXEC));
     file_.reset(open_wave(fd, SFM_WRITE));
     if (!file_ || take_reader_.get() < 0) {
+        failure_ = tell("cannot start a take in", pattern, errno != 0 ? errno : EIO);
         file_.reset();
         take_reader_.reset();
         ::unlink(pattern.c_str());
@@ -119,7 +122,7 @@ void WaveFileWriter::append(std::span<const std::int16_t> frames) {
     }
     if (!file_ && !reopen_for_more()) {
         write_failed_ = true;
-        tell("cannot add to the take", temporary_path_, errno);
+        failure_ = tell("cannot add to the take", temporary_path_, errno);
         return;
     }
     const auto count = static_cast<sf_count_t>(frames.size());
@@ -128,8 +131,8 @@ void WaveFileWriter::append(std::span<const std::int16_t> frames) {
         // Disk full or folder gone: keep what is in the file and stop
         // adding, so the take stays a clean prefix of what was heard.
         write_failed_ = true;
-        tell("the rest of this take is lost; writing failed for", temporary_path_,
-             errno != 0 ? errno : EIO);
+        failure_ = tell("the rest of this take is lost; writing failed for", temporary_path_,
+                        errno != 0 ? errno : EIO);
     }
 }
 
@@ -167,6 +170,7 @@ void WaveFileWriter::discard() {
     temporary_path_.clear();
     shared_with_saved_ = false;
     write_failed_ = false;
+    failure_.clear();
 }
 
 bool WaveFileWriter::reopen_for_more() {

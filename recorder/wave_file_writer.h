@@ -26,6 +26,7 @@ class WaveFileWriter : public TakeWriter {
     void append(std::span<const std::int16_t> frames) override;
     bool save_as(const std::string& name) override;
     void discard() override;
+    std::string failure() const override { return failure_; }
 
     // The hidden file the current take is streamed into ("" when none).
     const std::string& temporary_path() const { return temporary_path_; }
@@ -64,6 +65,7 @@ class WaveFileWriter : public TakeWriter {
     // The hidden file is also a saved take's file: never write into it again.
     bool shared_with_saved_ = false;
     bool write_failed_ = false;
+    std::string failure_;
 };
 
 }  // namespace taperly

@@ -1,5 +1,6 @@
 #include "recorder/wave_recorder.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace taperly {
@@ -66,13 +67,36 @@ int WaveRecorder::Mode() const {
     return recording_ || stopped_ ? kModeStopped : kModeOpen;
 }
 
+RecorderTrouble WaveRecorder::trouble() const {
+    return trouble_;
+}
+
+void WaveRecorder::set_trouble(RecorderTrouble trouble) {
+    // Told once when it begins, not at every repeated order of the take.
+    if (trouble.kind == RecorderTrouble::Kind::kNoInput && trouble != trouble_) {
+        std::fprintf(stderr, "Taperly: no sound input, this transmission is not recorded: %s\n",
+                     trouble.detail.c_str());
+    }
+    trouble_ = std::move(trouble);
+}
+
 void WaveRecorder::open() {
-    if (open_ || !input_->available() || !writer_->begin()) {
+    if (open_) {
         return;
     }
+    if (!input_->available()) {
+        set_trouble({RecorderTrouble::Kind::kNoInput, input_->problem()});
+        return;
+    }
+    if (!writer_->begin()) {
+        set_trouble({RecorderTrouble::Kind::kCannotHold, writer_->failure()});
+        return;
+    }
+    trouble_ = {};
     open_ = true;
     recording_ = false;
     stopped_ = false;
+    captured_any_ = false;
 }
 
 void WaveRecorder::record() {
@@ -87,6 +111,11 @@ void WaveRecorder::record() {
     }
     if (input_->start([this](std::span<const std::int16_t> frames) { take_frames(frames); })) {
         recording_ = true;
+        if (trouble_.kind == RecorderTrouble::Kind::kNoInput) {
+            trouble_ = {};
+        }
+    } else {
+        set_trouble({RecorderTrouble::Kind::kNoInput, input_->problem()});
     }
 }
 
@@ -102,7 +131,7 @@ void WaveRecorder::stop() {
 }
 
 void WaveRecorder::save() {
-    if (!open_ || !is_bare_file_name(file_name_)) {
+    if (!open_ || nothing_could_be_captured() || !is_bare_file_name(file_name_)) {
         return;
     }
     writer_->save_as(file_name_);
@@ -119,8 +148,15 @@ void WaveRecorder::close() {
 }
 
 void WaveRecorder::take_frames(std::span<const std::int16_t> frames) {
-    if (open_ && recording_) {
-        writer_->append(frames);
+    if (!open_ || !recording_ || frames.empty()) {
+        return;
+    }
+    captured_any_ = true;
+    writer_->append(frames);
+    if (trouble_.kind != RecorderTrouble::Kind::kWriteFailed) {
+        if (std::string failure = writer_->failure(); !failure.empty()) {
+            trouble_ = {RecorderTrouble::Kind::kWriteFailed, std::move(failure)};
+        }
     }
 }
 

@@ -30,8 +30,10 @@ class WaveRecorder : public RecorderControl {
     std::string FileName() const override;
     void Command(const std::string& order) override;
     int Mode() const override;
+    RecorderTrouble trouble() const override;
 
   private:
+    void set_trouble(RecorderTrouble trouble);
     void open();
     void record();
     void stop();
@@ -47,6 +49,12 @@ class WaveRecorder : public RecorderControl {
     bool open_ = false;
     bool recording_ = false;
     bool stopped_ = false;
+    // A take whose sound input never started leaves no file, not an empty one.
+    bool nothing_could_be_captured() const {
+        return !captured_any_ && trouble_.kind == RecorderTrouble::Kind::kNoInput;
+    }
+    bool captured_any_ = false;
+    RecorderTrouble trouble_;
 };
 
 // Whether a name may be saved in the takes folder: a plain file name that
