@@ -228,7 +228,22 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::set_status_text(const std::string& text) {
-    text3_->setText(QString::fromStdString(text));
+    // Ten times a second the same text comes again; setting it anew would
+    // redraw the line each time.
+    const QString shown = QString::fromStdString(text);
+    if (text3_->text() != shown) {
+        text3_->setText(shown);
+    }
+    if (text3_->toolTip() != shown) {
+        text3_->setToolTip(shown);
+    }
+}
+
+void Form1::set_status_detail(const std::string& detail) {
+    const QString tip = detail.empty() ? text3_->text() : QString::fromStdString(detail);
+    if (text3_->toolTip() != tip) {
+        text3_->setToolTip(tip);
+    }
 }
 
 void Form1::set_version_text(const std::string& text) {

@@ -65,6 +65,7 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
 
     // RunWindow
     void set_status_text(const std::string& text) override;
+    void set_status_detail(const std::string& detail) override;
     void set_version_text(const std::string& text) override;
     void set_enabled(Control control, bool enabled) override;
     std::string run_caption() const override;

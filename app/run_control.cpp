@@ -13,7 +13,9 @@ RunControl::RunControl(RunWindow& window, DisplayWindow& display, ScannerPort& p
     : window_(window),
       recorder_(recorder),
       port_(port),
+      clock_(clock),
       folder_(std::move(folder)),
+      line_(port),
       tracker_(port, recorder, clock, display, folder_) {}
 
 template <typename Steps>
@@ -26,10 +28,18 @@ void RunControl::guarded(Steps&& steps) {
 }
 
 void RunControl::report(const std::string& message) {
-    window_.set_status_text(message);
-    if (run_is_on()) {
-        report_held_at_mode_ = recorder_.Mode();
+    if (!run_is_on()) {
+        window_.set_status_text(message);
+        return;
     }
+    held_report_ = message;
+    report_held_at_mode_ = recorder_.Mode();
+    refresh_status();
+}
+
+void RunControl::show(const StatusText& status) {
+    window_.set_status_text(status.text);
+    window_.set_status_detail(status.detail);
 }
 
 bool RunControl::run_is_on() const {
@@ -104,10 +114,12 @@ void RunControl::run_stop_pressed() {
 }
 
 void RunControl::start_run() {
+    held_report_.reset();
     report_held_at_mode_.reset();
-    open_scanner_port(port_, window_.port_text(), window_.speed_text());
+    line_.open(window_.port_text(), window_.speed_text());
     // Bytes an earlier run left half-received must not join the new replies.
     tracker_.discard_partial_reply();
+    tracker_.watch_line_from(clock_.steady_time());
     window_.start_timer(Timer::Timer1);
     window_.start_timer(Timer::Timer3);
     window_.set_enabled(Control::Command1, true);
@@ -125,6 +137,7 @@ void RunControl::stop_run() {
     // name now; left open, the next Run would close it unsaved and the next
     // take would inherit its start time and names.
     const bool take_finished = tracker_.state().take_in_progress();
+    const bool was_retrying = line_.state() == ScannerLine::State::kRetrying;
     if (take_finished) {
         tracker_.finish_take();
     }
@@ -135,12 +148,15 @@ void RunControl::stop_run() {
     window_.set_enabled(Control::Combo2, true);
     window_.set_caption_colour(CaptionLabel::Label8, kStoppedCaptionColour);
     window_.set_caption_colour(CaptionLabel::Label10, kStoppedCaptionColour);
-    close_scanner_port(port_);
+    line_.close();
     window_.set_run_caption("Run");
-    report_held_at_mode_.reset();
-    if (take_finished) {
+    // A line no longer tried must not be said to be tried; otherwise the
+    // last word of the run stays for the user to read.
+    if (take_finished || was_retrying) {
         window_.set_status_text(show_recorder_mode(recorder_));
     }
+    held_report_.reset();
+    report_held_at_mode_.reset();
 }
 
 void RunControl::hold_pressed() {
@@ -155,13 +171,17 @@ void RunControl::logo_clicked() {
 }
 
 void RunControl::poll_timer_fired() {
+    if (line_.state() == ScannerLine::State::kRetrying) {
+        guarded([this] { reopen_if_due(); });
+        return;
+    }
     poll_step([this] { tracker_.poll_tick(); });
 }
 
 void RunControl::input_arrived() {
     // A reply handled as soon as it is whole starts and ends a take up to a
     // poll interval closer to the scanner's own flag.
-    if (run_is_on()) {
+    if (run_is_on() && line_.is_open()) {
         poll_step([this] { tracker_.handle_arrived_replies(); });
     }
 }
@@ -171,27 +191,75 @@ void RunControl::poll_step(Step&& step) {
     try {
         step();
     } catch (const LinkError& error) {
-        guarded([this] { stop_run(); });
-        report(error.what());
+        if (run_is_on()) {
+            line_lost_during_run(error.what());
+        } else {
+            report(error.what());
+        }
     } catch (const std::exception& error) {
         report(error.what());
     }
 }
 
-void RunControl::mode_timer_fired() {
-    const int mode = recorder_.Mode();
-    if (report_held_at_mode_ == mode) {
+void RunControl::line_lost_during_run(const std::string& reason) {
+    if (line_.state() != ScannerLine::State::kOpen) {
         return;
     }
-    report_held_at_mode_.reset();
-    window_.set_status_text(recorder_mode_text(mode));
+    // What was recorded is saved under its name now, exactly as a Stop
+    // would; the transmission's end went unheard with the line.
+    if (tracker_.state().take_in_progress()) {
+        guarded([this] { tracker_.finish_take(); });
+    }
+    line_.lost(reason, clock_.steady_time());
+    tracker_.discard_partial_reply();
+    refresh_status();
+}
+
+void RunControl::reopen_if_due() {
+    if (line_.retry(clock_.steady_time())) {
+        // Half a reply from before the loss must not join the first one after it.
+        tracker_.discard_partial_reply();
+        tracker_.watch_line_from(clock_.steady_time());
+    }
+    refresh_status();
+}
+
+StatusFacts RunControl::status_facts() {
+    StatusFacts facts;
+    facts.recorder_mode = recorder_.Mode();
+    if (held_report_ && report_held_at_mode_ != facts.recorder_mode) {
+        held_report_.reset();
+        report_held_at_mode_.reset();
+    }
+    facts.held_report = held_report_;
+    facts.line_lost = line_.state() == ScannerLine::State::kRetrying;
+    facts.line_name = line_.line_name();
+    facts.bits_per_second = line_.bits_per_second();
+    facts.lost_reason = line_.lost_reason();
+    facts.last_attempt_error = line_.last_attempt_error();
+    const SteadyTime now = clock_.steady_time();
+    facts.since_byte = now - tracker_.activity().last_byte;
+    facts.since_reply = now - tracker_.activity().last_reply;
+    facts.quiet_limit = quiet_limit(window_.poll_period());
+    facts.take_in_progress = tracker_.state().take_in_progress();
+    facts.sound = recorder_.trouble();
+    return facts;
+}
+
+void RunControl::refresh_status() {
+    show(status_line_text(status_facts()));
+}
+
+void RunControl::mode_timer_fired() {
+    refresh_status();
 }
 
 void RunControl::link_lost(const std::string& reason) {
     if (run_is_on()) {
-        guarded([this] { stop_run(); });
+        line_lost_during_run(reason);
+    } else {
+        report(reason);
     }
-    report(reason);
 }
 
 void RunControl::shut_down() {

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "app/run_window.h"
+#include "app/status_line.h"
+#include "link/scanner_line.h"
 #include "link/scanner_port.h"
 #include "recorder/recorder_control.h"
 #include "settings/settings_file.h"
@@ -33,13 +35,16 @@ class RunControl : private SettingsTarget {
     void hold_pressed();
     void logo_clicked();
 
-    // A firing of Timer1: one poll of the scanner.
+    // A firing of Timer1: one poll of the scanner, or, while the line is
+    // lost, an attempt to open it again when one is due.
     void poll_timer_fired();
     // Bytes arrived on the serial line between firings.
     void input_arrived();
-    // A firing of Timer3: the recorder's mode into the status line.
+    // A firing of Timer3: the status line, from the recorder's mode and
+    // whatever keeps the run from recording.
     void mode_timer_fired();
-    // The serial line went away during a run.
+    // The serial line went away: during a run the take in progress is saved
+    // and the line is opened again as soon as it can be.
     void link_lost(const std::string& reason);
     // The window is closing: a take in progress is kept, the port released.
     void shut_down();
@@ -48,6 +53,7 @@ class RunControl : private SettingsTarget {
     // The poll period read from a settings file, "-" when none was read.
     const std::string& show_t1i() const { return show_t1i_; }
     ReceptionTracker& tracker() { return tracker_; }
+    const ScannerLine& line() const { return line_; }
 
   private:
     void select_port(int index) override;
@@ -59,21 +65,29 @@ class RunControl : private SettingsTarget {
     void speed_chosen_steps();
     void start_run();
     void stop_run();
+    void line_lost_during_run(const std::string& reason);
+    void reopen_if_due();
+    StatusFacts status_facts();
+    void refresh_status();
+    void show(const StatusText& status);
     // Shows `message`; during a run it stays until the recorder's mode changes.
     void report(const std::string& message);
     template <typename Steps>
     void guarded(Steps&& steps);
-    // A step of polling: a lost line stops the run, any failure is shown.
+    // A step of polling: a lost line is opened again, any failure is shown.
     template <typename Step>
     void poll_step(Step&& step);
 
     RunWindow& window_;
     RecorderControl& recorder_;
     ScannerPort& port_;
+    Clock& clock_;
     std::string folder_;
+    ScannerLine line_;
     ReceptionTracker tracker_;
     std::string show_t1i_ = "-";
-    // The recorder mode at the time a report was shown during a run.
+    // A report shown during a run, and the recorder mode at that time.
+    std::optional<std::string> held_report_;
     std::optional<int> report_held_at_mode_;
 };
 

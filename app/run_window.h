@@ -21,8 +21,11 @@ class RunWindow {
   public:
     virtual ~RunWindow() = default;
 
-    // Text3, the status line.
+    // Text3, the status line. Its tooltip shows the same text until
+    // set_status_detail gives a longer one.
     virtual void set_status_text(const std::string& text) = 0;
+    // The whole of what the status line says in short; empty: its own text.
+    virtual void set_status_detail(const std::string& detail) = 0;
     // Text4, name and version; lines end in CR LF.
     virtual void set_version_text(const std::string& text) = 0;
 

@@ -76,4 +76,9 @@ CalendarDate SystemClock::today() {
     return {date.year(), date.month(), date.day()};
 }
 
+SteadyTime SystemClock::steady_time() {
+    return std::chrono::duration_cast<SteadyTime>(
+        std::chrono::steady_clock::now().time_since_epoch());
+}
+
 }  // namespace taperly

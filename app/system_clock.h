@@ -25,6 +25,8 @@ class SystemClock : public Clock {
     // become plain ones, because the text ends up in file names.
     std::string time_of_day_text() override;
     CalendarDate today() override;
+    // Always the system's steady clock, whatever time source names take.
+    SteadyTime steady_time() override;
 
   private:
     QLocale locale_;

@@ -1,6 +1,7 @@
 #include "link/serial_scanner_port.h"
 
 #include <QMetaObject>
+#include <algorithm>
 #include <climits>
 #include <exception>
 
@@ -29,28 +30,43 @@ std::string lower_first(std::string text) {
     return text;
 }
 
+// A line that has handed over nothing for this long is read byte by byte
+// until a carriage return comes again.
+constexpr auto kQuietBeforeByteReading = std::chrono::seconds(1);
+
 // At 9600 bit/s a status reply takes 120 ms to arrive, and the system would
 // wake the program for every few bytes of it, hundreds of times a second while
 // idle. The system's line discipline can gather the bytes up to each carriage
 // return and wake it once per reply; every character it would otherwise treat
 // as editing or as a signal is switched off, so the bytes arrive unchanged.
+// Gathered bytes that never see a carriage return (a scanner at another speed
+// sends such bytes) would never be handed over at all, so a quiet line is
+// read byte by byte instead (`whole` false) until a reply ends again.
 // Should the system refuse, the line works as before, only with more wake-ups.
-void hand_over_whole_replies([[maybe_unused]] QSerialPort& serial) {
+bool gather_replies([[maybe_unused]] QSerialPort& serial, [[maybe_unused]] bool whole) {
 #ifdef __linux__
     const int descriptor = static_cast<int>(serial.handle());
     termios settings{};
     if (::tcgetattr(descriptor, &settings) != 0) {
-        return;
+        return false;
     }
-    settings.c_lflag |= ICANON;
     settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ISIG | IEXTEN);
     settings.c_iflag &=
         ~static_cast<tcflag_t>(ICRNL | IGNCR | INLCR | IUCLC | IXON | IXOFF | ISTRIP | IUTF8);
     for (cc_t& special : settings.c_cc) {
         special = _POSIX_VDISABLE;
     }
-    settings.c_cc[VEOL] = '\r';
-    ::tcsetattr(descriptor, TCSANOW, &settings);
+    if (whole) {
+        settings.c_lflag |= ICANON;
+        settings.c_cc[VEOL] = '\r';
+    } else {
+        settings.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+        settings.c_cc[VMIN] = 1;
+        settings.c_cc[VTIME] = 0;
+    }
+    return ::tcsetattr(descriptor, TCSANOW, &settings) == 0;
+#else
+    return false;
 #endif
 }
 
@@ -102,7 +118,9 @@ void SerialScannerPort::open(int port_number, int bits_per_second) {
         serial_.close();
         throw;
     }
-    hand_over_whole_replies(serial_);
+    gathering_ = gather_replies(serial_, true);
+    can_gather_ = gathering_;
+    last_delivery_ = std::chrono::steady_clock::now();
 }
 
 void SerialScannerPort::configure_line(int bits_per_second) {
@@ -172,6 +190,14 @@ int SerialScannerPort::pending_input_count() {
     require_open("read from");
     take_in_arrived_bytes();
     const qint64 waiting = serial_.bytesAvailable();
+    if (waiting == 0 && gathering_ &&
+        std::chrono::steady_clock::now() - last_delivery_ > kQuietBeforeByteReading) {
+        gathering_ = !gather_replies(serial_, false);
+        if (!gathering_) {
+            take_in_arrived_bytes();
+            return static_cast<int>(std::min<qint64>(serial_.bytesAvailable(), INT_MAX));
+        }
+    }
     return waiting > INT_MAX ? INT_MAX : static_cast<int>(waiting);
 }
 
@@ -179,6 +205,12 @@ std::string SerialScannerPort::read_pending_input() {
     require_open("read from");
     take_in_arrived_bytes();
     const QByteArray bytes = serial_.readAll();
+    if (!bytes.isEmpty()) {
+        last_delivery_ = std::chrono::steady_clock::now();
+        if (can_gather_ && !gathering_ && bytes.contains('\r')) {
+            gathering_ = gather_replies(serial_, true);
+        }
+    }
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
@@ -215,8 +247,7 @@ void SerialScannerPort::on_serial_error(QSerialPort::SerialPortError error) {
     const char* what = error == QSerialPort::ResourceError ? "the device went away"
                        : error == QSerialPort::ReadError   ? "reading from it failed"
                                                            : "writing to it failed";
-    lost_reason_ = "The serial line on " + line_name() + " was lost: " + what +
-                   ". Check the cable or adapter, then open the port again.";
+    lost_reason_ = "The serial line on " + line_name() + " was lost: " + what + ".";
     // QSerialPort is still inside its own notification here; it is closed
     // from the event loop instead, right after. Until then every call
     // through ScannerPort already sees the loss.

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -51,6 +52,11 @@ class SerialScannerPort : public QObject, public ScannerPort {
     std::function<void()> on_input_;
     // True while this class fetches bytes itself: the caller is reading then.
     bool fetching_ = false;
+    // Whether the system gathers each reply up to its carriage return now,
+    // and whether it can at all on this line.
+    bool gathering_ = false;
+    bool can_gather_ = false;
+    std::chrono::steady_clock::time_point last_delivery_{};
 };
 
 }  // namespace taperly

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace taperly {
@@ -10,7 +11,11 @@ struct CalendarDate {
     int day = 0;
 };
 
-// The time of day and date as the desktop's locale shows them.
+// Time since an arbitrary start that never jumps: what intervals are measured in.
+using SteadyTime = std::chrono::milliseconds;
+
+// The time of day and date as the desktop's locale shows them, and the steady
+// time that measures how long the scanner has been quiet.
 class Clock {
   public:
     virtual ~Clock() = default;
@@ -18,6 +23,7 @@ class Clock {
     // example "9:05:07 PM" or "21:05:07"; UTF-8.
     virtual std::string time_of_day_text() = 0;
     virtual CalendarDate today() = 0;
+    virtual SteadyTime steady_time() = 0;
 };
 
 }  // namespace taperly

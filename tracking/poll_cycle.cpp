@@ -29,7 +29,11 @@ void ReceptionTracker::read_scanner_reply() {
 
 void ReceptionTracker::handle_arrived_replies() {
     if (port_.pending_input_count() != 0) {
-        received_ += port_.read_pending_input();
+        const std::string arrived = port_.read_pending_input();
+        if (!arrived.empty()) {
+            activity_.last_byte = clock_.steady_time();
+        }
+        received_ += arrived;
     }
     // The scanner ends every reply with a carriage return; at 9600 bit/s a
     // status reply takes longer than a poll interval to arrive, so replies
@@ -38,23 +42,28 @@ void ReceptionTracker::handle_arrived_replies() {
     while ((end = received_.find('\r')) != std::string::npos) {
         const std::string reply = received_.substr(0, end + 1);
         received_.erase(0, end + 1);
-        dispatch(reply);
+        if (dispatch(reply)) {
+            activity_.last_reply = clock_.steady_time();
+        }
     }
     if (received_.size() > kReceiveBufferSize) {
         received_.erase(0, received_.size() - kReceiveBufferSize);
     }
 }
 
-void ReceptionTracker::dispatch(std::string_view reply) {
+bool ReceptionTracker::dispatch(std::string_view reply) {
     if (is_identity_reply(reply)) {
         handle_identity_reply(reply);
+        return ReplyFields(reply).highest_index() >= kIdentityHighestIndex;
     }
     if (is_status_reply(reply)) {
         const ReplyFields fields(reply);
         if (fields.highest_index() >= kStatusHighestIndex) {
             handle_status_reply(fields);
+            return true;
         }
     }
+    return false;
 }
 
 }  // namespace taperly

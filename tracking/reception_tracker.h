@@ -12,6 +12,13 @@
 
 namespace taperly {
 
+// When the line last brought anything, and anything that could be read.
+struct LineActivity {
+    SteadyTime last_byte{0};
+    // The last whole status or identity reply that was recognised.
+    SteadyTime last_reply{0};
+};
+
 // Follows the scanner through its replies: polls it, records while it
 // receives, names and saves each take, answers its prompts and mirrors its
 // display. Errors from the serial port propagate out of poll_tick() and end
@@ -39,6 +46,11 @@ class ReceptionTracker {
     void discard_partial_reply() { received_.clear(); }
     std::size_t partial_reply_size() const { return received_.size(); }
 
+    // Counts the line as heard from at `now`: a run or a reopened line starts
+    // with a clean slate.
+    void watch_line_from(SteadyTime now) { activity_ = {now, now}; }
+    const LineActivity& activity() const { return activity_; }
+
     TakeState& state() { return state_; }
     const TakeState& state() const { return state_; }
     const std::string& dox() const { return dox_; }
@@ -49,7 +61,8 @@ class ReceptionTracker {
     static constexpr std::size_t kReceiveBufferSize = 1024;
 
   private:
-    void dispatch(std::string_view reply);
+    // Whether the reply was one the handlers could read.
+    bool dispatch(std::string_view reply);
 
     ScannerPort& port_;
     RecorderControl& recorder_;
@@ -61,6 +74,7 @@ class ReceptionTracker {
     std::string dox_ = "1";
     // Received bytes after the last carriage return.
     std::string received_;
+    LineActivity activity_;
 };
 
 }  // namespace taperly

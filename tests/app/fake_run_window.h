@@ -12,8 +12,14 @@ namespace taperly::testing {
 class FakeRunWindow : public RunWindow {
   public:
     void set_status_text(const std::string& text) override {
+        if (text != status) {
+            statuses.push_back(text);
+        }
         status = text;
-        statuses.push_back(text);
+        detail = text;
+    }
+    void set_status_detail(const std::string& text) override {
+        detail = text.empty() ? status : text;
     }
     void set_version_text(const std::string& text) override { version = text; }
     void set_enabled(Control control, bool on) override { enabled[control] = on; }
@@ -38,6 +44,8 @@ class FakeRunWindow : public RunWindow {
     static inline const std::vector<std::string> kSpeeds{"9600", "19200", "38400", "57600"};
 
     std::string status;
+    std::string detail;
+    // Every change of the status line's text.
     std::vector<std::string> statuses;
     std::string version;
     std::map<Control, bool> enabled{{Control::Combo1, true},

@@ -121,14 +121,20 @@ TEST_F(Form1SimulatorTest, PortThatCannotOpenChangesNothingButTheStatusLine) {
     EXPECT_FALSE(std::filesystem::exists(folder.file(kSettings)));
 }
 
-TEST_F(Form1SimulatorTest, LineClosedDuringATakeSavesItAndStops) {
+TEST_F(Form1SimulatorTest, LineClosedDuringATakeSavesItAndIsTriedUntilStop) {
     start("1.5 | State Net | North Ops | yes | State Net | North Area | Ops\nclose\n");
     click("Command2");
     ASSERT_TRUE(wait_for([&] { return recorder_->mode == kModeRecording; }));
-    ASSERT_TRUE(wait_for([&] { return caption() == "Run"; }));
-    EXPECT_EQ(text3().rfind("The serial line on COM1 (", 0), 0u) << text3();
+    ASSERT_TRUE(wait_for([&] { return text3() == "Line lost, trying again"; })) << text3();
+    EXPECT_EQ(
+        child<QLineEdit>("Text3")->toolTip().toStdString().rfind("The serial line on COM1 (", 0),
+        0u);
     ASSERT_EQ(recorder_->saved.size(), 1u);
     EXPECT_EQ(recorder_->saved[0].rfind("State-Net_North-Area_Ops_", 0), 0u) << recorder_->saved[0];
+    EXPECT_EQ(caption(), "Stop");
+    EXPECT_TRUE(child<QTimer>("Timer1")->isActive());
+    click("Command2");
+    EXPECT_EQ(caption(), "Run");
     EXPECT_FALSE(child<QTimer>("Timer1")->isActive());
     EXPECT_FALSE(child<QTimer>("Timer3")->isActive());
     EXPECT_TRUE(child<QComboBox>("Combo1")->isEnabled());

@@ -281,6 +281,8 @@ struct EndingCase {
     const char* name;
     Ending ending;
     bool during_take;
+    // A lost line keeps the run on: it is opened again by itself.
+    bool run_goes_on;
     std::string status;
 };
 
@@ -290,9 +292,9 @@ void PrintTo(const EndingCase& c, std::ostream* out) {
 
 class RunEndingTest : public RunControlTest, public ::testing::WithParamInterface<EndingCase> {};
 
-// However a run ends, what was recorded of a transmission is saved first,
-// and a later Run starts clean.
-TEST_P(RunEndingTest, SavesTheTakeInProgressThenStops) {
+// However a run ends or its line is lost, what was recorded of a
+// transmission is saved first, and the next take starts clean.
+TEST_P(RunEndingTest, SavesTheTakeInProgressThenStopsOrReopens) {
     const EndingCase& c = GetParam();
     start_ready();
     control.run_stop_pressed();
@@ -317,15 +319,38 @@ TEST_P(RunEndingTest, SavesTheTakeInProgressThenStops) {
             break;
     }
 
-    EXPECT_EQ(looks(), (Looks{true, true, false, true, "Run", false, false, false}));
-    EXPECT_EQ(window.status, c.status);
     EXPECT_EQ(recorder.saved.size(), c.during_take ? 1u : 0u);
     EXPECT_EQ(recorder.mode, kModeNotOpen);
     EXPECT_FALSE(control.tracker().state().take_in_progress());
-
     clock.time = "9:10:00 PM";
-    control.run_stop_pressed();
-    EXPECT_EQ(looks(), kRunning);
+    if (c.run_goes_on) {
+        Looks retrying = kRunning;
+        retrying.port_open = false;
+        EXPECT_EQ(looks(), retrying);
+        EXPECT_EQ(window.status, "Line lost, trying again");
+        EXPECT_NE(window.detail.find(c.status), std::string::npos) << window.detail;
+        port.fail_open = true;
+        control.poll_timer_fired();
+        EXPECT_EQ(port.opens, 2) << "the first attempt comes at once";
+        EXPECT_NE(window.detail.find("cannot open"), std::string::npos) << window.detail;
+        clock.steady += std::chrono::milliseconds(999);
+        control.poll_timer_fired();
+        EXPECT_EQ(port.opens, 2) << "then no more than one a second";
+        clock.steady += std::chrono::milliseconds(1);
+        control.poll_timer_fired();
+        EXPECT_EQ(port.opens, 3);
+        port.fail_open = false;
+        clock.steady += std::chrono::milliseconds(1000);
+        control.poll_timer_fired();
+        EXPECT_EQ(looks(), kRunning);
+        EXPECT_EQ(window.status, "Waiting");
+        EXPECT_EQ(port.opened_speed, 19200);
+    } else {
+        EXPECT_EQ(looks(), (Looks{true, true, false, true, "Run", false, false, false}));
+        EXPECT_EQ(window.status, c.status);
+        control.run_stop_pressed();
+        EXPECT_EQ(looks(), kRunning);
+    }
     poll(status_reply("Metro", "Fire", true));
     poll(status_reply("Metro", "Fire", false));
     ASSERT_FALSE(recorder.saved.empty());
@@ -335,16 +360,16 @@ TEST_P(RunEndingTest, SavesTheTakeInProgressThenStops) {
 
 INSTANTIATE_TEST_SUITE_P(
     Endings, RunEndingTest,
-    ::testing::Values(EndingCase{"link_lost_in_take", Ending::LinkLost, true,
-                                 "The scanner's line on COM3 is gone."},
-                      EndingCase{"link_lost_idle", Ending::LinkLost, false,
-                                 "The scanner's line on COM3 is gone."},
-                      EndingCase{"poll_fails_in_take", Ending::PortFailsAtPoll, true,
-                                 "write failed"},
-                      EndingCase{"poll_fails_idle", Ending::PortFailsAtPoll, false, "write failed"},
-                      EndingCase{"stop_in_take", Ending::StopPressed, true, "Waiting"},
-                      EndingCase{"stop_idle", Ending::StopPressed, false, "Waiting"},
-                      EndingCase{"closed_in_take", Ending::WindowClosed, true, "Waiting"}),
+    ::testing::Values(
+        EndingCase{"link_lost_in_take", Ending::LinkLost, true, true,
+                   "The scanner's line on COM3 is gone."},
+        EndingCase{"link_lost_idle", Ending::LinkLost, false, true,
+                   "The scanner's line on COM3 is gone."},
+        EndingCase{"poll_fails_in_take", Ending::PortFailsAtPoll, true, true, "write failed"},
+        EndingCase{"poll_fails_idle", Ending::PortFailsAtPoll, false, true, "write failed"},
+        EndingCase{"stop_in_take", Ending::StopPressed, true, false, "Waiting"},
+        EndingCase{"stop_idle", Ending::StopPressed, false, false, "Waiting"},
+        EndingCase{"closed_in_take", Ending::WindowClosed, true, false, "Waiting"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RunControlTest, RunDropsBytesAHalfReceivedReplyLeft) {

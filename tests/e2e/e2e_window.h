@@ -126,6 +126,10 @@ class E2eWindow {
     std::string status() const {
         return form_->findChild<QLineEdit*>("Text3")->text().toStdString();
     }
+    // The whole of what the status line says.
+    std::string status_detail() const {
+        return form_->findChild<QLineEdit*>("Text3")->toolTip().toStdString();
+    }
     std::string caption() const {
         return form_->findChild<QPushButton*>("Command2")->text().toStdString();
     }

@@ -1,5 +1,5 @@
-// The sound server dies in the middle of a take and comes back, under the
-// real window; the server is this test's own, started for it alone.
+// The sound server dies in the middle of a take, is missing for the next
+// one and comes back, under the real window; the server is this test's own, started for it alone.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -39,7 +39,7 @@ std::uintmax_t recorded_bytes(const TempFolder& folder) {
     return hidden.empty() ? 0 : std::filesystem::file_size(folder.file(hidden[0]), ignored);
 }
 
-TEST(SoundServerFault, DiesMidTakeAndComesBackLaterTakesRecordAgain) {
+TEST(SoundServerFault, DiesMidTakeIsNamedWhileMissingAndLaterTakesRecordAgain) {
     ASSERT_NE(server_folder(), "") << "TAPERLY_SOUND_FOLDER names no server of this test's own";
     const pid_t server = server_pid();
     ASSERT_GT(server, 0);
@@ -51,6 +51,8 @@ TEST(SoundServerFault, DiesMidTakeAndComesBackLaterTakesRecordAgain) {
     settings.scenario =
         "0.4 | State Net | SCAN | no\n"
         "2.0 | State Net | North Ops | yes | State Net | North | Dies\n"
+        "1.5 | State Net | SCAN | no\n"
+        "1.5 | State Net | North Ops | yes | State Net | North | Unheard\n"
         "2.5 | State Net | SCAN | no\n"
         "1.0 | State Net | North Ops | yes | State Net | North | Back\n"
         "0.5 | State Net | SCAN | no\n";
@@ -67,6 +69,19 @@ TEST(SoundServerFault, DiesMidTakeAndComesBackLaterTakesRecordAgain) {
     ASSERT_EQ(::kill(server, SIGKILL), 0);
     window.time.set(on_test_day(10, 0, 2));
     ASSERT_TRUE(E2eWindow::wait_for([&] { return !window.take_in_progress(); }));
+
+    // A call while there is no server: said for as long as it lasts, no file.
+    std::string during_unheard;
+    std::string detail;
+    ASSERT_TRUE(window.follow_take(on_test_day(10, 0, 3), on_test_day(10, 0, 4), [&] {
+        if (window.take_in_progress()) {
+            during_unheard = window.status();
+            detail = window.status_detail();
+        }
+    }));
+    EXPECT_EQ(during_unheard, "No sound input: not saved");
+    EXPECT_NE(detail.find("not running"), std::string::npos) << detail;
+    EXPECT_TRUE(E2eWindow::wait_for([&] { return window.status() == "Waiting"; }));
 
     const std::string restart = std::string(TAPERLY_SOUND_SERVER_SCRIPT) + " start " +
                                 server_folder() + " " + TAPERLY_TONE + " >/dev/null";

@@ -17,6 +17,7 @@ namespace taperly::testing {
 class FakePort : public ScannerPort {
   public:
     void open(int port_number, int bits_per_second) override {
+        ++opens;
         if (fail_open) {
             throw LinkError("cannot open");
         }
@@ -61,6 +62,7 @@ class FakePort : public ScannerPort {
     std::vector<std::string> commands;
     int opened_port = 0;
     int opened_speed = 0;
+    int opens = 0;
     bool fail_open = false;
     bool fail_writes = false;
 
@@ -121,9 +123,11 @@ class FakeClock : public Clock {
   public:
     std::string time_of_day_text() override { return time; }
     CalendarDate today() override { return date; }
+    SteadyTime steady_time() override { return steady; }
 
     std::string time = "9:05:07 PM";
     CalendarDate date{2026, 12, 5};
+    SteadyTime steady{0};
 };
 
 class FakeWindow : public DisplayWindow {

@@ -1,0 +1,89 @@
+#include "app/status_line.h"
+
+#include <algorithm>
+
+#include "recorder/recorder_orders.h"
+
+namespace taperly {
+
+namespace {
+
+constexpr SteadyTime kShortestQuiet{2000};
+constexpr int kQuietPolls = 10;
+
+std::string speed_text(int bits_per_second) {
+    return std::to_string(bits_per_second) + " bit/s";
+}
+
+StatusText line_lost_text(const StatusFacts& facts) {
+    std::string detail = facts.lost_reason + " Taperly tries to open " + facts.line_name +
+                         " again every second and goes on recording once it is back.";
+    if (!facts.last_attempt_error.empty()) {
+        detail += " Last attempt: " + facts.last_attempt_error;
+    }
+    return {"Line lost, trying again", detail};
+}
+
+StatusText no_answer_text(const StatusFacts& facts) {
+    return {"Scanner does not answer",
+            "The scanner does not answer on " + facts.line_name + " at " +
+                speed_text(facts.bits_per_second) +
+                ". Check that it is switched on, that its cable is plugged in, and that its "
+                "remote speed is " +
+                speed_text(facts.bits_per_second) + "."};
+}
+
+StatusText unreadable_text(const StatusFacts& facts) {
+    return {"Replies cannot be read", "Bytes arrive on " + facts.line_name +
+                                          " but no reply of the scanner can be read. "
+                                          "Check that the scanner's remote speed is " +
+                                          speed_text(facts.bits_per_second) +
+                                          ", the speed chosen here."};
+}
+
+StatusText sound_trouble_text(const RecorderTrouble& trouble) {
+    const std::string why = trouble.detail.empty() ? "" : " (" + trouble.detail + ")";
+    switch (trouble.kind) {
+        case RecorderTrouble::Kind::kNoInput:
+            return {
+                "No sound input: not saved",
+                "There is no sound input, so this transmission is not being recorded" + why + "."};
+        case RecorderTrouble::Kind::kCannotHold:
+            return {
+                "Cannot record: see tooltip",
+                "This transmission is not being recorded: the take cannot be started" + why + "."};
+        case RecorderTrouble::Kind::kWriteFailed:
+        case RecorderTrouble::Kind::kNone:
+            break;
+    }
+    return {"Writing failed: take cut",
+            "Writing this take failed, so the rest of it is lost" + why + "."};
+}
+
+}  // namespace
+
+SteadyTime quiet_limit(int poll_interval_ms) {
+    return std::max(kShortestQuiet,
+                    SteadyTime(kQuietPolls * static_cast<long long>(poll_interval_ms)));
+}
+
+StatusText status_line_text(const StatusFacts& facts) {
+    if (facts.line_lost) {
+        return line_lost_text(facts);
+    }
+    if (facts.since_byte >= facts.quiet_limit) {
+        return no_answer_text(facts);
+    }
+    if (facts.since_reply >= facts.quiet_limit) {
+        return unreadable_text(facts);
+    }
+    if (facts.take_in_progress && facts.sound.kind != RecorderTrouble::Kind::kNone) {
+        return sound_trouble_text(facts.sound);
+    }
+    if (facts.held_report) {
+        return {*facts.held_report, *facts.held_report};
+    }
+    return {recorder_mode_text(facts.recorder_mode), {}};
+}
+
+}  // namespace taperly

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "recorder/recorder_control.h"
+#include "tracking/clock.h"
+
+namespace taperly {
+
+// What the status line is made from while a run is on.
+struct StatusFacts {
+    int recorder_mode = kModeNotOpen;
+    // An error told during the run, shown until the recorder's mode changes.
+    std::optional<std::string> held_report;
+
+    bool line_lost = false;
+    // "COM1 (/dev/ttyUSB0)", and the speed chosen for it.
+    std::string line_name;
+    int bits_per_second = 0;
+    // Why the line was lost, and why the last attempt to open it failed.
+    std::string lost_reason;
+    std::string last_attempt_error;
+
+    // How long the line has brought no byte, and no reply that could be read,
+    // and how long a healthy scanner is never quiet.
+    SteadyTime since_byte{0};
+    SteadyTime since_reply{0};
+    SteadyTime quiet_limit{0};
+
+    bool take_in_progress = false;
+    RecorderTrouble sound;
+};
+
+// A short text that fits the status line, and the whole of it for its tooltip.
+struct StatusText {
+    std::string text;
+    std::string detail;
+    bool operator==(const StatusText&) const = default;
+};
+
+// How long the line may bring nothing before the scanner counts as silent:
+// the longer of 2 s and ten poll intervals.
+SteadyTime quiet_limit(int poll_interval_ms);
+
+// The one rule for the status line during a run. A lost line comes first,
+// then a scanner that does not answer, then replies that cannot be read,
+// then a take that is not being recorded; otherwise the recorder's mode.
+StatusText status_line_text(const StatusFacts& facts);
+
+}  // namespace taperly

@@ -1,0 +1,58 @@
+#include "link/scanner_line.h"
+
+#include "link/link_error.h"
+#include "link/port_devices.h"
+#include "link/scanner_link.h"
+
+namespace taperly {
+
+void ScannerLine::open(std::string_view port_text, std::string_view speed_text) {
+    close();
+    open_scanner_port(port_, port_text, speed_text);
+    port_number_ = port_number_from_text(port_text);
+    bits_per_second_ = line_settings_from_text(speed_text).bits_per_second;
+    state_ = State::kOpen;
+}
+
+void ScannerLine::close() {
+    close_scanner_port(port_);
+    state_ = State::kClosed;
+    lost_reason_.clear();
+    last_attempt_error_.clear();
+}
+
+void ScannerLine::lost(const std::string& reason, Time now) {
+    if (state_ == State::kClosed) {
+        return;
+    }
+    if (state_ == State::kOpen) {
+        lost_reason_ = reason;
+        last_attempt_error_.clear();
+        next_attempt_ = now;
+    }
+    port_.close();
+    state_ = State::kRetrying;
+}
+
+bool ScannerLine::retry(Time now) {
+    if (state_ != State::kRetrying || now < next_attempt_) {
+        return false;
+    }
+    next_attempt_ = now + kRetryPace;
+    try {
+        port_.open(port_number_, bits_per_second_);
+    } catch (const LinkError& error) {
+        last_attempt_error_ = error.what();
+        return false;
+    }
+    state_ = State::kOpen;
+    lost_reason_.clear();
+    last_attempt_error_.clear();
+    return true;
+}
+
+std::string ScannerLine::line_name() const {
+    return "COM" + std::to_string(port_number_) + " (" + serial_device_for_port(port_number_) + ")";
+}
+
+}  // namespace taperly

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include "link/scanner_port.h"
+
+namespace taperly {
+
+// The serial line's life during a run: closed, open, or lost and opened
+// again at a steady pace until it comes back. Nobody may be at the computer
+// when an adapter is pulled or re-enumerated, so a line lost during a run is
+// not given up. Times are steady milliseconds from the caller's clock.
+class ScannerLine {
+  public:
+    using Time = std::chrono::milliseconds;
+    enum class State { kClosed, kOpen, kRetrying };
+
+    // At most one attempt a second: a device that is gone costs nothing.
+    static constexpr Time kRetryPace{1000};
+
+    explicit ScannerLine(ScannerPort& port) : port_(port) {}
+
+    // Opens the port the two list texts name. Throws LinkError, leaving the
+    // line closed: whoever pressed Run is there to act.
+    void open(std::string_view port_text, std::string_view speed_text);
+    void close();
+    // The line went away: what is left of it is closed and the same COM port
+    // is tried again at `now` and then every kRetryPace.
+    void lost(const std::string& reason, Time now);
+    // While retrying, makes the attempt that is due, if one is; true when the
+    // line is open again. The device is looked up anew at every attempt, so
+    // a link that now names another device is followed.
+    bool retry(Time now);
+
+    State state() const { return state_; }
+    bool is_open() const { return state_ == State::kOpen; }
+    int port_number() const { return port_number_; }
+    int bits_per_second() const { return bits_per_second_; }
+    // "COM1 (/dev/ttyUSB0)": the port and the device it names now.
+    std::string line_name() const;
+    // Why the line was lost, and why the last attempt to open it failed.
+    const std::string& lost_reason() const { return lost_reason_; }
+    const std::string& last_attempt_error() const { return last_attempt_error_; }
+
+  private:
+    ScannerPort& port_;
+    State state_ = State::kClosed;
+    int port_number_ = 0;
+    int bits_per_second_ = 0;
+    Time next_attempt_{0};
+    std::string lost_reason_;
+    std::string last_attempt_error_;
+};
+
+}  // namespace taperly

@@ -1,0 +1,100 @@
+#include "app/status_line.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+namespace taperly {
+namespace {
+
+using Kind = RecorderTrouble::Kind;
+using std::chrono::milliseconds;
+
+struct StatusCase {
+    const char* name;
+    int poll_ms;
+    bool line_lost;
+    int since_byte_ms;
+    int since_reply_ms;
+    bool take_in_progress;
+    Kind sound;
+    const char* held_report;  // nullptr: none
+    int mode;
+    std::string text;
+    // A part of the tooltip that must be there ("" when the tooltip is the text).
+    std::string detail_part;
+};
+
+void PrintTo(const StatusCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class StatusLineTest : public ::testing::TestWithParam<StatusCase> {};
+
+TEST_P(StatusLineTest, TheMostUrgentConditionIsShown) {
+    const StatusCase& c = GetParam();
+    StatusFacts facts;
+    facts.recorder_mode = c.mode;
+    if (c.held_report != nullptr) {
+        facts.held_report = c.held_report;
+    }
+    facts.line_lost = c.line_lost;
+    facts.line_name = "COM2 (/dev/serial/by-id/usb-scanner)";
+    facts.bits_per_second = 57600;
+    facts.lost_reason = "The serial line on COM2 was lost: unplugged.";
+    facts.last_attempt_error = "no such device";
+    facts.since_byte = milliseconds(c.since_byte_ms);
+    facts.since_reply = milliseconds(c.since_reply_ms);
+    facts.quiet_limit = quiet_limit(c.poll_ms);
+    facts.take_in_progress = c.take_in_progress;
+    facts.sound = {c.sound, "no input matches \"USB Audio\""};
+
+    const StatusText shown = status_line_text(facts);
+    EXPECT_EQ(shown.text, c.text);
+    EXPECT_NE(shown.detail.find(c.detail_part), std::string::npos) << shown.detail;
+}
+
+constexpr int kNotOpen = kModeNotOpen;
+constexpr int kRecording = kModeRecording;
+
+INSTANTIATE_TEST_SUITE_P(
+    Conditions, StatusLineTest,
+    ::testing::Values(
+        StatusCase{"all_well", 100, false, 0, 0, false, Kind::kNone, nullptr, kNotOpen, "Waiting",
+                   ""},
+        StatusCase{"all_well_recording", 100, false, 50, 50, true, Kind::kNone, nullptr, kRecording,
+                   "Recording", ""},
+        StatusCase{"lost_beats_everything", 100, true, 9000, 9000, true, Kind::kNoInput,
+                   "cannot write settings", kRecording, "Line lost, trying again",
+                   "Last attempt: no such device"},
+        StatusCase{"quiet_just_under_two_seconds", 100, false, 1999, 1999, false, Kind::kNone,
+                   nullptr, kNotOpen, "Waiting", ""},
+        StatusCase{"silent_for_two_seconds", 100, false, 2000, 2000, false, Kind::kNone, nullptr,
+                   kNotOpen, "Scanner does not answer",
+                   "COM2 (/dev/serial/by-id/usb-scanner) at 57600 bit/s"},
+        StatusCase{"slow_polls_wait_ten_intervals", 500, false, 4999, 4999, false, Kind::kNone,
+                   nullptr, kNotOpen, "Waiting", ""},
+        StatusCase{"slow_polls_silent", 500, false, 5000, 5000, false, Kind::kNone, nullptr,
+                   kNotOpen, "Scanner does not answer", "remote speed is 57600 bit/s"},
+        StatusCase{"silence_beats_a_report", 100, false, 3000, 3000, false, Kind::kNone,
+                   "cannot write settings", kNotOpen, "Scanner does not answer", ""},
+        StatusCase{"bytes_but_no_reply", 100, false, 10, 2000, false, Kind::kNone, nullptr,
+                   kNotOpen, "Replies cannot be read", "remote speed is 57600 bit/s"},
+        StatusCase{"unreadable_beats_sound", 100, false, 10, 2500, true, Kind::kNoInput, nullptr,
+                   kRecording, "Replies cannot be read", ""},
+        StatusCase{"no_input_during_take", 100, false, 10, 10, true, Kind::kNoInput, nullptr,
+                   kNotOpen, "No sound input: not saved", "no input matches \"USB Audio\""},
+        StatusCase{"no_input_between_takes", 100, false, 10, 10, false, Kind::kNoInput, nullptr,
+                   kNotOpen, "Waiting", ""},
+        StatusCase{"take_cannot_start", 100, false, 10, 10, true, Kind::kCannotHold, nullptr,
+                   kNotOpen, "Cannot record: see tooltip", "cannot be started"},
+        StatusCase{"writing_failed", 100, false, 10, 10, true, Kind::kWriteFailed, nullptr,
+                   kRecording, "Writing failed: take cut", "rest of it is lost"},
+        StatusCase{"sound_beats_a_report", 100, false, 10, 10, true, Kind::kNoInput,
+                   "cannot write settings", kNotOpen, "No sound input: not saved", ""},
+        StatusCase{"report_held", 100, false, 10, 10, false, Kind::kNone, "cannot write settings",
+                   kNotOpen, "cannot write settings", "cannot write settings"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace taperly
