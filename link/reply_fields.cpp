@@ -25,6 +25,19 @@ const std::string& ReplyFields::at(int index) const {
     return fields_[static_cast<std::size_t>(index)];
 }
 
+void ReplyFields::rejoin(int index, int count) {
+    if (count < 0 || index < 0 || index > highest_index() - count) {
+        throw MissingField("reply fields " + std::to_string(index) + " to " +
+                           std::to_string(index + count) + " are missing");
+    }
+    const auto first = fields_.begin() + index;
+    for (auto piece = first + 1; piece != first + 1 + count; ++piece) {
+        *first += ',';
+        *first += *piece;
+    }
+    fields_.erase(first + 1, first + 1 + count);
+}
+
 bool is_status_reply(std::string_view text) {
     return text.substr(0, 3) == "STS";
 }

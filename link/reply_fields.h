@@ -23,6 +23,9 @@ class ReplyFields {
     int highest_index() const { return static_cast<int>(fields_.size()) - 1; }
     // Throws MissingField beyond the highest index.
     const std::string& at(int index) const;
+    // Fields `index` to `index + count` made one field again, with the commas
+    // that split them. Throws MissingField when the reply has no such fields.
+    void rejoin(int index, int count);
 
   private:
     std::vector<std::string> fields_;

@@ -4,6 +4,11 @@
 namespace taperly {
 
 void ReceptionTracker::handle_identity_reply(std::string_view text) {
+    // Names go out as they are, commas included, but unlike display lines
+    // they are not padded, and a reply may carry fields after the talkgroup
+    // name: a comma in a name cannot be told from the end of a field, so the
+    // names stay fields 4 to 6 as split. Such a name moves the names after
+    // it; the take itself still starts and ends with the status replies.
     const ReplyFields fields(text);
     if (fields.highest_index() < kIdentityHighestIndex) {
         return;

@@ -1,4 +1,5 @@
 #include "link/scanner_link.h"
+#include "link/status_fields.h"
 #include "tracking/poll_phase.h"
 #include "tracking/reception_tracker.h"
 
@@ -57,7 +58,7 @@ bool ReceptionTracker::dispatch(std::string_view reply) {
         return ReplyFields(reply).highest_index() >= kIdentityHighestIndex;
     }
     if (is_status_reply(reply)) {
-        const ReplyFields fields(reply);
+        const ReplyFields fields = status_fields(reply);
         if (fields.highest_index() >= kStatusHighestIndex) {
             handle_status_reply(fields);
             return true;

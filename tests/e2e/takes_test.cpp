@@ -24,8 +24,9 @@ struct ExpectedTake {
     std::string name;
 };
 
-// Named by identity, by the display texts, and by identity given only once
-// per reception with characters a file name cannot hold.
+// Named by identity, by the display texts, by identity given only once per
+// reception with characters a file name cannot hold, and by display texts
+// that hold commas, which the scanner sends as they are.
 const char* const kScenario =
     "0.4 | State Net | SCAN | no\n"
     "1.5 | State Net | North Ops | yes | State Net | North Area | Ops\n"
@@ -33,6 +34,8 @@ const char* const kScenario =
     "1.2 | County Fire | Dispatch | yes\n"
     "0.8 | State Net | SCAN | no\n"
     "1.0 | Metro | Tac 2 | yes | Metro | PD/Main | Tac:2 \"A\" | once\n"
+    "0.8 | State Net | SCAN | no\n"
+    "1.0 | Fire, EMS | Disp,1 | yes\n"
     "0.5 | State Net | SCAN | no\n";
 
 const std::vector<ExpectedTake>& expected_takes() {
@@ -43,6 +46,8 @@ const std::vector<ExpectedTake>& expected_takes() {
          "County-Fire_-_Dispatch_11-59-58-PM_12-00-01-AM_12-06-2026.wav"},
         {on_test_day(9, 0, 0).addDays(1), on_test_day(9, 0, 1).addDays(1), 1.0,
          "Metro_PD-Main_Tac-2--A-_9-00-00-AM_9-00-01-AM_12-06-2026.wav"},
+        {on_test_day(9, 0, 5).addDays(1), on_test_day(9, 0, 6).addDays(1), 1.0,
+         "Fire,-EMS_-_Disp,1_9-00-05-AM_9-00-06-AM_12-06-2026.wav"},
     };
     return takes;
 }

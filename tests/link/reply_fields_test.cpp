@@ -58,6 +58,10 @@ TEST(ReplyFields, ReadingBeyondTheHighestIndexThrowsInsteadOfReadingPastTheEnd) 
     const ReplyFields fields("STS,a");
     EXPECT_THROW(fields.at(2), MissingField);
     EXPECT_THROW(fields.at(-1), MissingField);
+    ReplyFields rejoined("STS,a,b");
+    EXPECT_THROW(rejoined.rejoin(1, 2), MissingField);
+    rejoined.rejoin(0, 2);
+    EXPECT_EQ(rejoined.at(0), "STS,a,b");
 }
 
 TEST(ReplyFields, KeepsZeroBytesAndHighBytes) {
