@@ -19,7 +19,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,6 +41,7 @@
 
 #include "app/form1.h"
 #include "app/real_parts.h"
+#include "bench/process_usage.h"
 #include "bench/scenario_plan.h"
 #include "support/simulator_process.h"
 
@@ -49,51 +49,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace taperly;
+using bench::cpu_seconds;
+using bench::Resident;
+using bench::resident_memory;
+using bench::wake_ups;
 
 constexpr double kLeadIn = 3.0;
 constexpr double kTail = 6.0;
 constexpr int kFeedRate = 22050;
-
-double cpu_seconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// How often the program's threads went to sleep and woke again: each costs
-// a little CPU however little is done in between.
-long wake_ups() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_nvcsw + usage.ru_nivcsw;
-}
-
-// Resident memory, and the part of it that is pages of the sound server's
-// audio pool mapped into the process: those are the server's, shared, and
-// grow only as the server hands over audio in slots not seen before.
-struct Resident {
-    long total_kib = -1;
-    long private_kib = -1;
-    long shared_kib = -1;
-};
-
-Resident resident_memory() {
-    std::ifstream status("/proc/self/status");
-    Resident resident;
-    std::string line;
-    const auto value = [&](const char* field, long& into) {
-        if (line.rfind(field, 0) == 0) {
-            into = std::atol(line.c_str() + std::string_view(field).size());
-        }
-    };
-    while (std::getline(status, line)) {
-        value("VmRSS:", resident.total_kib);
-        value("RssAnon:", resident.private_kib);
-        value("RssShmem:", resident.shared_kib);
-    }
-    return resident;
-}
 
 long long steady_ns() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())

@@ -74,7 +74,7 @@ RecorderTrouble WaveRecorder::trouble() const {
 void WaveRecorder::set_trouble(RecorderTrouble trouble) {
     // Told once when it begins, not at every repeated order of the take.
     if (trouble.kind == RecorderTrouble::Kind::kNoInput && trouble != trouble_) {
-        std::fprintf(stderr, "Taperly: no sound input, this transmission is not recorded: %s\n",
+        std::fprintf(stderr, "Taperly: no sound input, nothing is recorded: %s\n",
                      trouble.detail.c_str());
     }
     trouble_ = std::move(trouble);

@@ -28,10 +28,13 @@ CommandLog::~CommandLog() {
     }
 }
 
+double CommandLog::seconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
 void CommandLog::command(std::string_view bytes) {
-    const std::chrono::duration<double> since = std::chrono::steady_clock::now() - start_;
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%.3f ", since.count());
+    std::snprintf(stamp, sizeof stamp, "%.3f ", seconds());
     // One write per line, so a reader never sees half of one.
     const std::string line = stamp + escape_bytes(bytes) + "\n";
     std::size_t done = 0;

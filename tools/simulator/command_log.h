@@ -20,6 +20,8 @@ class CommandLog {
     CommandLog& operator=(const CommandLog&) = delete;
 
     void command(std::string_view bytes);
+    // Seconds since the simulator started, as the lines give them.
+    double seconds() const;
 
   private:
     int fd_ = 2;

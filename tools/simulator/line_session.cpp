@@ -137,8 +137,10 @@ void LineSession::plug_back_in() {
     terminal_.open_elsewhere();
     link_.point_at(terminal_.slave_path());
     line_.reset(terminal_.master());
-    std::fprintf(stderr, "taperly-scanner-sim: the line is back on %s\n",
-                 terminal_.slave_path().c_str());
+    // Timed as the command log times commands, so the first poll after it
+    // can be found there.
+    std::fprintf(stderr, "taperly-scanner-sim: the line is back on %s at %.3f s\n",
+                 terminal_.slave_path().c_str(), log_.seconds());
 }
 
 void LineSession::take_in(std::string_view bytes, Clock::time_point now) {

@@ -1,0 +1,27 @@
+#pragma once
+
+// What the bench's own process has used so far, read from the kernel.
+
+namespace taperly::bench {
+
+// CPU seconds of all the process's threads, user and system.
+double cpu_seconds();
+
+// How often the process's threads went to sleep and woke again: each costs
+// a little CPU however little is done in between.
+long wake_ups();
+
+// Resident memory, and the part of it that is pages of the sound server's
+// audio pool mapped into the process: those are the server's, shared, and
+// grow only as the server hands over audio in slots not seen before.
+struct Resident {
+    long total_kib = -1;
+    long private_kib = -1;
+    long shared_kib = -1;
+};
+Resident resident_memory();
+
+// Descriptors the process holds open.
+int open_descriptors();
+
+}  // namespace taperly::bench
