@@ -9,11 +9,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QUrl>
 #include <exception>
 
 #include "app/artwork.h"
 #include "app/clickable_picture.h"
+#include "app/status_fit.h"
 
 namespace taperly {
 
@@ -230,17 +232,29 @@ void Form1::closeEvent(QCloseEvent* event) {
 void Form1::set_status_text(const std::string& text) {
     // Ten times a second the same text comes again; setting it anew would
     // redraw the line each time.
-    const QString shown = QString::fromStdString(text);
-    if (text3_->text() != shown) {
-        text3_->setText(shown);
+    const QString whole = QString::fromStdString(text);
+    if (whole != status_whole_) {
+        status_whole_ = whole;
+        const QString shown = fit_status_text(whole, text3_->fontMetrics(), status_room());
+        if (text3_->text() != shown) {
+            text3_->setText(shown);
+        }
     }
-    if (text3_->toolTip() != shown) {
-        text3_->setToolTip(shown);
+    if (text3_->toolTip() != whole) {
+        text3_->setToolTip(whole);
     }
 }
 
+int Form1::status_room() const {
+    // The box less its frame and the line edit's own margin of 2 pixels a
+    // side, and a pixel of its cursor.
+    const int frame = text3_->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, text3_);
+    const QMargins margins = text3_->textMargins();
+    return text3_->width() - 2 * frame - 2 * 2 - margins.left() - margins.right() - 1;
+}
+
 void Form1::set_status_detail(const std::string& detail) {
-    const QString tip = detail.empty() ? text3_->text() : QString::fromStdString(detail);
+    const QString tip = detail.empty() ? status_whole_ : QString::fromStdString(detail);
     if (text3_->toolTip() != tip) {
         text3_->setToolTip(tip);
     }

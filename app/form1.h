@@ -48,6 +48,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     ~Form1() override;
 
     RunControl& run_control() { return *core_; }
+    // The window as the run control drives it.
+    RunWindow& run_window() { return *this; }
     ScannerPort& port() { return *port_; }
 
     // Safe to call from inside a port operation: handled once the event
@@ -66,6 +68,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     // RunWindow
     void set_status_text(const std::string& text) override;
     void set_status_detail(const std::string& detail) override;
+    // The width the status line's text may take, in pixels.
+    int status_room() const;
     void set_version_text(const std::string& text) override;
     void set_enabled(Control control, bool enabled) override;
     std::string run_caption() const override;
@@ -101,6 +105,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     QLabel* picture2_ = nullptr;
     QPlainTextEdit* text1_ = nullptr;
     QLineEdit* text3_ = nullptr;
+    // What the status line says, of which text3_ may show only the start.
+    QString status_whole_;
     QPushButton* command1_ = nullptr;
     QLabel* label8_ = nullptr;
     QComboBox* combo1_ = nullptr;

@@ -22,14 +22,16 @@ template <typename Steps>
 void RunControl::guarded(Steps&& steps) {
     try {
         steps();
+    } catch (const LinkError& error) {
+        report({error.short_text(), error.what()});
     } catch (const std::exception& error) {
-        report(error.what());
+        report({error.what(), error.what()});
     }
 }
 
-void RunControl::report(const std::string& message) {
+void RunControl::report(const StatusText& message) {
     if (!run_is_on()) {
-        window_.set_status_text(message);
+        show(message);
         return;
     }
     held_report_ = message;
@@ -61,6 +63,9 @@ void RunControl::start_up_steps() {
     }
     show_t1i_ = std::to_string(window_.poll_period());
     window_.set_enabled(Control::Command2, true);
+    if (interval_from_file_) {
+        show(poll_interval_note(*interval_from_file_, window_.poll_period()));
+    }
 }
 
 void RunControl::select_port(int index) {
@@ -74,7 +79,11 @@ void RunControl::select_speed(int index) {
 }
 
 void RunControl::set_poll_interval(int milliseconds) {
-    window_.set_poll_period(milliseconds);
+    const int used = usable_poll_interval(milliseconds);
+    window_.set_poll_period(used);
+    if (used != milliseconds) {
+        interval_from_file_ = milliseconds;
+    }
 }
 
 void RunControl::port_chosen() {
@@ -128,7 +137,10 @@ void RunControl::start_run() {
     window_.set_caption_colour(CaptionLabel::Label8, kRunningCaptionColour);
     window_.set_caption_colour(CaptionLabel::Label10, kRunningCaptionColour);
     window_.set_run_caption("Stop");
-    save_settings(folder_, window_.port_index(), window_.speed_index(), window_.poll_period());
+    // The number in the file is the user's: one that could not be used is
+    // written back as it was, not as it was made usable.
+    save_settings(folder_, window_.port_index(), window_.speed_index(),
+                  interval_from_file_.value_or(window_.poll_period()));
     recorder_.Command("close");
 }
 
@@ -175,6 +187,12 @@ void RunControl::poll_timer_fired() {
         guarded([this] { reopen_if_due(); });
         return;
     }
+    guarded([this] {
+        if (tracker_.finish_take_of_silent_scanner(clock_.steady_time(),
+                                                   quiet_limit(window_.poll_period()))) {
+            refresh_status();
+        }
+    });
     poll_step([this] { tracker_.poll_tick(); });
 }
 
@@ -194,10 +212,10 @@ void RunControl::poll_step(Step&& step) {
         if (run_is_on()) {
             line_lost_during_run(error.what());
         } else {
-            report(error.what());
+            report({error.short_text(), error.what()});
         }
     } catch (const std::exception& error) {
-        report(error.what());
+        report({error.what(), error.what()});
     }
 }
 
@@ -243,6 +261,7 @@ StatusFacts RunControl::status_facts() {
     facts.quiet_limit = quiet_limit(window_.poll_period());
     facts.take_in_progress = tracker_.state().take_in_progress();
     facts.sound = recorder_.trouble();
+    facts.name_not_saved = tracker_.name_not_saved();
     return facts;
 }
 
@@ -258,7 +277,7 @@ void RunControl::link_lost(const std::string& reason) {
     if (run_is_on()) {
         line_lost_during_run(reason);
     } else {
-        report(reason);
+        report({reason, reason});
     }
 }
 

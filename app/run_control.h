@@ -71,7 +71,7 @@ class RunControl : private SettingsTarget {
     void refresh_status();
     void show(const StatusText& status);
     // Shows `message`; during a run it stays until the recorder's mode changes.
-    void report(const std::string& message);
+    void report(const StatusText& message);
     template <typename Steps>
     void guarded(Steps&& steps);
     // A step of polling: a lost line is opened again, any failure is shown.
@@ -87,8 +87,10 @@ class RunControl : private SettingsTarget {
     ReceptionTracker tracker_;
     std::string show_t1i_ = "-";
     // A report shown during a run, and the recorder mode at that time.
-    std::optional<std::string> held_report_;
+    std::optional<StatusText> held_report_;
     std::optional<int> report_held_at_mode_;
+    // The poll interval the settings file gave when it could not be used.
+    std::optional<int> interval_from_file_;
 };
 
 }  // namespace taperly

@@ -62,6 +62,18 @@ StatusText sound_trouble_text(const RecorderTrouble& trouble) {
 
 }  // namespace
 
+int usable_poll_interval(int milliseconds) {
+    return std::clamp(milliseconds, kFastestPollMs, kSlowestPollMs);
+}
+
+StatusText poll_interval_note(int from_file, int used) {
+    return {"Poll interval: " + std::to_string(used) + " ms used",
+            "The poll interval " + std::to_string(from_file) +
+                " ms in com_settings.txt is outside " + std::to_string(kFastestPollMs) + " to " +
+                std::to_string(kSlowestPollMs) + " ms, so the scanner is polled every " +
+                std::to_string(used) + " ms. The file keeps " + std::to_string(from_file) + "."};
+}
+
 SteadyTime quiet_limit(int poll_interval_ms) {
     return std::max(kShortestQuiet,
                     SteadyTime(kQuietPolls * static_cast<long long>(poll_interval_ms)));
@@ -80,8 +92,13 @@ StatusText status_line_text(const StatusFacts& facts) {
     if (facts.take_in_progress && facts.sound.kind != RecorderTrouble::Kind::kNone) {
         return sound_trouble_text(facts.sound);
     }
+    if (!facts.take_in_progress && !facts.name_not_saved.empty()) {
+        return {"Take not saved: name taken",
+                "A file named " + facts.name_not_saved +
+                    " already exists, so this take was not saved; that file is left as it is."};
+    }
     if (facts.held_report) {
-        return {*facts.held_report, *facts.held_report};
+        return *facts.held_report;
     }
     return {recorder_mode_text(facts.recorder_mode), {}};
 }

@@ -8,11 +8,18 @@
 
 namespace taperly {
 
+// A short text that fits the status line, and the whole of it for its tooltip.
+struct StatusText {
+    std::string text;
+    std::string detail;
+    bool operator==(const StatusText&) const = default;
+};
+
 // What the status line is made from while a run is on.
 struct StatusFacts {
     int recorder_mode = kModeNotOpen;
     // An error told during the run, shown until the recorder's mode changes.
-    std::optional<std::string> held_report;
+    std::optional<StatusText> held_report;
 
     bool line_lost = false;
     // "COM1 (/dev/ttyUSB0)", and the speed chosen for it.
@@ -30,22 +37,26 @@ struct StatusFacts {
 
     bool take_in_progress = false;
     RecorderTrouble sound;
-};
-
-// A short text that fits the status line, and the whole of it for its tooltip.
-struct StatusText {
-    std::string text;
-    std::string detail;
-    bool operator==(const StatusText&) const = default;
+    // The last take, not saved because a file of its name exists.
+    std::string name_not_saved;
 };
 
 // How long the line may bring nothing before the scanner counts as silent:
 // the longer of 2 s and ten poll intervals.
 SteadyTime quiet_limit(int poll_interval_ms);
 
+// The poll intervals a scanner is polled at: faster overflows its buffer,
+// slower misses calls.
+inline constexpr int kFastestPollMs = 50;
+inline constexpr int kSlowestPollMs = 1000;
+int usable_poll_interval(int milliseconds);
+// What the status line says until Run when the file's interval was not usable.
+StatusText poll_interval_note(int from_file, int used);
+
 // The one rule for the status line during a run. A lost line comes first,
 // then a scanner that does not answer, then replies that cannot be read,
-// then a take that is not being recorded; otherwise the recorder's mode.
+// then a take that is not being recorded, then a take that was not saved;
+// otherwise the recorder's mode.
 StatusText status_line_text(const StatusFacts& facts);
 
 }  // namespace taperly

@@ -110,7 +110,8 @@ void SerialScannerPort::open(int port_number, int bits_per_second) {
     if (!serial_.open(QIODevice::ReadWrite)) {
         const std::string reason = open_failure_reason();
         serial_.close();
-        throw LinkError("Cannot open " + line_name() + ": " + reason);
+        throw LinkError("Cannot open " + line_name() + ": " + reason,
+                        "COM" + std::to_string(port_number) + ": " + reason);
     }
     try {
         configure_line(bits_per_second);

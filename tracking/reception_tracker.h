@@ -17,6 +17,8 @@ struct LineActivity {
     SteadyTime last_byte{0};
     // The last whole status or identity reply that was recognised.
     SteadyTime last_reply{0};
+    // The last status reply handled: only these end a take.
+    SteadyTime last_status{0};
 };
 
 // Follows the scanner through its replies: polls it, records while it
@@ -48,8 +50,17 @@ class ReceptionTracker {
 
     // Counts the line as heard from at `now`: a run or a reopened line starts
     // with a clean slate.
-    void watch_line_from(SteadyTime now) { activity_ = {now, now}; }
+    void watch_line_from(SteadyTime now) { activity_ = {now, now, now}; }
     const LineActivity& activity() const { return activity_; }
+
+    // A scanner that falls silent mid-call would keep its take open for as
+    // long as it stays silent: with no status reply for `limit`, the take is
+    // finished now, as a reply without reception would finish it. True when
+    // a take was finished.
+    bool finish_take_of_silent_scanner(SteadyTime now, SteadyTime limit);
+    // The name of the last take that was not saved because a file of that
+    // name exists; empty once the next take starts.
+    const std::string& name_not_saved() const { return name_not_saved_; }
 
     TakeState& state() { return state_; }
     const TakeState& state() const { return state_; }
@@ -75,6 +86,7 @@ class ReceptionTracker {
     // Received bytes after the last carriage return.
     std::string received_;
     LineActivity activity_;
+    std::string name_not_saved_;
 };
 
 }  // namespace taperly

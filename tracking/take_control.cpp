@@ -5,16 +5,26 @@
 namespace taperly {
 
 void ReceptionTracker::handle_status_reply(const ReplyFields& fields) {
+    activity_.last_status = clock_.steady_time();
     if (fields.at(9) != "0") {
         finish_take();
     } else {
         open_and_record(recorder_);
         if (state_.Label7 == "-") {
             state_.Label7 = clock_.time_of_day_text();
+            name_not_saved_.clear();
         }
         capture_display_lines(state_, fields);
     }
     follow_display(fields);
+}
+
+bool ReceptionTracker::finish_take_of_silent_scanner(SteadyTime now, SteadyTime limit) {
+    if (!state_.take_in_progress() || now - activity_.last_status < limit) {
+        return false;
+    }
+    finish_take();
+    return true;
 }
 
 }  // namespace taperly

@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include "settings/file_exists.h"
 #include "tracking/reception_tracker.h"
 #include "tracking/take_naming.h"
@@ -33,6 +35,13 @@ void ReceptionTracker::finish_take() {
 
     if (!file_exists(join_path(takes_folder_, recorder_.FileName()))) {
         recorder_.Command("save");
+    } else if (state_.take_in_progress()) {
+        // No file is ever replaced; the take is dropped, but not in silence.
+        name_not_saved_ = recorder_.FileName();
+        std::fprintf(stderr,
+                     "Taperly: a file named %s already exists; this take is not saved and that "
+                     "file is left as it is\n",
+                     name_not_saved_.c_str());
     }
     recorder_.Command("close");
     state_.clear();

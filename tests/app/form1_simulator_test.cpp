@@ -114,7 +114,9 @@ TEST_F(Form1SimulatorTest, PortThatCannotOpenChangesNothingButTheStatusLine) {
     ::setenv("TAPERLY_COM1", "/dev/taperly-no-such-line", 1);
     std::filesystem::remove(folder.file(kSettings));
     click("Command2");
-    EXPECT_EQ(text3(), "Cannot open COM1 (/dev/taperly-no-such-line): no such device");
+    EXPECT_EQ(text3(), "COM1: no such device");
+    EXPECT_EQ(child<QLineEdit>("Text3")->toolTip().toStdString(),
+              "Cannot open COM1 (/dev/taperly-no-such-line): no such device");
     EXPECT_EQ(caption(), "Run");
     EXPECT_TRUE(child<QComboBox>("Combo1")->isEnabled());
     EXPECT_FALSE(child<QPushButton>("Command1")->isEnabled());

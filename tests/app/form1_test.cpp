@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <ostream>
 
 #include "support/fakes.h"
 #include "support/temp_folder.h"
@@ -95,6 +96,61 @@ INSTANTIATE_TEST_SUITE_P(Controls, Form1PlaceTest,
                                            PlaceCase{"Command2", {153, 225, 57, 25}},
                                            PlaceCase{"Text4", {32, 272, 161, 33}}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+struct StatusCase {
+    const char* name;
+    std::string text;
+    // "": shown whole.
+    std::string shown;
+};
+
+void PrintTo(const StatusCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class StatusLineFitTest : public Form1Test, public ::testing::WithParamInterface<StatusCase> {};
+
+// Whatever the status line says can be read on screen: a text that fits is
+// shown whole, a longer one up to a whole word; the tooltip holds all of it.
+TEST_P(StatusLineFitTest, ShowsWholeWordsThatFitAndTheWholeTextAsTooltip) {
+    Form1& form = make();
+    form.show();
+    auto* line = child<QLineEdit>("Text3");
+    form.run_window().set_status_text(GetParam().text);
+    const QString shown = line->text();
+    const std::string expected = GetParam().shown.empty() ? GetParam().text : GetParam().shown;
+    EXPECT_EQ(line->toolTip().toStdString(), GetParam().text);
+    // Shown from its start, a text that fits ends before the box's right edge.
+    line->setCursorPosition(0);
+    EXPECT_EQ(line->cursorPositionAt(QPoint(line->width() - 3, line->height() / 2)), shown.size())
+        << "cut on screen: " << shown.toStdString();
+    EXPECT_EQ(shown.toStdString(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, StatusLineFitTest,
+    ::testing::Values(
+        StatusCase{"select_port", "Select COM Port", ""},
+        StatusCase{"setting_up", "Setting Up Audio", ""},
+        StatusCase{"line_lost", "Line lost, trying again", ""},
+        StatusCase{"no_answer", "Scanner does not answer", ""},
+        StatusCase{"unreadable", "Replies cannot be read", ""},
+        StatusCase{"no_sound", "No sound input: not saved", ""},
+        StatusCase{"cannot_record", "Cannot record: see tooltip", ""},
+        StatusCase{"writing_failed", "Writing failed: take cut", ""},
+        StatusCase{"name_taken", "Take not saved: name taken", ""},
+        StatusCase{"poll_clamped", "Poll interval: 1000 ms used", ""},
+        StatusCase{"open_failed_aside_dropped",
+                   "Cannot open COM1 (/dev/serial/by-id/usb-FTDI_FT232R-if00-port0): busy",
+                   "Cannot open COM1: busy"},
+        StatusCase{"open_failed_cut_after_a_word",
+                   "Cannot open COM10 (/dev/serial/by-id/usb-FTDI_FT232R_USB_UART-if00-port0): "
+                   "permission denied",
+                   "Cannot open COM10\u2026"},
+        StatusCase{"long_word_first",
+                   "/home/user/Taperly/com_settings.txt/cannot-be-written-here: read-only",
+                   "\u2026"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Form1Test, WindowFrameAndPictures) {
     Form1& form = make();

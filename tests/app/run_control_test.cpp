@@ -372,6 +372,85 @@ INSTANTIATE_TEST_SUITE_P(
         EndingCase{"closed_in_take", Ending::WindowClosed, true, false, "Waiting"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct IntervalCase {
+    int in_file;
+    int used;
+    std::string status;
+};
+
+class PollIntervalTest : public RunControlTest,
+                         public ::testing::WithParamInterface<IntervalCase> {};
+
+// An interval the scanner cannot be polled at is used as the nearest one it
+// can, said until Run, and left in the file as the user wrote it.
+TEST_P(PollIntervalTest, IsKeptInRangeAndTheFileKeepsTheUsersNumber) {
+    const IntervalCase& c = GetParam();
+    const std::string file = "2\r\n1\r\n" + std::to_string(c.in_file) + "\r\n";
+    folder.write(kSettings, file);
+    control.start_up();
+    EXPECT_EQ(window.period, c.used);
+    EXPECT_EQ(window.status, c.status);
+    if (c.used != c.in_file) {
+        EXPECT_NE(window.detail.find(std::to_string(c.in_file) + " ms in com_settings.txt"),
+                  std::string::npos)
+            << window.detail;
+    }
+    control.run_stop_pressed();
+    control.mode_timer_fired();
+    EXPECT_EQ(window.status, "Waiting");
+    EXPECT_EQ(folder.read(kSettings), file);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Intervals, PollIntervalTest,
+    ::testing::Values(IntervalCase{1, 50, "Poll interval: 50 ms used"},
+                      IntervalCase{49, 50, "Poll interval: 50 ms used"},
+                      IntervalCase{50, 50, "Hit Run"}, IntervalCase{1000, 1000, "Hit Run"},
+                      IntervalCase{1001, 1000, "Poll interval: 1000 ms used"},
+                      IntervalCase{100000, 1000, "Poll interval: 1000 ms used"}));
+
+// A scanner that falls silent mid-call ends its take when the silence is
+// long enough to be named, not when it speaks again.
+TEST_F(RunControlTest, SilentScannerEndsTheTakeAtTheLimit) {
+    start_ready();
+    control.run_stop_pressed();
+    poll(status_reply("Metro", "Fire", true));
+    ASSERT_TRUE(control.tracker().state().take_in_progress());
+    clock.time = "9:05:09 PM";
+    clock.steady += std::chrono::milliseconds(1999);
+    control.poll_timer_fired();
+    EXPECT_TRUE(control.tracker().state().take_in_progress());
+    clock.steady += std::chrono::milliseconds(1);
+    control.poll_timer_fired();
+    EXPECT_FALSE(control.tracker().state().take_in_progress());
+    EXPECT_EQ(recorder.saved,
+              std::vector<std::string>{"Metro_-_Fire_9-05-07-PM_9-05-09-PM_12-05-2026.wav"});
+    EXPECT_EQ(window.status, "Scanner does not answer");
+}
+
+// A take whose name is taken leaves the file there as it was, and says so
+// until the next take begins.
+TEST_F(RunControlTest, TakeWhoseNameIsTakenIsToldAndChangesNoFile) {
+    const std::string taken = "Metro_-_Fire_9-05-07-PM_9-05-07-PM_12-05-2026.wav";
+    folder.write(taken, "an earlier take");
+    start_ready();
+    control.run_stop_pressed();
+    poll(status_reply("Metro", "Fire", true));
+    poll(status_reply("Metro", "Fire", false));
+    control.mode_timer_fired();
+    EXPECT_TRUE(recorder.saved.empty());
+    EXPECT_EQ(folder.read(taken), "an earlier take");
+    EXPECT_EQ(window.status, "Take not saved: name taken");
+    EXPECT_NE(window.detail.find(taken), std::string::npos) << window.detail;
+    poll(status_reply("Metro", "Fire", false));
+    control.mode_timer_fired();
+    EXPECT_EQ(window.status, "Take not saved: name taken") << "idle replies do not clear it";
+    clock.time = "9:06:00 PM";
+    poll(status_reply("Metro", "Fire", true));
+    control.mode_timer_fired();
+    EXPECT_EQ(window.status, "Recording");
+}
+
 TEST_F(RunControlTest, RunDropsBytesAHalfReceivedReplyLeft) {
     start_ready();
     control.run_stop_pressed();

@@ -36,7 +36,7 @@ TEST_P(StatusLineTest, TheMostUrgentConditionIsShown) {
     StatusFacts facts;
     facts.recorder_mode = c.mode;
     if (c.held_report != nullptr) {
-        facts.held_report = c.held_report;
+        facts.held_report = StatusText{c.held_report, c.held_report};
     }
     facts.line_lost = c.line_lost;
     facts.line_name = "COM2 (/dev/serial/by-id/usb-scanner)";

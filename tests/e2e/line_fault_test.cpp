@@ -92,6 +92,33 @@ TEST_F(LineFaults, UnpluggedMidTakeSavesTheTakeAndRecordsAgainOnceBack) {
     EXPECT_FALSE(window.form().port().is_open());
 }
 
+// A scanner paused mid-call: the take ends once the silence is named, with
+// what was heard and the silence up to then, not when the scanner is back.
+TEST_F(LineFaults, ScannerPausedMidTakeEndsItWithinTheLimit) {
+    auto simulator = start_simulator(
+        "0.4 | State Net | SCAN | no\n"
+        "1.0 | State Net | North Ops | yes | State Net | North | Paused\n"
+        "silent 8\n"
+        "30 | State Net | North Ops | yes | State Net | North | Paused\n");
+    E2eWindow window(folder.path(), kSpeed);
+    window.click_run_stop();
+    window.time.set(on_test_day(10, 0, 0));
+    ASSERT_TRUE(E2eWindow::wait_for([&] { return window.take_in_progress(); }));
+    window.time.set(on_test_day(10, 0, 3));
+    ASSERT_TRUE(E2eWindow::wait_for([&] { return !window.take_in_progress(); }));
+    EXPECT_TRUE(E2eWindow::wait_for([&] { return window.status() == "Scanner does not answer"; }))
+        << window.status();
+    window.time.set(on_test_day(10, 0, 20));
+    const std::string paused = "State-Net_North_Paused_10-00-00-AM_10-00-03-AM_12-05-2026.wav";
+    ASSERT_EQ(folder.names(), sorted({kSettingsFile, paused}));
+    const TakeSound kept = measure_take(folder.file(paused));
+    std::printf("%.3f s in the take of a 1 s call paused for 8 s\n", kept.seconds);
+    // The call, then no more than the silence it takes to name the scanner.
+    EXPECT_GT(kept.seconds, 2.0);
+    EXPECT_LT(kept.seconds, 1.0 + 2.0 + duration_bound_seconds(kSpeed) + 0.3);
+    window.click_run_stop();
+}
+
 struct QuietCase {
     const char* name;
     // What the scanner does for 5 s after a quiet start, and the message.
