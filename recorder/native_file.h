@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace taperly {
 
@@ -55,5 +56,10 @@ NameAdded add_name(const std::string& from, const std::string& to);
 
 // Removes the name `path`; false when it could not.
 bool remove_name(const std::string& path);
+
+// The characters that make a name reach beyond the folder it is joined to
+// (separators, Windows' drive and stream colon) or cut it short (the zero
+// byte).
+std::string_view name_breakers();
 
 }  // namespace taperly

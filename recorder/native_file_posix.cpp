@@ -106,4 +106,8 @@ bool remove_name(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
+std::string_view name_breakers() {
+    return std::string_view("/\0", 2);
+}
+
 }  // namespace taperly

@@ -1,5 +1,10 @@
+// The build may have set these already (Qt's does for its users).
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 
 #include <cerrno>
@@ -262,6 +267,10 @@ bool remove_name(const std::string& path) {
     }
     set_errno_from(::GetLastError());
     return false;
+}
+
+std::string_view name_breakers() {
+    return std::string_view("/\\:\0", 4);
 }
 
 }  // namespace taperly

@@ -28,6 +28,8 @@ class TakeFile {
     // Where a take saved as `name` lies.
     std::string path_of(const std::string& name) const;
 
+    // The bytes read (0 at the end, -1 on failure) or written (fewer than
+    // `count` only on failure), from the position on.
     std::int64_t read(void* into, std::int64_t count);
     std::int64_t write(const void* from, std::int64_t count);
     // As fseek's `whence` reads: SEEK_SET, SEEK_CUR or SEEK_END. The new

@@ -1,5 +1,6 @@
 #include "recorder/wave_file_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,8 +27,9 @@ SF_VIRTUAL_IO take_io{
     [](sf_count_t offset, int whence, void* take) -> sf_count_t {
         return take_of(take).seek(offset, whence);
     },
+    // libsndfile counts what was read and has no word for a failed read.
     [](void* into, sf_count_t count, void* take) -> sf_count_t {
-        return take_of(take).read(into, count);
+        return std::max<sf_count_t>(0, take_of(take).read(into, count));
     },
     [](const void* from, sf_count_t count, void* take) -> sf_count_t {
         return take_of(take).write(from, count);
