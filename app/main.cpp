@@ -4,6 +4,7 @@
 #include "app/artwork.h"
 #include "app/form1.h"
 #include "app/real_parts.h"
+#include "settings/executable_folder.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -11,8 +12,11 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(taperly::window_icon());
 
     // Settings, takes and the help page all live beside the executable.
-    const QString home = QCoreApplication::applicationDirPath();
-    const std::string folder = QDir::toNativeSeparators(home).toStdString();
+    std::string folder = taperly::executable_folder();
+    if (folder.empty()) {
+        folder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
+    }
+    const QString home = QString::fromStdString(folder);
     taperly::Form1 form(taperly::make_real_parts(folder, QDir(home).filePath("taperly-help.html")));
     form.show();
     return QApplication::exec();

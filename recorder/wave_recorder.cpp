@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "recorder/native_file.h"
+
 namespace taperly {
 
 WaveRecorder::WaveRecorder(std::unique_ptr<AudioInput> input, std::unique_ptr<TakeWriter> writer)
@@ -162,7 +164,7 @@ void WaveRecorder::take_frames(std::span<const std::int16_t> frames) {
 
 bool is_bare_file_name(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+           name.find_first_of(name_breakers()) == std::string::npos;
 }
 
 }  // namespace taperly

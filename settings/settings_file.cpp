@@ -10,6 +10,7 @@
 
 #include "settings/file_exists.h"
 #include "settings/number_text.h"
+#include "settings/utf8_path.h"
 
 namespace taperly {
 
@@ -89,7 +90,7 @@ std::optional<StoredSettings> read_settings(const std::string& folder) {
         return std::nullopt;
     }
     errno = 0;
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(utf8_path(path), std::ios::binary);
     if (!file) {
         throw SettingsError("Cannot read the settings file " + reason(path));
     }
@@ -128,7 +129,7 @@ void save_settings(const std::string& folder, int port_index, int speed_index,
     const std::string path = settings_path(folder);
     const std::string text = settings_text(port_index, speed_index, poll_interval_ms);
     errno = 0;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    std::ofstream file(utf8_path(path), std::ios::binary | std::ios::trunc);
     if (!file) {
         throw SettingsError("Cannot write the settings file " + reason(path));
     }

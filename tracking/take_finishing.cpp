@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "settings/file_exists.h"
+#include "tracking/file_name_limits.h"
 #include "tracking/reception_tracker.h"
 #include "tracking/take_naming.h"
 
@@ -31,7 +32,8 @@ void ReceptionTracker::finish_take() {
         date = date_text(clock_.today());
         texts = {state_.gid_system_name, state_.gid_group_name, state_.gid_tg_name};
     }
-    recorder_.setFileName(compose_take_name(std::move(texts), start, end, date));
+    recorder_.setFileName(
+        compose_take_name(std::move(texts), start, end, date, take_name_room(takes_folder_)));
 
     if (!file_exists(join_path(takes_folder_, recorder_.FileName()))) {
         recorder_.Command("save");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tracking/file_name_limits.h"
 #include "tracking/text_ops.h"
 
 namespace taperly {
@@ -29,6 +30,9 @@ std::size_t utf8_size(unsigned char c) {
 void clean_name_piece(std::string& text) {
     for (const char* unsafe : {" ", "/", "\\", ":", "*", "?", "\""}) {
         replace_all(text, unsafe, "-");
+    }
+    for (const char refused : refused_name_characters()) {
+        replace_all(text, std::string_view(&refused, 1), "-");
     }
     // A zero byte would cut the path short at the system call and a line
     // break has no place in a file name.
@@ -67,15 +71,18 @@ std::string latin1_to_utf8(const std::string& latin1) {
 }
 
 std::string compose_take_name(std::vector<std::string> texts, const std::string& start,
-                              const std::string& end, const std::string& date) {
+                              const std::string& end, const std::string& date, std::size_t room) {
     const std::string tail = start + "_" + end + "_" + date + ".wav";
     std::size_t size = tail.size() + texts.size();  // one "_" after each text
+    if (room < size) {
+        room = kMaxFileNameBytes;
+    }
     for (const std::string& text : texts) {
         size += utf8_size(text);
     }
     // A name the file system refuses would lose the take: shorten the texts,
     // the longest first, and keep the times and date whole.
-    while (size > kMaxFileNameBytes) {
+    while (size > room) {
         auto longest = std::max_element(
             texts.begin(), texts.end(),
             [](const auto& a, const auto& b) { return utf8_size(a) < utf8_size(b); });

@@ -11,7 +11,8 @@ namespace taperly {
 inline constexpr std::size_t kMaxFileNameBytes = 255;
 
 // Replaces in place, one pass each, space / \ : * ? and " by "-", and any
-// control character too, so that the text can stand in a file name.
+// control character too, and whatever else this system's file names refuse
+// (< > and | on Windows), so that the text can stand in a file name.
 void clean_name_piece(std::string& text);
 
 // A time of day as it stands in a file name: ":" and then " " become "-".
@@ -25,8 +26,11 @@ std::string latin1_to_utf8(const std::string& latin1);
 
 // The take's file name: the texts (cleaned, Latin-1), then the start and end
 // pieces and the date (UTF-8), joined by "_", with ".wav" after them. Texts
-// are shortened from their ends, longest first, until the name fits.
+// are shortened from their ends, longest first, until the name fits in
+// `room` bytes; a room too small for even the times and date is out of
+// reach, and then the name is only kept within what one name may hold.
 std::string compose_take_name(std::vector<std::string> texts, const std::string& start,
-                              const std::string& end, const std::string& date);
+                              const std::string& end, const std::string& date,
+                              std::size_t room = kMaxFileNameBytes);
 
 }  // namespace taperly

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace taperly {
+
+// The few system calls a take's file needs, made by the twin of
+// native_file_posix.cpp or native_file_windows.cpp that the build picks.
+// Paths are UTF-8. A call that fails says so through its result and leaves
+// the reason in errno, so that callers report it the same way everywhere.
+class NativeFile {
+  public:
+    NativeFile() = default;
+    ~NativeFile() { close(); }
+    NativeFile(NativeFile&& other) noexcept;
+    NativeFile& operator=(NativeFile&& other) noexcept;
+    NativeFile(const NativeFile&) = delete;
+    NativeFile& operator=(const NativeFile&) = delete;
+
+    // A new, empty file named `prefix`, a few random letters and ".wav", in
+    // `folder`, open for reading and writing and hidden wherever the system
+    // hides files by more than their name. `path` gets its path.
+    static NativeFile create_hidden(const std::string& folder, const std::string& prefix,
+                                    std::string& path);
+    // A new, empty file at `path`; none when anything already has that name.
+    static NativeFile create_new(const std::string& path);
+
+    bool is_open() const { return handle_ != kNone; }
+    // False when the system reported a failure while closing (delayed write
+    // errors on some file systems).
+    bool close();
+
+    // The bytes read at `offset`: 0 at the end, -1 on failure.
+    std::int64_t read_at(std::int64_t offset, void* into, std::int64_t count) const;
+    // The bytes written at `offset`; fewer than `count` only on failure.
+    std::int64_t write_at(std::int64_t offset, const void* from, std::int64_t count);
+    // The file's length, -1 on failure.
+    std::int64_t size() const;
+
+  private:
+    static constexpr std::intptr_t kNone = -1;
+    explicit NativeFile(std::intptr_t handle) : handle_(handle) {}
+
+    // A descriptor, or a HANDLE; -1 is neither.
+    std::intptr_t handle_ = kNone;
+};
+
+enum class NameAdded { kAdded, kNameTaken, kFailed };
+
+// Gives the file at `from` the further name `to` in one step, as a hard link,
+// and never when anything has that name already. The file is no longer
+// hidden afterwards, under either name.
+NameAdded add_name(const std::string& from, const std::string& to);
+
+// Removes the name `path`; false when it could not.
+bool remove_name(const std::string& path);
+
+// The characters that make a name reach beyond the folder it is joined to
+// (separators, Windows' drive and stream colon) or cut it short (the zero
+// byte).
+std::string_view name_breakers();
+
+}  // namespace taperly

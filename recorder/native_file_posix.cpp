@@ -1,0 +1,113 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "recorder/native_file.h"
+
+namespace taperly {
+
+namespace {
+
+constexpr mode_t kTakeFileMode = 0644;
+
+int descriptor(std::intptr_t handle) {
+    return static_cast<int>(handle);
+}
+
+}  // namespace
+
+NativeFile::NativeFile(NativeFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNone)) {}
+
+NativeFile& NativeFile::operator=(NativeFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = std::exchange(other.handle_, kNone);
+    }
+    return *this;
+}
+
+NativeFile NativeFile::create_hidden(const std::string& folder, const std::string& prefix,
+                                     std::string& path) {
+    std::string pattern = folder + "/" + prefix + "XXXXXX.wav";
+    const int fd = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    // A take is a file like any other once saved; mkostemps keeps it private.
+    ::fchmod(fd, kTakeFileMode);
+    path = pattern;
+    return NativeFile(fd);
+}
+
+NativeFile NativeFile::create_new(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kTakeFileMode);
+    return fd < 0 ? NativeFile() : NativeFile(fd);
+}
+
+bool NativeFile::close() {
+    if (!is_open()) {
+        return true;
+    }
+    const int fd = descriptor(std::exchange(handle_, kNone));
+    return ::close(fd) == 0;
+}
+
+std::int64_t NativeFile::read_at(std::int64_t offset, void* into, std::int64_t count) const {
+    for (;;) {
+        const ssize_t got = ::pread(descriptor(handle_), into, static_cast<size_t>(count),
+                                    static_cast<off_t>(offset));
+        if (got >= 0 || errno != EINTR) {
+            return got;
+        }
+    }
+}
+
+std::int64_t NativeFile::write_at(std::int64_t offset, const void* from, std::int64_t count) {
+    const char* bytes = static_cast<const char*>(from);
+    std::int64_t done = 0;
+    while (done < count) {
+        const ssize_t put =
+            ::pwrite(descriptor(handle_), bytes + done, static_cast<size_t>(count - done),
+                     static_cast<off_t>(offset + done));
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            if (put == 0) {
+                errno = EIO;
+            }
+            break;
+        }
+        done += put;
+    }
+    return done;
+}
+
+std::int64_t NativeFile::size() const {
+    struct stat status {};
+    if (::fstat(descriptor(handle_), &status) != 0) {
+        return -1;
+    }
+    return status.st_size;
+}
+
+NameAdded add_name(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        return NameAdded::kAdded;
+    }
+    return errno == EEXIST ? NameAdded::kNameTaken : NameAdded::kFailed;
+}
+
+bool remove_name(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+std::string_view name_breakers() {
+    return std::string_view("/\0", 2);
+}
+
+}  // namespace taperly

@@ -1,0 +1,152 @@
+#include "recorder/take_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+namespace taperly {
+
+namespace {
+
+constexpr const char* kHiddenPrefix = ".taperly-take-";
+
+}  // namespace
+
+TakeFile::TakeFile(std::string folder) : folder_(std::move(folder)) {}
+
+bool TakeFile::create() {
+    discard();
+    file_ = NativeFile::create_hidden(folder_, kHiddenPrefix, hidden_path_);
+    return file_.is_open();
+}
+
+std::string TakeFile::path_of(const std::string& name) const {
+    constexpr auto separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    if (!folder_.empty() && folder_.back() == separator) {
+        return folder_ + name;
+    }
+    return folder_ + separator + name;
+}
+
+std::int64_t TakeFile::read(void* into, std::int64_t count) {
+    const std::int64_t got = file_.read_at(position_, into, count);
+    if (got > 0) {
+        position_ += got;
+    }
+    return got;
+}
+
+std::int64_t TakeFile::write(const void* from, std::int64_t count) {
+    const std::int64_t put = file_.write_at(position_, from, count);
+    position_ += put;
+    return put;
+}
+
+std::int64_t TakeFile::seek(std::int64_t offset, int whence) {
+    std::int64_t base = 0;
+    if (whence == SEEK_CUR) {
+        base = position_;
+    } else if (whence == SEEK_END) {
+        base = size();
+        if (base < 0) {
+            return -1;
+        }
+    }
+    if (base + offset < 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    position_ = base + offset;
+    return position_;
+}
+
+TakeFile::Saved TakeFile::save_as(const std::string& name) {
+    if (!is_open()) {
+        return Saved::kFailed;
+    }
+    const std::string target = path_of(name);
+    switch (add_name(hidden_path_, target)) {
+        case NameAdded::kAdded:
+            shared_with_saved_ = true;
+            return Saved::kStored;
+        case NameAdded::kNameTaken:
+            return Saved::kNameTaken;
+        case NameAdded::kFailed:
+            break;
+    }
+    // A folder that cannot hold hard links, or a hidden name that is gone,
+    // still never loses a file: the copy is made only if the name is free.
+    if (store_copy(target)) {
+        return Saved::kStored;
+    }
+    return errno == EEXIST ? Saved::kNameTaken : Saved::kFailed;
+}
+
+bool TakeFile::keep_apart_from_saved() {
+    if (!shared_with_saved_) {
+        return is_open();
+    }
+    std::string path;
+    NativeFile copy = NativeFile::create_hidden(folder_, kHiddenPrefix, path);
+    if (!copy.is_open()) {
+        return false;
+    }
+    if (!copy_into(copy)) {
+        const int error = errno;
+        copy.close();
+        remove_name(path);
+        errno = error;
+        return false;
+    }
+    file_.close();
+    remove_name(hidden_path_);
+    file_ = std::move(copy);
+    hidden_path_ = path;
+    shared_with_saved_ = false;
+    return true;
+}
+
+void TakeFile::discard() {
+    file_.close();
+    if (!hidden_path_.empty()) {
+        remove_name(hidden_path_);
+    }
+    hidden_path_.clear();
+    position_ = 0;
+    shared_with_saved_ = false;
+}
+
+bool TakeFile::copy_into(NativeFile& to) const {
+    std::vector<char> buffer(1 << 16);
+    for (std::int64_t offset = 0;;) {
+        const std::int64_t got =
+            file_.read_at(offset, buffer.data(), static_cast<std::int64_t>(buffer.size()));
+        if (got <= 0) {
+            return got == 0;
+        }
+        if (to.write_at(offset, buffer.data(), got) != got) {
+            return false;
+        }
+        offset += got;
+    }
+}
+
+bool TakeFile::store_copy(const std::string& target) const {
+    NativeFile to = NativeFile::create_new(target);
+    if (!to.is_open()) {
+        return false;
+    }
+    const bool copied = copy_into(to);
+    if (!to.close() || !copied) {
+        // A half-written copy is not a take; the name was ours, so remove it.
+        const int error = errno;
+        remove_name(target);
+        errno = error;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace taperly

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "recorder/native_file.h"
+
+namespace taperly {
+
+// Where one take's bytes go, apart from how they are encoded: a hidden file
+// in the takes folder while the take grows, which a save gives the take's
+// name in one step, never over another file. Reads and writes go through a
+// position of its own, as in a file. A failure comes back as the result, with
+// the reason in errno.
+class TakeFile {
+  public:
+    explicit TakeFile(std::string folder);
+    ~TakeFile() { discard(); }
+    TakeFile(const TakeFile&) = delete;
+    TakeFile& operator=(const TakeFile&) = delete;
+
+    // A new, empty hidden file, dropping any earlier one.
+    bool create();
+    bool is_open() const { return file_.is_open(); }
+    const std::string& folder() const { return folder_; }
+    // The hidden file ("" when none).
+    const std::string& hidden_path() const { return hidden_path_; }
+    // Where a take saved as `name` lies.
+    std::string path_of(const std::string& name) const;
+
+    // The bytes read (0 at the end, -1 on failure) or written (fewer than
+    // `count` only on failure), from the position on.
+    std::int64_t read(void* into, std::int64_t count);
+    std::int64_t write(const void* from, std::int64_t count);
+    // As fseek's `whence` reads: SEEK_SET, SEEK_CUR or SEEK_END. The new
+    // position, or -1 for one before the start.
+    std::int64_t seek(std::int64_t offset, int whence);
+    std::int64_t position() const { return position_; }
+    std::int64_t size() const { return file_.size(); }
+
+    enum class Saved { kStored, kNameTaken, kFailed };
+    // Makes the take, as it is now, appear as `name` in the folder. Once
+    // stored, the hidden file may be the saved one too: write nothing more
+    // before `keep_apart_from_saved`.
+    Saved save_as(const std::string& name);
+    // Gives the take a hidden file of its own again after a save, holding the
+    // same bytes, so that more sound never changes the saved file.
+    bool keep_apart_from_saved();
+    // Closes and removes the hidden file.
+    void discard();
+
+  private:
+    // A copy of every byte of the take into `to`.
+    bool copy_into(NativeFile& to) const;
+    bool store_copy(const std::string& target) const;
+
+    std::string folder_;
+    std::string hidden_path_;
+    // Open for the take's whole life: it reads the take even after its
+    // hidden name is gone (the folder was removed and made again), so what
+    // was recorded can still be saved.
+    NativeFile file_;
+    std::int64_t position_ = 0;
+    bool shared_with_saved_ = false;
+};
+
+}  // namespace taperly
