@@ -41,6 +41,7 @@
 
 #include "app/form1.h"
 #include "app/real_parts.h"
+#include "bench/child_process.h"
 #include "bench/process_usage.h"
 #include "bench/scenario_plan.h"
 #include "support/simulator_process.h"
@@ -49,6 +50,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace taperly;
+using bench::ChildProcess;
 using bench::cpu_seconds;
 using bench::Resident;
 using bench::resident_memory;
@@ -108,43 +110,6 @@ Options parse_options(int argc, char** argv) {
     }
     return options;
 }
-
-// A child program that ends with this one.
-class ChildProcess {
-  public:
-    explicit ChildProcess(std::vector<std::string> arguments) {
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        const pid_t parent = ::getpid();
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-            if (::getppid() != parent) {
-                ::_exit(126);
-            }
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-    }
-    ~ChildProcess() { stop(); }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    void stop() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-            pid_ = -1;
-        }
-    }
-
-  private:
-    pid_t pid_ = -1;
-};
 
 // Time to the first paint of the window, in a fresh process each run.
 int time_startup(const char* self, int runs) {

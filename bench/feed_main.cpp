@@ -9,7 +9,9 @@
 //   --windows    lines "START END" in seconds after the origin
 //   --silent     digital silence throughout
 //   --stats      written at the end: samples written and samples dropped
-//                because the pipe was full, with the dropped ranges
+//                because the pipe was full or gone, with the dropped ranges
+//   --reopen     when the pipe goes (its sound server restarted), drop the
+//                samples due and open it again as soon as it is back
 // Runs until terminated.
 
 #include <fcntl.h>
@@ -88,11 +90,14 @@ int main(int argc, char** argv) {
     std::vector<Window> windows;
     bool windowed = false;
     bool silent = false;
+    bool reopen = false;
     std::string stats_path;
     for (int at = 3; at < argc; ++at) {
         const std::string option = argv[at];
         if (option == "--silent") {
             silent = true;
+        } else if (option == "--reopen") {
+            reopen = true;
         } else if (at + 1 < argc && option == "--origin-ns") {
             origin = std::chrono::steady_clock::time_point(
                 std::chrono::nanoseconds(std::atoll(argv[++at])));
@@ -110,15 +115,21 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, request_stop);
     std::signal(SIGPIPE, SIG_IGN);
 
-    const int fd = open_pipe(argv[1]);
+    int fd = open_pipe(argv[1]);
     if (fd < 0) {
         return 1;
     }
     // One page: what waits in the pipe while nobody reads stays short.
-    if (fcntl(fd, F_SETPIPE_SZ, 4096) < 0) {
-        std::perror("F_SETPIPE_SZ");
-    }
+    const auto one_page = [](int pipe) {
+        if (fcntl(pipe, F_SETPIPE_SZ, 4096) < 0) {
+            std::perror("F_SETPIPE_SZ");
+        }
+    };
+    one_page(fd);
 
+    // Samples are asked for in order, so the window to look at only moves on.
+    std::sort(windows.begin(), windows.end());
+    std::size_t next_window = 0;
     const auto sounding = [&](std::int64_t n) {
         if (silent) {
             return false;
@@ -126,8 +137,10 @@ int main(int argc, char** argv) {
         if (!windowed) {
             return true;
         }
-        return std::any_of(windows.begin(), windows.end(),
-                           [n](const Window& w) { return n >= w.first && n < w.second; });
+        while (next_window < windows.size() && windows[next_window].second <= n) {
+            ++next_window;
+        }
+        return next_window < windows.size() && n >= windows[next_window].first;
     };
 
     // Samples are a function of time: while the pipe is full the samples due
@@ -153,9 +166,17 @@ int main(int argc, char** argv) {
                 chunk[static_cast<std::size_t>(i)] =
                     sounding(n) ? taperly::bench::signal_sample(n) : 0;
             }
-            const ssize_t result = ::write(fd, chunk.data(), chunk.size() * sizeof(std::int16_t));
-            if (result < 0 && errno == EPIPE) {
-                break;
+            if (fd < 0 && (fd = ::open(argv[1], O_WRONLY | O_NONBLOCK | O_CLOEXEC)) >= 0) {
+                one_page(fd);
+            }
+            const ssize_t result =
+                fd < 0 ? -1 : ::write(fd, chunk.data(), chunk.size() * sizeof(std::int16_t));
+            if (result < 0 && fd >= 0 && errno == EPIPE) {
+                ::close(fd);
+                fd = -1;
+                if (!reopen) {
+                    break;
+                }
             }
             if (result > 0) {
                 written += count;
@@ -177,7 +198,9 @@ int main(int argc, char** argv) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    ::close(fd);
+    if (fd >= 0) {
+        ::close(fd);
+    }
     if (!stats_path.empty()) {
         std::ofstream stats(stats_path);
         std::int64_t lost = 0;

@@ -4,6 +4,8 @@
 //       whether one long take holds the feed without a sample lost,
 //       repeated or changed; FEED_STATS (from taperly-bench-feed --stats)
 //       tells which gaps the feed itself made
+//   taperly-bench-wav soak WINDOWS OUTAGES FILE...
+//       matches a soak's takes to its transmissions and outages
 //   taperly-bench-wav boundaries WINDOWS LABEL DETAILS FILE...
 //       matches takes to the transmissions in WINDOWS and prints one
 //       Markdown table row for LABEL; every take's offsets go to DETAILS
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "bench/scenario_plan.h"
+#include "bench/soak_reading.h"
 #include "bench/take_reading.h"
 
 namespace {
@@ -177,12 +180,17 @@ int main(int argc, char** argv) {
     if (args.size() >= 2 && args[0] == "continuity") {
         return continuity(args[1], args.size() > 2 ? args[2] : "");
     }
+    if (args.size() >= 3 && args[0] == "soak") {
+        report_soak(args[1], args[2], {args.begin() + 3, args.end()});
+        return 0;
+    }
     if (args.size() >= 4 && args[0] == "boundaries") {
         return boundaries(args[1], args[2], args[3], {args.begin() + 4, args.end()});
     }
     std::fprintf(stderr,
                  "usage: %s continuity FILE [FEED_STATS]\n"
-                 "       %s boundaries WINDOWS LABEL DETAILS FILE...\n",
-                 argv[0], argv[0]);
+                 "       %s boundaries WINDOWS LABEL DETAILS FILE...\n"
+                 "       %s soak WINDOWS OUTAGES FILE...\n",
+                 argv[0], argv[0], argv[0]);
     return 2;
 }
