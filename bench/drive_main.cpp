@@ -44,6 +44,7 @@
 #include "bench/child_process.h"
 #include "bench/process_usage.h"
 #include "bench/scenario_plan.h"
+#include "bench/window_run.h"
 #include "support/simulator_process.h"
 
 namespace {
@@ -240,20 +241,11 @@ int run_program(int argc, char** argv, const Options& options) {
 
     Form1 form(make_real_parts(takes, QString()));
     form.show();
-    auto* port_list = form.findChild<QComboBox*>("Combo1");
-    auto* speed_list = form.findChild<QComboBox*>("Combo2");
-    auto* run_button = form.findChild<QPushButton*>("Command2");
     auto* status_line = form.findChild<QLineEdit*>("Text3");
-    port_list->setCurrentIndex(0);
-    emit port_list->activated(0);
-    const int speed_index = speed_list->findText(QString::number(options.speed));
-    speed_list->setCurrentIndex(speed_index);
-    emit speed_list->activated(speed_index);
-    if (!run_button->isEnabled()) {
+    if (!bench::choose_and_run(form, options.speed)) {
         std::printf("- Run could not be clicked: \"%s\"\n", qPrintable(status_line->text()));
         return 1;
     }
-    run_button->click();
     const auto clicked = Clock::now();
 
     const auto elapsed = [&] {

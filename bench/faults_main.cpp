@@ -26,6 +26,7 @@
 #include "app/form1.h"
 #include "app/real_parts.h"
 #include "bench/process_usage.h"
+#include "bench/window_run.h"
 #include "support/simulator_process.h"
 
 namespace {
@@ -98,15 +99,11 @@ int main(int argc, char** argv) {
 
     Form1 form(make_real_parts(out + "/takes", QString()));
     form.show();
-    auto* port_list = form.findChild<QComboBox*>("Combo1");
-    auto* speed_list = form.findChild<QComboBox*>("Combo2");
     auto* status_line = form.findChild<QLineEdit*>("Text3");
-    port_list->setCurrentIndex(0);
-    emit port_list->activated(0);
-    const int speed_index = speed_list->findText(QString::number(speed));
-    speed_list->setCurrentIndex(speed_index);
-    emit speed_list->activated(speed_index);
-    form.findChild<QPushButton*>("Command2")->click();
+    if (!bench::choose_and_run(form, speed)) {
+        std::printf("- Run could not be clicked: \"%s\"\n", qPrintable(status_line->text()));
+        return 1;
+    }
 
     // Followed through the status line's own changes: no polling of ours
     // adds to the CPU measured while the line is tried again.
