@@ -45,7 +45,8 @@ SteadyTime quiet_limit(int poll_interval_ms);
 
 // The one rule for the status line during a run. A lost line comes first,
 // then a scanner that does not answer, then replies that cannot be read,
-// then a take that is not being recorded; otherwise the recorder's mode.
+// then a take that is not being recorded or a sound input that is missing;
+// otherwise the recorder's mode.
 StatusText status_line_text(const StatusFacts& facts);
 
 }  // namespace taperly

@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@ class PulseAudioInput : public AudioInput {
 
     bool available() override;
     bool start(FrameSink sink) override;
+    void deliver_pending() override { deliver_captured(); }
+    void deliver_up_to_now() override;
     void stop() override;
     bool running() const override;
     std::string problem() const override { return problem_; }
@@ -35,6 +38,8 @@ class PulseAudioInput : public AudioInput {
 
     std::string source_;
     std::string problem_;
+    // How much sooner than this process can tell the sound was captured.
+    std::chrono::milliseconds latency_{0};
     std::unique_ptr<PulseCapture> capture_;
     std::unique_ptr<QSocketNotifier> wake_;
     FrameSink sink_;

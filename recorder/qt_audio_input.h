@@ -26,6 +26,7 @@ class QtAudioInput : public AudioInput {
 
     bool available() override;
     bool start(FrameSink sink) override;
+    void deliver_pending() override { deliver_captured(); }
     void stop() override;
     bool running() const override;
     std::string problem() const override;

@@ -38,6 +38,11 @@ class ReceptionTracker {
 
     void handle_identity_reply(std::string_view text);
     void handle_status_reply(const ReplyFields& fields);
+    // Tells the recorder when a status reply of `bytes` that arrived at
+    // `arrived` left the scanner, if it said it heard nothing.
+    void time_status_reply(const ReplyFields& fields, std::size_t bytes, SteadyTime arrived);
+    // The line's speed, which tells how long a reply was on the way.
+    void set_line_speed(int bits_per_second) { bits_per_second_ = bits_per_second; }
     void finish_take();
     void follow_display(const ReplyFields& fields);
 
@@ -61,8 +66,9 @@ class ReceptionTracker {
     static constexpr std::size_t kReceiveBufferSize = 1024;
 
   private:
-    // Whether the reply was one the handlers could read.
-    bool dispatch(std::string_view reply);
+    // Whether the reply was one the handlers could read; its carriage return
+    // came at `arrived`.
+    bool dispatch(std::string_view reply, SteadyTime arrived);
 
     ScannerPort& port_;
     RecorderControl& recorder_;
@@ -75,6 +81,7 @@ class ReceptionTracker {
     // Received bytes after the last carriage return.
     std::string received_;
     LineActivity activity_;
+    int bits_per_second_ = 0;
 };
 
 }  // namespace taperly
