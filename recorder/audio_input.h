@@ -34,6 +34,8 @@ class AudioInput {
     virtual void stop() = 0;
     // Whether frames are still being captured (false after the input died).
     virtual bool running() const = 0;
+    // How much later than the sound they date its dates may be, at most.
+    virtual std::chrono::milliseconds date_spread() const { return std::chrono::milliseconds(0); }
     // Why the last available() or start() failed, in words for the user.
     virtual std::string problem() const { return {}; }
 };

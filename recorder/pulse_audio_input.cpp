@@ -30,7 +30,7 @@ bool PulseAudioInput::available() {
     const ServerAnswer server = ask_default_source(kServerQueryLimit);
     const SourceChoice choice =
         choose_source(server, qEnvironmentVariable("TAPERLY_AUDIO_INPUT").toStdString());
-    latency_ = least_latency(server.server_name);
+    timing_ = path_timing(server.server_name);
     source_ = choice.name;
     problem_ = choice.problem;
     return !source_.empty();
@@ -81,7 +81,7 @@ void PulseAudioInput::deliver_captured() {
     }
     const auto newest_at = std::chrono::duration_cast<std::chrono::milliseconds>(
                                capture_->take(bytes_).time_since_epoch()) -
-                           latency_;
+                           timing_.least;
     const std::size_t whole = bytes_.size() / sizeof(std::int16_t);
     if (whole == 0) {
         return;

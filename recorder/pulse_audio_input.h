@@ -9,6 +9,7 @@
 
 #include "recorder/audio_input.h"
 #include "recorder/pulse_capture.h"
+#include "recorder/pulse_pace.h"
 
 namespace taperly {
 
@@ -32,14 +33,14 @@ class PulseAudioInput : public AudioInput {
     void stop() override;
     bool running() const override;
     std::string problem() const override { return problem_; }
+    std::chrono::milliseconds date_spread() const override { return timing_.spread; }
 
   private:
     void deliver_captured();
 
     std::string source_;
     std::string problem_;
-    // How much sooner than this process can tell the sound was captured.
-    std::chrono::milliseconds latency_{0};
+    PathTiming timing_ = kPulseAudioTiming;
     std::unique_ptr<PulseCapture> capture_;
     std::unique_ptr<QSocketNotifier> wake_;
     FrameSink sink_;

@@ -13,16 +13,24 @@ namespace taperly {
 inline constexpr PulseCapture::Pace kCapturePace{std::chrono::milliseconds(50),
                                                  std::chrono::milliseconds(250)};
 
-// How much sooner than its pieces reach Taperly the server can have captured
-// sound, at the least (docs/performance.md has the measurements): taken off
-// every date, so a take starts no later than it should. PipeWire's PulseAudio
-// service passes sound on in its own quanta and lags more.
-inline constexpr std::chrono::milliseconds kPulseAudioLatency{0};
-inline constexpr std::chrono::milliseconds kPipeWireLatency{0};
+// How the server's path dates sound (docs/performance.md has the
+// measurements): a date is never earlier than the sound less `least`, and
+// never later than it by more than `spread`. The least latency is taken off
+// every date, so a take starts no later than it should; the spread is left
+// to a take's end, so its last sound stays in it. PipeWire's PulseAudio
+// service passes sound on in quanta of its own and lags more, and unevenly.
+struct PathTiming {
+    std::chrono::milliseconds least;
+    std::chrono::milliseconds spread;
+};
+inline constexpr PathTiming kPulseAudioTiming{std::chrono::milliseconds(0),
+                                              std::chrono::milliseconds(5)};
+inline constexpr PathTiming kPipeWireTiming{std::chrono::milliseconds(5),
+                                            std::chrono::milliseconds(100)};
 
-inline std::chrono::milliseconds least_latency(std::string_view server_name) {
-    return server_name.find("PipeWire") != std::string_view::npos ? kPipeWireLatency
-                                                                  : kPulseAudioLatency;
+inline PathTiming path_timing(std::string_view server_name) {
+    return server_name.find("PipeWire") != std::string_view::npos ? kPipeWireTiming
+                                                                  : kPulseAudioTiming;
 }
 
 }  // namespace taperly

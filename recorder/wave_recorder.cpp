@@ -111,8 +111,11 @@ void WaveRecorder::heard_nothing_at(std::chrono::milliseconds sent) {
     }
     if (input_->running()) {
         // Taken now, on a reply the program handles anyway, rather than on a
-        // wake-up of its own.
-        input_->deliver_pending();
+        // wake-up of its own; during a take the "stop" that follows takes it,
+        // up to where the take ends.
+        if (!recording_) {
+            input_->deliver_pending();
+        }
     } else if (!open_ && settings_.now() - last_looked_ >= settings_.retry_every) {
         look_for_input_again();
     }
@@ -220,7 +223,7 @@ void WaveRecorder::stop() {
             // both.
             const auto quiet = pre_roll_.quiet_since();
             if (quiet && *quiet > began_at_) {
-                ends_at_ = *quiet + pre_roll_.margin();
+                ends_at_ = *quiet + pre_roll_.margin() + input_->date_spread();
             }
             input_->deliver_up_to_now();
             ends_at_.reset();

@@ -20,7 +20,6 @@
 #include "bench/take_reading.h"
 #include "e2e/e2e_window.h"
 #include "support/temp_folder.h"
-#include "tracking/reply_timing.h"
 
 namespace taperly::e2e {
 namespace {
@@ -31,8 +30,6 @@ using testing::SimulatorSettings;
 using testing::TempFolder;
 
 constexpr int kRate = WaveFileWriter::kSampleRate;
-// The recorder's allowance for a reply read late, on top of the reach.
-constexpr double kMarginSeconds = 0.020;
 
 std::string feed_pipe() {
     const char* folder = std::getenv("TAPERLY_SOUND_FOLDER");
@@ -139,9 +136,7 @@ TEST_P(PreRollOnRealParts, EachTakeHoldsItsWholeTransmissionAndNothingElse) {
     std::sort(takes.begin(), takes.end(),
               [](const Held& a, const Held& b) { return a.start < b.start; });
 
-    const double reach =
-        std::chrono::duration<double>(pre_roll_reach(kPollPeriodMs, c.speed)).count() +
-        kMarginSeconds;
+    const double reach = pre_roll_seconds(c.speed);
     for (std::size_t at = 0; at < takes.size(); ++at) {
         const Transmission& own = c.plan[at];
         const Held& take = takes[at];

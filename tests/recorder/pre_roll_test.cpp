@@ -168,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
         PreRollRow{"ATakeEndsWhereTheScannerSaidItHeardNothing",
                    true,
                    {deliver(0, 2205, 100), quiet(50), record(100), deliver(2205, 1103, 150),
-                    quiet(160), pending(3308, 1103, 200), finish(), deliver(4411, 2205, 300),
+                    pending(3308, 1103, 200), quiet(160), finish(), deliver(4411, 2205, 300),
                     record(300), finish()},
                    {{661, 3309}, {3970, 2646}},
                    1},
