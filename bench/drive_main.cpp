@@ -61,12 +61,19 @@ double cpu_seconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-// How often the program's threads went to sleep and woke again: each costs
-// a little CPU however little is done in between.
-long wake_ups() {
+// How often the program's threads went to sleep and woke again (each costs
+// a little CPU however little is done in between), and how often they were
+// put aside for another thread while running: mostly the sound server, woken
+// when the program hands back a piece of its audio pool.
+struct Switches {
+    long woke = 0;
+    long preempted = 0;
+};
+
+Switches wake_ups() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_nvcsw + usage.ru_nivcsw;
+    return {usage.ru_nvcsw, usage.ru_nivcsw};
 }
 
 // Resident memory, and the part of it that is pages of the sound server's
@@ -338,7 +345,7 @@ int run_program(int argc, char** argv, const Options& options) {
     samples.clear();
     const auto count_polls = [&] { return static_cast<long>(simulator.logged_commands().size()); };
     double cpu_start = 0;
-    long wakes_start = 0;
+    Switches wakes_start;
     double wall_start = 0;
     long polls_start = 0;
     const bool idle = options.mode == "idle";
@@ -386,7 +393,9 @@ int run_program(int argc, char** argv, const Options& options) {
                        &QCoreApplication::quit);
     QApplication::exec();
     const double cpu = cpu_seconds() - cpu_start;
-    const long wakes = wake_ups() - wakes_start;
+    const Switches wakes_end = wake_ups();
+    const double woke = static_cast<double>(wakes_end.woke - wakes_start.woke);
+    const double preempted = static_cast<double>(wakes_end.preempted - wakes_start.preempted);
     const double wall = elapsed() - wall_start;
     // Before the simulator's log is read: reading it takes memory of its own.
     samples.push_back({elapsed(), resident_memory(), status_line->text() == "Recording"});
@@ -402,9 +411,10 @@ int run_program(int argc, char** argv, const Options& options) {
         idle ? "idle polling" : (options.mode == "take" ? "the take run" : "the run");
     std::printf(
         "- CPU over %s: %.3f s in %.1f s = %.3f %% of one core (%ld commands answered, "
-        "%d bit/s; the program's threads woke %.0f times a second)\n",
-        stretch, cpu, wall, 100.0 * cpu / wall, polls, options.speed,
-        static_cast<double>(wakes) / wall);
+        "%d bit/s; the program's threads woke %.0f times a second and were preempted %.0f "
+        "times)\n",
+        stretch, cpu, wall, 100.0 * cpu / wall, polls, options.speed, woke / wall,
+        preempted / wall);
     long most = 0;
     for (const Sample& s : samples) {
         most = std::max(most, s.memory.total_kib);
