@@ -100,13 +100,19 @@ pid_t start_feed(const Options& options, long long origin_ns, const std::string&
     return pid;
 }
 
-// Context switches of every thread but the calling one: the capture's.
-long other_threads_switches() {
-    long total = 0;
+// Context switches of every thread but the calling one (the capture's):
+// those it went to sleep for, and those it was put aside for another.
+struct Switches {
+    long woke = 0;
+    long preempted = 0;
+};
+
+Switches other_threads_switches() {
+    Switches total;
     const std::string self = std::to_string(::gettid());
     DIR* tasks = ::opendir("/proc/self/task");
     if (tasks == nullptr) {
-        return -1;
+        return total;
     }
     while (const dirent* entry = ::readdir(tasks)) {
         const std::string tid = entry->d_name;
@@ -116,8 +122,11 @@ long other_threads_switches() {
         std::ifstream status("/proc/self/task/" + tid + "/status");
         std::string line;
         while (std::getline(status, line)) {
-            if (line.find("ctxt_switches:") != std::string::npos) {
-                total += std::atol(line.c_str() + line.find(':') + 1);
+            const long count = std::atol(line.c_str() + line.find(':') + 1);
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+                total.woke += count;
+            } else if (line.rfind("nonvoluntary_ctxt_switches:", 0) == 0) {
+                total.preempted += count;
             }
         }
     }
@@ -166,7 +175,7 @@ int main(int argc, char** argv) {
     std::vector<std::int16_t> frames;
     std::vector<char> bytes;
     std::vector<double> ages_ms;
-    const long switches_before = other_threads_switches();
+    const Switches before = other_threads_switches();
     const Clock::time_point end = origin + std::chrono::seconds(options.seconds + 1);
     std::size_t zeros = 0;
     int next_burst = 1;
@@ -201,7 +210,7 @@ int main(int argc, char** argv) {
             zeros = 0;
         }
     }
-    const long switches = other_threads_switches() - switches_before;
+    const Switches after = other_threads_switches();
     const double seconds = std::chrono::duration<double>(Clock::now() - origin).count();
     ::kill(feed, SIGTERM);
     ::waitpid(feed, nullptr, 0);
@@ -213,10 +222,13 @@ int main(int argc, char** argv) {
     std::printf(
         "- source %s, pieces of %lld ms, reader woken at %lld ms: %zu bursts; a burst's first "
         "sample was %.1f ms old at the least, %.1f ms in the median, %.1f ms at the most when "
-        "the capture dated it; the capture's threads woke %.1f times a second\n",
+        "the capture dated it; the capture's thread woke %.1f times a second and was preempted "
+        "%.1f "
+        "times\n",
         source.c_str(), static_cast<long long>(options.pace.piece.count()),
         static_cast<long long>(options.pace.gather.count()), ages_ms.size(),
         percentile(ages_ms, 0.0), percentile(ages_ms, 0.5), percentile(ages_ms, 1.0),
-        static_cast<double>(switches) / seconds);
+        static_cast<double>(after.woke - before.woke) / seconds,
+        static_cast<double>(after.preempted - before.preempted) / seconds);
     return 0;
 }
