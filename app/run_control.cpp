@@ -122,6 +122,9 @@ void RunControl::start_run() {
     tracker_.discard_partial_reply();
     tracker_.watch_line_from(clock_.steady_time());
     tracker_.set_line_speed(line_.bits_per_second());
+    // Before the settings are written: a run whose settings cannot be kept
+    // still records whole transmissions.
+    recorder_.listen_between_takes(pre_roll_reach(window_.poll_period(), line_.bits_per_second()));
     window_.start_timer(Timer::Timer1);
     window_.start_timer(Timer::Timer3);
     window_.set_enabled(Control::Command1, true);
@@ -132,7 +135,6 @@ void RunControl::start_run() {
     window_.set_run_caption("Stop");
     save_settings(folder_, window_.port_index(), window_.speed_index(), window_.poll_period());
     recorder_.Command("close");
-    recorder_.listen_between_takes(pre_roll_reach(window_.poll_period(), line_.bits_per_second()));
 }
 
 void RunControl::stop_run() {

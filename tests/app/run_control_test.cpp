@@ -246,6 +246,7 @@ TEST_F(RunControlTest, UnwritableSettingsLeaveTheRunOnAndKeepTheReasonShown) {
 
     EXPECT_EQ(looks(), kRunning);
     EXPECT_EQ(recorder.orders(), orders) << "the recorder is not told to close";
+    EXPECT_TRUE(recorder.listening) << "the run records whole transmissions all the same";
     EXPECT_EQ(window.status.rfind("Cannot write the settings file", 0), 0u) << window.status;
     const std::string reason = window.status;
     control.mode_timer_fired();
