@@ -5,6 +5,7 @@
 #include "link/link_error.h"
 #include "link/scanner_link.h"
 #include "recorder/recorder_orders.h"
+#include "tracking/reply_timing.h"
 
 namespace taperly {
 
@@ -129,6 +130,10 @@ void RunControl::start_run() {
     // Bytes an earlier run left half-received must not join the new replies.
     tracker_.discard_partial_reply();
     tracker_.watch_line_from(clock_.steady_time());
+    tracker_.set_line_speed(line_.bits_per_second());
+    // Before the settings are written: a run whose settings cannot be kept
+    // still records whole transmissions.
+    recorder_.listen_between_takes(pre_roll_reach(window_.poll_period(), line_.bits_per_second()));
     window_.start_timer(Timer::Timer1);
     window_.start_timer(Timer::Timer3);
     window_.set_enabled(Control::Command1, true);
@@ -161,6 +166,7 @@ void RunControl::stop_run() {
     window_.set_caption_colour(CaptionLabel::Label8, kStoppedCaptionColour);
     window_.set_caption_colour(CaptionLabel::Label10, kStoppedCaptionColour);
     line_.close();
+    recorder_.stop_listening();
     window_.set_run_caption("Run");
     // A line no longer tried must not be said to be tried; otherwise the
     // last word of the run stays for the user to read.

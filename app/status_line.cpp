@@ -41,13 +41,15 @@ StatusText unreadable_text(const StatusFacts& facts) {
                                           ", the speed chosen here."};
 }
 
-StatusText sound_trouble_text(const RecorderTrouble& trouble) {
+StatusText sound_trouble_text(const RecorderTrouble& trouble, bool take_in_progress) {
     const std::string why = trouble.detail.empty() ? "" : " (" + trouble.detail + ")";
     switch (trouble.kind) {
         case RecorderTrouble::Kind::kNoInput:
-            return {
-                "No sound input: not saved",
-                "There is no sound input, so this transmission is not being recorded" + why + "."};
+            return {"No sound input: not saved",
+                    std::string("There is no sound input, so ") +
+                        (take_in_progress ? "this transmission is not being recorded"
+                                          : "a transmission would not be recorded") +
+                        why + "."};
         case RecorderTrouble::Kind::kCannotHold:
             return {
                 "Cannot record: see tooltip",
@@ -89,8 +91,10 @@ StatusText status_line_text(const StatusFacts& facts) {
     if (facts.since_reply >= facts.quiet_limit) {
         return unreadable_text(facts);
     }
-    if (facts.take_in_progress && facts.sound.kind != RecorderTrouble::Kind::kNone) {
-        return sound_trouble_text(facts.sound);
+    // Capture runs between takes too, so a missing input is told before the call.
+    if ((facts.take_in_progress && facts.sound.kind != RecorderTrouble::Kind::kNone) ||
+        facts.sound.kind == RecorderTrouble::Kind::kNoInput) {
+        return sound_trouble_text(facts.sound, facts.take_in_progress);
     }
     if (!facts.take_in_progress && !facts.name_not_saved.empty()) {
         return {"Take not saved: name taken",

@@ -55,7 +55,8 @@ StatusText poll_interval_note(int from_file, int used);
 
 // The one rule for the status line during a run. A lost line comes first,
 // then a scanner that does not answer, then replies that cannot be read,
-// then a take that is not being recorded, then a take that was not saved;
+// then a take that is not being recorded or a sound input that is missing,
+// then a take that was not saved;
 // otherwise the recorder's mode.
 StatusText status_line_text(const StatusFacts& facts);
 

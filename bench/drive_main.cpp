@@ -258,7 +258,7 @@ int run_program(int argc, char** argv, const Options& options) {
     samples.clear();
     const auto count_polls = [&] { return static_cast<long>(simulator.logged_commands().size()); };
     double cpu_start = 0;
-    long wakes_start = 0;
+    Switches wakes_start;
     double wall_start = 0;
     long polls_start = 0;
     const bool idle = options.mode == "idle";
@@ -306,7 +306,9 @@ int run_program(int argc, char** argv, const Options& options) {
                        &QCoreApplication::quit);
     QApplication::exec();
     const double cpu = cpu_seconds() - cpu_start;
-    const long wakes = wake_ups() - wakes_start;
+    const Switches wakes_end = wake_ups();
+    const double woke = static_cast<double>(wakes_end.woke - wakes_start.woke);
+    const double preempted = static_cast<double>(wakes_end.preempted - wakes_start.preempted);
     const double wall = elapsed() - wall_start;
     // Before the simulator's log is read: reading it takes memory of its own.
     samples.push_back({elapsed(), resident_memory(), status_line->text() == "Recording"});
@@ -322,9 +324,10 @@ int run_program(int argc, char** argv, const Options& options) {
         idle ? "idle polling" : (options.mode == "take" ? "the take run" : "the run");
     std::printf(
         "- CPU over %s: %.3f s in %.1f s = %.3f %% of one core (%ld commands answered, "
-        "%d bit/s; the program's threads woke %.0f times a second)\n",
-        stretch, cpu, wall, 100.0 * cpu / wall, polls, options.speed,
-        static_cast<double>(wakes) / wall);
+        "%d bit/s; the program's threads woke %.0f times a second and were preempted %.0f "
+        "times)\n",
+        stretch, cpu, wall, 100.0 * cpu / wall, polls, options.speed, woke / wall,
+        preempted / wall);
     long most = 0;
     for (const Sample& s : samples) {
         most = std::max(most, s.memory.total_kib);

@@ -17,10 +17,10 @@ double cpu_seconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-long wake_ups() {
+Switches wake_ups() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_nvcsw + usage.ru_nivcsw;
+    return {usage.ru_nvcsw, usage.ru_nivcsw};
 }
 
 Resident resident_memory() {

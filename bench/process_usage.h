@@ -7,9 +7,15 @@ namespace taperly::bench {
 // CPU seconds of all the process's threads, user and system.
 double cpu_seconds();
 
-// How often the process's threads went to sleep and woke again: each costs
-// a little CPU however little is done in between.
-long wake_ups();
+// How often the process's threads went to sleep and woke again (each costs
+// a little CPU however little is done in between), and how often they were
+// put aside for another thread while running: mostly the sound server, woken
+// when the program hands back a piece of its audio pool.
+struct Switches {
+    long woke = 0;
+    long preempted = 0;
+};
+Switches wake_ups();
 
 // Resident memory, and the part of it that is pages of the sound server's
 // audio pool mapped into the process: those are the server's, shared, and

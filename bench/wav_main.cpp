@@ -17,6 +17,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/scenario_plan.h"
@@ -166,10 +167,26 @@ int boundaries(const std::string& windows_path, const std::string& label,
     }
     const auto missed = std::count(covering.begin(), covering.end(), 0);
     const auto split = std::count_if(covering.begin(), covering.end(), [](int n) { return n > 1; });
-    std::printf("| %s | %zu | %zu | %ld | %d | %ld | %d | %+.0f | %+.0f | %+.0f | %+.0f |\n",
-                label.c_str(), files.size(), plan.size(), static_cast<long>(missed), merged,
-                static_cast<long>(split), unreadable + without_signal, median(all.starts),
-                worst(all.starts), median(all.ends), worst(all.ends));
+    // A take that starts early holds all of its transmission's start: the
+    // latest start is what is missed, the earliest the price paid for that.
+    const auto [earliest, latest] =
+        all.starts.empty()
+            ? std::pair<double, double>{NAN, NAN}
+            : std::pair<double, double>{*std::min_element(all.starts.begin(), all.starts.end()),
+                                        *std::max_element(all.starts.begin(), all.starts.end())};
+    std::vector<double> early;
+    for (const double start : all.starts) {
+        if (start < 0) {
+            early.push_back(-start);
+        }
+    }
+    std::printf(
+        "| %s | %zu | %zu | %ld | %d | %ld | %d | %+.0f | %+.0f | %+.0f | %+.0f | %+.0f | %+.0f "
+        "| %zu: median %.0f |\n",
+        label.c_str(), files.size(), plan.size(), static_cast<long>(missed), merged,
+        static_cast<long>(split), unreadable + without_signal, median(all.starts),
+        worst(all.starts), median(all.ends), worst(all.ends), latest, earliest, early.size(),
+        early.empty() ? 0.0 : median(early));
     return 0;
 }
 

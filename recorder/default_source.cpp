@@ -44,6 +44,9 @@ void on_server_info(pa_context*, const pa_server_info* info, void* data) {
     if (info != nullptr && info->default_source_name != nullptr) {
         query->answer.default_source = info->default_source_name;
     }
+    if (info != nullptr && info->server_name != nullptr) {
+        query->answer.server_name = info->server_name;
+    }
     one_answered(*query);
 }
 

@@ -26,6 +26,8 @@ struct ServerAnswer {
     Kind kind = Kind::kNotAsked;
     std::string default_source;
     std::vector<SoundSource> sources;
+    // "pulseaudio", or PipeWire's PulseAudio service naming itself.
+    std::string server_name = {};
 };
 
 // Asks the PulseAudio server (or PipeWire's PulseAudio service) for the name

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "recorder/default_source.h"
+#include "recorder/pulse_pace.h"
 #include "recorder/source_choice.h"
 
 namespace taperly {
@@ -15,8 +16,9 @@ namespace {
 // an order.
 constexpr std::chrono::milliseconds kServerQueryLimit{300};
 constexpr std::chrono::milliseconds kConnectLimit{1000};
-// Pieces of this length wake Taperly twenty times a second while it records.
-constexpr std::chrono::milliseconds kPiece{50};
+// The capture's thread only copies what is there; it answers at once unless
+// the machine is very busy, and an order never waits longer.
+constexpr std::chrono::milliseconds kCollectLimit{20};
 
 }  // namespace
 
@@ -25,9 +27,10 @@ PulseAudioInput::~PulseAudioInput() {
 }
 
 bool PulseAudioInput::available() {
+    const ServerAnswer server = ask_default_source(kServerQueryLimit);
     const SourceChoice choice =
-        choose_source(ask_default_source(kServerQueryLimit),
-                      qEnvironmentVariable("TAPERLY_AUDIO_INPUT").toStdString());
+        choose_source(server, qEnvironmentVariable("TAPERLY_AUDIO_INPUT").toStdString());
+    timing_ = path_timing(server.server_name);
     source_ = choice.name;
     problem_ = choice.problem;
     return !source_.empty();
@@ -39,7 +42,7 @@ bool PulseAudioInput::start(FrameSink sink) {
     if (!available()) {
         return false;
     }
-    capture_ = PulseCapture::start(source_, kPiece, kConnectLimit, problem_);
+    capture_ = PulseCapture::start(source_, kCapturePace, kConnectLimit, problem_);
     if (!capture_) {
         return false;
     }
@@ -50,11 +53,18 @@ bool PulseAudioInput::start(FrameSink sink) {
     return true;
 }
 
+void PulseAudioInput::deliver_up_to_now() {
+    if (capture_) {
+        capture_->collect_now(kCollectLimit);
+    }
+    deliver_captured();
+}
+
 void PulseAudioInput::stop() {
     if (!capture_) {
         return;
     }
-    deliver_captured();
+    deliver_up_to_now();
     wake_.reset();
     capture_.reset();
     sink_ = nullptr;
@@ -69,7 +79,9 @@ void PulseAudioInput::deliver_captured() {
     if (!capture_ || !sink_) {
         return;
     }
-    capture_->take(bytes_);
+    const auto newest_at = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               capture_->take(bytes_).time_since_epoch()) -
+                           timing_.least;
     const std::size_t whole = bytes_.size() / sizeof(std::int16_t);
     if (whole == 0) {
         return;
@@ -80,7 +92,7 @@ void PulseAudioInput::deliver_captured() {
                  bytes_.begin() + static_cast<std::ptrdiff_t>(whole * sizeof(std::int16_t)));
     // The sink may stop this input; it gets a copy that outlives that.
     const FrameSink sink = sink_;
-    sink(frames_);
+    sink(frames_, newest_at);
 }
 
 }  // namespace taperly

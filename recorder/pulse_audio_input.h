@@ -2,12 +2,14 @@
 
 #include <QSocketNotifier>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "recorder/audio_input.h"
 #include "recorder/pulse_capture.h"
+#include "recorder/pulse_pace.h"
 
 namespace taperly {
 
@@ -26,15 +28,19 @@ class PulseAudioInput : public AudioInput {
 
     bool available() override;
     bool start(FrameSink sink) override;
+    void deliver_pending() override { deliver_captured(); }
+    void deliver_up_to_now() override;
     void stop() override;
     bool running() const override;
     std::string problem() const override { return problem_; }
+    std::chrono::milliseconds date_spread() const override { return timing_.spread; }
 
   private:
     void deliver_captured();
 
     std::string source_;
     std::string problem_;
+    PathTiming timing_ = kPulseAudioTiming;
     std::unique_ptr<PulseCapture> capture_;
     std::unique_ptr<QSocketNotifier> wake_;
     FrameSink sink_;

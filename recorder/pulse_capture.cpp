@@ -3,25 +3,39 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
 
 #include "recorder/wave_file_writer.h"
 
 namespace taperly {
 
-std::unique_ptr<PulseCapture> PulseCapture::start(const std::string& source,
-                                                  std::chrono::milliseconds piece,
+namespace {
+
+const pa_sample_spec kSpec{PA_SAMPLE_S16LE, WaveFileWriter::kSampleRate, 1};
+
+pa_usec_t usec(std::chrono::milliseconds span) {
+    return static_cast<pa_usec_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(span).count());
+}
+
+}  // namespace
+
+PulseCapture::PulseCapture(Pace pace) : pace_(pace), dating_(WaveFileWriter::kSampleRate) {}
+
+std::unique_ptr<PulseCapture> PulseCapture::start(const std::string& source, Pace pace,
                                                   std::chrono::milliseconds limit,
                                                   std::string& problem) {
-    std::unique_ptr<PulseCapture> capture(new PulseCapture());
-    if (!capture->connect(source, piece, limit, problem)) {
+    std::unique_ptr<PulseCapture> capture(new PulseCapture(pace));
+    if (!capture->connect(source, limit, problem)) {
         return nullptr;
     }
     return capture;
 }
 
-bool PulseCapture::connect(const std::string& source, std::chrono::milliseconds piece,
-                           std::chrono::milliseconds limit, std::string& problem) {
+bool PulseCapture::connect(const std::string& source, std::chrono::milliseconds limit,
+                           std::string& problem) {
     int wake[2];
     if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         problem = "no pipe for the sound input";
@@ -29,8 +43,10 @@ bool PulseCapture::connect(const std::string& source, std::chrono::milliseconds 
     }
     wake_read_ = wake[0];
     wake_write_ = wake[1];
-    loop_ = pa_threaded_mainloop_new();
-    context_ = loop_ ? pa_context_new(pa_threaded_mainloop_get_api(loop_), "Taperly") : nullptr;
+    source_ = source;
+    gather_bytes_ = pa_usec_to_bytes(usec(pace_.gather), &kSpec);
+    loop_ = pa_mainloop_new();
+    context_ = loop_ ? pa_context_new(pa_mainloop_get_api(loop_), "Taperly") : nullptr;
     if (!context_) {
         problem = "the sound library cannot start";
         return false;
@@ -40,37 +56,9 @@ bool PulseCapture::connect(const std::string& source, std::chrono::milliseconds 
         problem = "the sound server is not running";
         return false;
     }
-    if (pa_threaded_mainloop_start(loop_) < 0) {
-        problem = "the sound library cannot start";
-        return false;
-    }
-    loop_running_ = true;
+    thread_ = std::thread([this] { run(); });
     if (!wait(limit, [this] { return context_ready_ || failed_; }) || failed_) {
         problem = failed_ ? "the sound server is not running" : "the sound server does not answer";
-        return false;
-    }
-
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, WaveFileWriter::kSampleRate, 1};
-    const auto piece_us = static_cast<pa_usec_t>(
-        std::chrono::duration_cast<std::chrono::microseconds>(piece).count());
-    pa_buffer_attr attributes{};
-    attributes.maxlength = std::numeric_limits<std::uint32_t>::max();
-    attributes.tlength = std::numeric_limits<std::uint32_t>::max();
-    attributes.prebuf = std::numeric_limits<std::uint32_t>::max();
-    attributes.minreq = std::numeric_limits<std::uint32_t>::max();
-    attributes.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(piece_us, &spec));
-    pa_threaded_mainloop_lock(loop_);
-    stream_ = pa_stream_new(context_, "Taperly take", &spec, nullptr);
-    bool connected = false;
-    if (stream_) {
-        pa_stream_set_state_callback(stream_, on_stream_state, this);
-        pa_stream_set_read_callback(stream_, on_readable, this);
-        connected = pa_stream_connect_record(stream_, source.c_str(), &attributes,
-                                             PA_STREAM_ADJUST_LATENCY) >= 0;
-    }
-    pa_threaded_mainloop_unlock(loop_);
-    if (!connected) {
-        problem = "the sound input \"" + source + "\" cannot be recorded from";
         return false;
     }
     if (!wait(limit, [this] { return stream_ready_ || failed_; }) || failed_) {
@@ -80,27 +68,100 @@ bool PulseCapture::connect(const std::string& source, std::chrono::milliseconds 
     return true;
 }
 
-PulseCapture::~PulseCapture() {
-    if (loop_running_) {
-        pa_threaded_mainloop_lock(loop_);
+void PulseCapture::run() {
+    // Setting up answers at once; from then on the server's pieces are taken
+    // once a piece's time, whatever its own pace.
+    while (!quit_ && !failed_ && !stream_ready_) {
+        if (pa_mainloop_iterate(loop_, 1, nullptr) < 0) {
+            fail();
+        } else if (context_ready_ && !stream_ && !open_stream()) {
+            fail();
+        }
+    }
+    // A pace a little uneven: a source that hands sound over at the same
+    // pace would otherwise always be met at the same point of its cycle, and
+    // the dating would learn only that point.
+    std::uint32_t dither = 1;
+    auto next = Clock::now() + pace_.piece;
+    while (!quit_) {
+        take_in();
+        std::unique_lock lock(state_mutex_);
+        const auto asked = [this] { return quit_ || asked_ != collected_; };
+        // A failed capture has nothing more to take: it waits for its end.
+        if (failed_) {
+            state_changed_.wait(lock, asked);
+        } else if (!state_changed_.wait_until(lock, next, asked)) {
+            dither = dither * 1664525u + 1013904223u;
+            next += pace_.piece + std::chrono::milliseconds(static_cast<int>(dither >> 29) - 4);
+            next = std::max(next, Clock::now());
+        }
     }
     if (stream_) {
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
         pa_stream_set_read_callback(stream_, nullptr, nullptr);
+        pa_stream_set_overflow_callback(stream_, nullptr, nullptr);
         pa_stream_disconnect(stream_);
         pa_stream_unref(stream_);
+        stream_ = nullptr;
+    }
+}
+
+void PulseCapture::take_in() {
+    std::uint64_t asked = 0;
+    {
+        std::lock_guard lock(state_mutex_);
+        asked = asked_;
+    }
+    while (!failed_ && pa_mainloop_iterate(loop_, 0, nullptr) > 0) {
+    }
+    {
+        std::lock_guard lock(state_mutex_);
+        collected_ = std::max(collected_, asked);
+    }
+    state_changed_.notify_all();
+}
+
+void PulseCapture::collect_now(std::chrono::milliseconds limit) {
+    std::unique_lock lock(state_mutex_);
+    const std::uint64_t request = ++asked_;
+    state_changed_.notify_all();
+    state_changed_.wait_for(lock, limit, [&] { return collected_ >= request || failed_; });
+}
+
+bool PulseCapture::open_stream() {
+    pa_buffer_attr attributes{};
+    attributes.maxlength = std::numeric_limits<std::uint32_t>::max();
+    attributes.tlength = std::numeric_limits<std::uint32_t>::max();
+    attributes.prebuf = std::numeric_limits<std::uint32_t>::max();
+    attributes.minreq = std::numeric_limits<std::uint32_t>::max();
+    attributes.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(usec(pace_.piece), &kSpec));
+    stream_ = pa_stream_new(context_, "Taperly take", &kSpec, nullptr);
+    if (!stream_) {
+        return false;
+    }
+    pa_stream_set_state_callback(stream_, on_stream_state, this);
+    pa_stream_set_read_callback(stream_, on_readable, this);
+    pa_stream_set_overflow_callback(stream_, on_overflow, this);
+    return pa_stream_connect_record(stream_, source_.c_str(), &attributes,
+                                    PA_STREAM_ADJUST_LATENCY) >= 0;
+}
+
+PulseCapture::~PulseCapture() {
+    quit_ = true;
+    notify();
+    if (loop_) {
+        pa_mainloop_wakeup(loop_);
+    }
+    if (thread_.joinable()) {
+        thread_.join();
     }
     if (context_) {
         pa_context_set_state_callback(context_, nullptr, nullptr);
         pa_context_disconnect(context_);
         pa_context_unref(context_);
     }
-    if (loop_running_) {
-        pa_threaded_mainloop_unlock(loop_);
-        pa_threaded_mainloop_stop(loop_);
-    }
     if (loop_) {
-        pa_threaded_mainloop_free(loop_);
+        pa_mainloop_free(loop_);
     }
     for (const int fd : {wake_read_, wake_write_}) {
         if (fd >= 0) {
@@ -115,7 +176,7 @@ bool PulseCapture::wait(std::chrono::milliseconds limit, Condition condition) {
     return state_changed_.wait_for(lock, limit, condition);
 }
 
-void PulseCapture::take(std::vector<char>& into) {
+PulseCapture::Clock::time_point PulseCapture::take(std::vector<char>& into) {
     // The pipe is emptied before the flag is cleared: bytes that come after
     // the flag was cleared always leave a new wake-up.
     char drained[64];
@@ -125,6 +186,7 @@ void PulseCapture::take(std::vector<char>& into) {
     std::lock_guard lock(captured_mutex_);
     into.insert(into.end(), captured_.begin(), captured_.end());
     captured_.clear();
+    return dating_.newest();
 }
 
 void PulseCapture::wake() {
@@ -178,30 +240,44 @@ void PulseCapture::on_stream_state(pa_stream* stream, void* self) {
 }
 
 void PulseCapture::on_readable(pa_stream* stream, std::size_t, void* self) {
+    static_cast<PulseCapture*>(self)->collect(stream);
+}
+
+void PulseCapture::on_overflow(pa_stream*, void* self) {
+    // The server dropped sound it held for us: the count of frames no
+    // longer tells their time.
     auto* capture = static_cast<PulseCapture*>(self);
-    bool any = false;
+    std::lock_guard lock(capture->captured_mutex_);
+    capture->dating_.restart();
+}
+
+void PulseCapture::collect(pa_stream* stream) {
+    bool gathered = false;
     for (;;) {
         const void* data = nullptr;
         std::size_t length = 0;
         if (pa_stream_peek(stream, &data, &length) < 0 || length == 0) {
             break;
         }
-        if (data != nullptr) {
-            const auto* bytes = static_cast<const char*>(data);
-            std::lock_guard lock(capture->captured_mutex_);
-            capture->captured_.insert(capture->captured_.end(), bytes, bytes + length);
-            any = true;
-        } else {
-            // A hole: the server lost what was there. Silence keeps the time
-            // in step with the transmission.
-            std::lock_guard lock(capture->captured_mutex_);
-            capture->captured_.insert(capture->captured_.end(), length, 0);
-            any = true;
+        {
+            std::lock_guard lock(captured_mutex_);
+            if (data != nullptr) {
+                const auto* bytes = static_cast<const char*>(data);
+                captured_.insert(captured_.end(), bytes, bytes + length);
+            } else {
+                // A hole: the server lost what was there. Silence keeps the
+                // time in step with the transmission.
+                captured_.insert(captured_.end(), length, 0);
+            }
+            dating_.arrived(length / pa_frame_size(&kSpec), Clock::now());
+            gathered = captured_.size() >= gather_bytes_;
         }
         pa_stream_drop(stream);
     }
-    if (any) {
-        capture->wake();
+    // Each wake-up of the reader costs; it is woken only once enough has
+    // gathered, and takes the rest whenever it comes by.
+    if (gathered) {
+        wake();
     }
 }
 

@@ -162,7 +162,10 @@ void QtAudioInput::deliver_captured() {
         }
         const std::size_t held = carried_bytes_ + static_cast<std::size_t>(got);
         const std::size_t whole = held / sizeof(std::int16_t);
-        sink_(std::span<const std::int16_t>(samples_.data(), whole));
+        // Dated as it is read: later than it was captured, the safe side.
+        const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+        sink_(std::span<const std::int16_t>(samples_.data(), whole), now);
         carried_bytes_ = held % sizeof(std::int16_t);
         if (carried_bytes_ != 0) {
             bytes[0] = bytes[held - 1];

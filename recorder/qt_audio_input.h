@@ -26,9 +26,15 @@ class QtAudioInput : public AudioInput {
 
     bool available() override;
     bool start(FrameSink sink) override;
+    void deliver_pending() override { deliver_captured(); }
     void stop() override;
     bool running() const override;
     std::string problem() const override;
+    // Dated as it is read, however late Qt hands it over; not measured, so
+    // taken long enough that a take ends at its "stop" as it always did.
+    std::chrono::milliseconds date_spread() const override {
+        return std::chrono::milliseconds(250);
+    }
 
   private:
     void deliver_captured();

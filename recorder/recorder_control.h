@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace taperly {
@@ -44,8 +45,20 @@ class RecorderControl {
     // Carries out one order, written exactly so.
     virtual void Command(const std::string& order) = 0;
     virtual int Mode() const = 0;
-    // What went wrong with the last order that should have captured sound.
+    // What went wrong with the last order that should have captured sound,
+    // or with the capture that runs between takes.
     virtual RecorderTrouble trouble() const { return {}; }
+
+    // Not orders: what a run tells the recorder so that a take can begin
+    // with the sound from before its first "Record". Times are on the steady
+    // clock's scale, in milliseconds.
+    // A run begins: capture may run between takes, keeping sound for a take
+    // that begins no more than `reach` before its first "Record".
+    virtual void listen_between_takes(std::chrono::milliseconds /*reach*/) {}
+    // The run ended: capture runs only during takes again.
+    virtual void stop_listening() {}
+    // The scanner said it heard nothing in a status reply sent at `sent`.
+    virtual void heard_nothing_at(std::chrono::milliseconds /*sent*/) {}
 };
 
 }  // namespace taperly

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "recorder/take_file.h"
+#include "recorder/take_format.h"
 #include "recorder/take_writer.h"
 
 namespace taperly {
@@ -16,7 +17,7 @@ namespace taperly {
 // memory use does not depend on the length of the take.
 class WaveFileWriter : public TakeWriter {
   public:
-    static constexpr int kSampleRate = 22050;
+    static constexpr int kSampleRate = kTakeSampleRate;
 
     explicit WaveFileWriter(std::string takes_folder);
     ~WaveFileWriter() override;

@@ -1,14 +1,20 @@
 #include "recorder/wave_recorder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
 #include "recorder/native_file.h"
+#include "recorder/take_format.h"
 
 namespace taperly {
 
-WaveRecorder::WaveRecorder(std::unique_ptr<AudioInput> input, std::unique_ptr<TakeWriter> writer)
-    : writer_(std::move(writer)), input_(std::move(input)) {}
+WaveRecorder::WaveRecorder(std::unique_ptr<AudioInput> input, std::unique_ptr<TakeWriter> writer,
+                           PreRollSettings pre_roll)
+    : writer_(std::move(writer)),
+      input_(std::move(input)),
+      settings_(std::move(pre_roll)),
+      pre_roll_(settings_.margin) {}
 
 WaveRecorder::~WaveRecorder() {
     // Capture must end before the take it feeds is dropped.
@@ -70,7 +76,68 @@ int WaveRecorder::Mode() const {
 }
 
 RecorderTrouble WaveRecorder::trouble() const {
+    // Known as soon as the capture between takes dies, not at the next take.
+    if (listening() && trouble_.kind == RecorderTrouble::Kind::kNone && !input_->running()) {
+        const std::string problem = input_->problem();
+        return {RecorderTrouble::Kind::kNoInput,
+                problem.empty() ? "the sound input stopped delivering sound" : problem};
+    }
     return trouble_;
+}
+
+void WaveRecorder::listen_between_takes(std::chrono::milliseconds reach) {
+    if (!settings_.enabled || !settings_.now) {
+        return;
+    }
+    pre_roll_.begin(kTakeSampleRate, reach);
+    if (!input_->running()) {
+        look_for_input_again();
+    }
+}
+
+void WaveRecorder::stop_listening() {
+    if (!listening()) {
+        return;
+    }
+    pre_roll_.end();
+    if (!recording_) {
+        input_->stop();
+    }
+}
+
+void WaveRecorder::heard_nothing_at(std::chrono::milliseconds sent) {
+    pre_roll_.heard_nothing_at(sent);
+    if (!listening()) {
+        return;
+    }
+    if (input_->running()) {
+        // Taken now, on a reply the program handles anyway, rather than on a
+        // wake-up of its own; during a take the "stop" that follows takes it,
+        // up to where the take ends.
+        if (!recording_) {
+            input_->deliver_pending();
+        }
+    } else if (!open_ && settings_.now() - last_looked_ >= settings_.retry_every) {
+        look_for_input_again();
+    }
+}
+
+bool WaveRecorder::start_capture() {
+    return input_->start(
+        [this](std::span<const std::int16_t> frames, std::chrono::milliseconds newest_at) {
+            take_frames(frames, newest_at);
+        });
+}
+
+void WaveRecorder::look_for_input_again() {
+    last_looked_ = settings_.now();
+    if (start_capture()) {
+        if (trouble_.kind == RecorderTrouble::Kind::kNoInput) {
+            trouble_ = {};
+        }
+    } else {
+        set_trouble({RecorderTrouble::Kind::kNoInput, input_->problem()});
+    }
 }
 
 void WaveRecorder::set_trouble(RecorderTrouble trouble) {
@@ -86,7 +153,8 @@ void WaveRecorder::open() {
     if (open_) {
         return;
     }
-    if (!input_->available()) {
+    // A capture running between takes is an input that is there.
+    if (!(listening() && input_->running()) && !input_->available()) {
         set_trouble({RecorderTrouble::Kind::kNoInput, input_->problem()});
         return;
     }
@@ -98,6 +166,7 @@ void WaveRecorder::open() {
     open_ = true;
     recording_ = false;
     stopped_ = false;
+    first_record_due_ = true;
     captured_any_ = false;
 }
 
@@ -105,13 +174,34 @@ void WaveRecorder::record() {
     if (!open_) {
         return;
     }
+    if (first_record_due_ && settings_.now) {
+        began_at_ = settings_.now();
+    }
     // A capture already running is left alone: restarting it would leave a
     // gap. One that died (the sound server went away) is started again so
     // the take goes on at its end.
     if (recording_ && input_->running()) {
+        input_->deliver_pending();
         return;
     }
-    if (input_->start([this](std::span<const std::int16_t> frames) { take_frames(frames); })) {
+    if (listening() && input_->running()) {
+        // What came since the last delivery is kept first, so the take
+        // begins with all of it that is due.
+        input_->deliver_pending();
+        if (first_record_due_) {
+            pre_roll_.hand_over(
+                began_at_, [this](std::span<const std::int16_t> frames) { write_frames(frames); });
+        }
+        pre_roll_.forget();
+        first_record_due_ = false;
+        recording_ = true;
+        if (trouble_.kind == RecorderTrouble::Kind::kNoInput) {
+            trouble_ = {};
+        }
+        return;
+    }
+    first_record_due_ = false;
+    if (start_capture()) {
         recording_ = true;
         if (trouble_.kind == RecorderTrouble::Kind::kNoInput) {
             trouble_ = {};
@@ -126,7 +216,21 @@ void WaveRecorder::stop() {
         return;
     }
     if (recording_) {
-        input_->stop();
+        pre_roll_.forget();
+        if (listening()) {
+            // Between takes the capture goes on. A take that the scanner
+            // ended ends where it said it heard nothing: what came after
+            // that is the next take's, should one begin soon, and never
+            // both.
+            const auto quiet = pre_roll_.quiet_since();
+            if (quiet && *quiet > began_at_) {
+                ends_at_ = *quiet + pre_roll_.margin() + input_->date_spread();
+            }
+            input_->deliver_up_to_now();
+            ends_at_.reset();
+        } else {
+            input_->stop();
+        }
         recording_ = false;
     }
     stopped_ = true;
@@ -140,6 +244,10 @@ void WaveRecorder::save() {
 }
 
 void WaveRecorder::close() {
+    // Without capture between takes a missing input is a take's trouble only.
+    if (!listening() && trouble_.kind == RecorderTrouble::Kind::kNoInput) {
+        trouble_ = {};
+    }
     if (!open_) {
         return;
     }
@@ -149,8 +257,28 @@ void WaveRecorder::close() {
     stopped_ = false;
 }
 
-void WaveRecorder::take_frames(std::span<const std::int16_t> frames) {
-    if (!open_ || !recording_ || frames.empty()) {
+void WaveRecorder::take_frames(std::span<const std::int16_t> frames,
+                               std::chrono::milliseconds newest_at) {
+    if (frames.empty()) {
+        return;
+    }
+    if (open_ && recording_) {
+        if (ends_at_ && newest_at > *ends_at_) {
+            // Dated back from the newest at the sample rate, as the ring does.
+            const long long late = ((newest_at - *ends_at_).count() * kTakeSampleRate + 999) / 1000;
+            const std::size_t after = std::min<std::size_t>(frames.size(), late);
+            write_frames(frames.first(frames.size() - after));
+            pre_roll_.keep(frames.last(after), newest_at);
+            return;
+        }
+        write_frames(frames);
+    } else {
+        pre_roll_.keep(frames, newest_at);
+    }
+}
+
+void WaveRecorder::write_frames(std::span<const std::int16_t> frames) {
+    if (frames.empty()) {
         return;
     }
     captured_any_ = true;

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "recorder/audio_input.h"
+#include "recorder/pre_roll.h"
 #include "recorder/recorder_control.h"
 #include "recorder/take_writer.h"
 
@@ -13,10 +16,13 @@ namespace taperly {
 // "Record" captures into it (carrying on when already capturing), "stop"
 // ends capture, "save" stores the take under FileName, "close" drops
 // whatever was not saved. An order that does not apply does nothing, and no
-// order ever raises.
+// order ever raises. With the pre-roll on, capture runs all through a run and
+// a take's first "Record" begins it with the sound kept since the scanner
+// last heard nothing; from then on the take is the same.
 class WaveRecorder : public RecorderControl {
   public:
-    WaveRecorder(std::unique_ptr<AudioInput> input, std::unique_ptr<TakeWriter> writer);
+    WaveRecorder(std::unique_ptr<AudioInput> input, std::unique_ptr<TakeWriter> writer,
+                 PreRollSettings pre_roll = {});
     ~WaveRecorder() override;
     WaveRecorder(const WaveRecorder&) = delete;
     WaveRecorder& operator=(const WaveRecorder&) = delete;
@@ -31,6 +37,9 @@ class WaveRecorder : public RecorderControl {
     void Command(const std::string& order) override;
     int Mode() const override;
     RecorderTrouble trouble() const override;
+    void listen_between_takes(std::chrono::milliseconds reach) override;
+    void stop_listening() override;
+    void heard_nothing_at(std::chrono::milliseconds sent) override;
 
   private:
     void set_trouble(RecorderTrouble trouble);
@@ -39,7 +48,11 @@ class WaveRecorder : public RecorderControl {
     void stop();
     void save();
     void close();
-    void take_frames(std::span<const std::int16_t> frames);
+    bool start_capture();
+    void look_for_input_again();
+    void take_frames(std::span<const std::int16_t> frames, std::chrono::milliseconds newest_at);
+    void write_frames(std::span<const std::int16_t> frames);
+    bool listening() const { return pre_roll_.on(); }
 
     // The writer outlives the input, so capture never delivers into a
     // writer that is gone.
@@ -49,12 +62,22 @@ class WaveRecorder : public RecorderControl {
     bool open_ = false;
     bool recording_ = false;
     bool stopped_ = false;
+    // The take's first "Record" is still to come: only it begins with the
+    // sound kept before it.
+    bool first_record_due_ = false;
+    // When the take's first "Record" came, and where a take that is
+    // stopping ends: sound captured later is kept for the next take.
+    std::chrono::milliseconds began_at_{0};
+    std::optional<std::chrono::milliseconds> ends_at_;
     // A take whose sound input never started leaves no file, not an empty one.
     bool nothing_could_be_captured() const {
         return !captured_any_ && trouble_.kind == RecorderTrouble::Kind::kNoInput;
     }
     bool captured_any_ = false;
     RecorderTrouble trouble_;
+    PreRollSettings settings_;
+    PreRoll pre_roll_;
+    std::chrono::milliseconds last_looked_{0};
 };
 
 // Whether a name may be saved in the takes folder: a plain file name that

@@ -2,6 +2,7 @@
 #include "link/status_fields.h"
 #include "tracking/poll_phase.h"
 #include "tracking/reception_tracker.h"
+#include "tracking/reply_timing.h"
 
 namespace taperly {
 
@@ -43,7 +44,8 @@ void ReceptionTracker::handle_arrived_replies() {
     while ((end = received_.find('\r')) != std::string::npos) {
         const std::string reply = received_.substr(0, end + 1);
         received_.erase(0, end + 1);
-        if (dispatch(reply)) {
+        // Whatever follows it in this read came after its carriage return.
+        if (dispatch(reply, clock_.steady_time() - line_time(received_.size(), bits_per_second_))) {
             activity_.last_reply = clock_.steady_time();
         }
     }
@@ -52,7 +54,7 @@ void ReceptionTracker::handle_arrived_replies() {
     }
 }
 
-bool ReceptionTracker::dispatch(std::string_view reply) {
+bool ReceptionTracker::dispatch(std::string_view reply, SteadyTime arrived) {
     if (is_identity_reply(reply)) {
         handle_identity_reply(reply);
         return ReplyFields(reply).highest_index() >= kIdentityHighestIndex;
@@ -60,6 +62,7 @@ bool ReceptionTracker::dispatch(std::string_view reply) {
     if (is_status_reply(reply)) {
         const ReplyFields fields = status_fields(reply);
         if (fields.highest_index() >= kStatusHighestIndex) {
+            time_status_reply(fields, reply.size(), arrived);
             handle_status_reply(fields);
             return true;
         }

@@ -40,6 +40,11 @@ class ReceptionTracker {
 
     void handle_identity_reply(std::string_view text);
     void handle_status_reply(const ReplyFields& fields);
+    // Tells the recorder when a status reply of `bytes` that arrived at
+    // `arrived` left the scanner, if it said it heard nothing.
+    void time_status_reply(const ReplyFields& fields, std::size_t bytes, SteadyTime arrived);
+    // The line's speed, which tells how long a reply was on the way.
+    void set_line_speed(int bits_per_second) { bits_per_second_ = bits_per_second; }
     void finish_take();
     void follow_display(const ReplyFields& fields);
 
@@ -72,8 +77,9 @@ class ReceptionTracker {
     static constexpr std::size_t kReceiveBufferSize = 1024;
 
   private:
-    // Whether the reply was one the handlers could read.
-    bool dispatch(std::string_view reply);
+    // Whether the reply was one the handlers could read; its carriage return
+    // came at `arrived`.
+    bool dispatch(std::string_view reply, SteadyTime arrived);
 
     ScannerPort& port_;
     RecorderControl& recorder_;
@@ -87,6 +93,7 @@ class ReceptionTracker {
     std::string received_;
     LineActivity activity_;
     std::string name_not_saved_;
+    int bits_per_second_ = 0;
 };
 
 }  // namespace taperly

@@ -176,12 +176,16 @@ TEST_F(RunControlTest, RunAndStopWalkThroughTheirStates) {
         EXPECT_EQ(window.colours[CaptionLabel::Label10], (Rgb{192, 192, 192}));
         EXPECT_EQ(folder.read(kSettings), "2\r\n1\r\n" + std::to_string(100 * run) + "\r\n");
         EXPECT_EQ(recorder.orders().back(), "close");
+        // Two poll intervals and two 115-byte status replies at 19200 bit/s.
+        EXPECT_TRUE(recorder.listening);
+        EXPECT_EQ(recorder.reaches.back(), std::chrono::milliseconds(200 * run + 118));
 
         control.mode_timer_fired();
         EXPECT_EQ(window.status, "Waiting");
         window.status = "Recording";
         control.run_stop_pressed();
         EXPECT_EQ(looks(), stopped) << "run " << run;
+        EXPECT_FALSE(recorder.listening);
         EXPECT_EQ(window.colours[CaptionLabel::Label8], (Rgb{64, 64, 64}));
         EXPECT_EQ(window.colours[CaptionLabel::Label10], (Rgb{64, 64, 64}));
         EXPECT_EQ(window.status, "Recording") << "Stop leaves the status line alone";
@@ -242,6 +246,7 @@ TEST_F(RunControlTest, UnwritableSettingsLeaveTheRunOnAndKeepTheReasonShown) {
 
     EXPECT_EQ(looks(), kRunning);
     EXPECT_EQ(recorder.orders(), orders) << "the recorder is not told to close";
+    EXPECT_TRUE(recorder.listening) << "the run records whole transmissions all the same";
     EXPECT_EQ(window.status.rfind("Cannot write the settings file", 0), 0u) << window.status;
     const std::string reason = window.status;
     control.mode_timer_fired();

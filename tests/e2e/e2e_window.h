@@ -24,10 +24,12 @@
 #include "app/form1.h"
 #include "app/real_parts.h"
 #include "app/system_clock.h"
+#include "recorder/sound_recorder.h"
 #include "recorder/sound_test_support.h"
 #include "recorder/wave_file_writer.h"
 #include "recorder/wave_test_support.h"
 #include "support/simulator_process.h"
+#include "tracking/reply_timing.h"
 
 namespace taperly::e2e {
 
@@ -61,6 +63,23 @@ inline double status_reply_seconds(int bits_per_second) {
 // poll firing and takes its transfer time to arrive.
 inline double duration_bound_seconds(int bits_per_second) {
     return 2 * kPollPeriodMs / 1000.0 + status_reply_seconds(bits_per_second);
+}
+
+// How much earlier than its transmission a take may begin: from the moment
+// the scanner last said it heard nothing, at most the reach and the margin.
+inline double pre_roll_seconds(int bits_per_second) {
+    return std::chrono::duration<double>(pre_roll_reach(kPollPeriodMs, bits_per_second) +
+                                         kPreRollMargin)
+        .count();
+}
+
+// Whether a take of `seconds` fits a reception of `received` seconds: it may
+// begin up to the pre-roll early and end up to the line's bound late, and
+// each boundary may lie the line's bound inside the reception.
+inline bool take_length_fits(double seconds, double received, int bits_per_second) {
+    const double bound = duration_bound_seconds(bits_per_second);
+    return seconds >= received - bound &&
+           seconds <= received + bound + pre_roll_seconds(bits_per_second);
 }
 
 // A time on the day the tests pretend it is, 5 December 2026.

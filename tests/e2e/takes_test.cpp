@@ -80,13 +80,16 @@ TEST_P(TakesOnRealParts, GiveExactlyTheExpectedFiles) {
     EXPECT_EQ(folder.names(), expected_names) << "the takes, the settings, nothing else";
 
     const double bound = duration_bound_seconds(speed);
-    std::printf("at %d bit/s a take may stray %.3f s from its reception\n", speed, bound);
+    std::printf(
+        "at %d bit/s a take may stray %.3f s from its reception, and begin %.3f s "
+        "earlier\n",
+        speed, bound, pre_roll_seconds(speed));
     for (const ExpectedTake& take : expected_takes()) {
         const TakeSound sound = measure_take(folder.file(take.name));
         ASSERT_TRUE(sound.readable) << take.name;
         std::printf("  %.3f s recorded of %.3f s received, %.1f Hz: %s\n", sound.seconds,
                     take.span_seconds, sound.frequency, take.name.c_str());
-        EXPECT_NEAR(sound.seconds, take.span_seconds, bound) << take.name;
+        EXPECT_TRUE(take_length_fits(sound.seconds, take.span_seconds, speed)) << take.name;
         EXPECT_NEAR(sound.frequency, kToneHz, kToneHz * 0.02) << take.name;
     }
 }

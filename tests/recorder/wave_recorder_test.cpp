@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "recorder/fake_input.h"
 #include "recorder/recorder_orders.h"
 #include "recorder/wave_file_writer.h"
 #include "recorder/wave_test_support.h"
@@ -18,57 +19,10 @@
 namespace taperly {
 namespace {
 
+using testing::FakeInput;
 using testing::numbered_frames;
 using testing::read_wave;
 using testing::TempFolder;
-
-// A sound input driven by the test: frames arrive when the test says so,
-// as they would from the event loop between orders.
-class FakeInput : public AudioInput {
-  public:
-    bool available() override { return present; }
-    bool start(FrameSink sink) override {
-        if (!present || fail_start) {
-            return false;
-        }
-        ++starts;
-        sink_ = std::move(sink);
-        running_ = true;
-        return true;
-    }
-    void stop() override {
-        if (running_ && sink_ && !pending_at_stop.empty()) {
-            sink_(pending_at_stop);
-        }
-        pending_at_stop.clear();
-        running_ = false;
-        sink_ = nullptr;
-        ++stops;
-    }
-    bool running() const override { return running_; }
-
-    void deliver(const std::vector<std::int16_t>& frames) {
-        if (running_) {
-            sink_(frames);
-        }
-    }
-    // The sound server went away: capture ends without a stop.
-    void die() {
-        running_ = false;
-        sink_ = nullptr;
-    }
-
-    bool present = true;
-    bool fail_start = false;
-    int starts = 0;
-    int stops = 0;
-    // Captured but not yet handed over when "stop" comes.
-    std::vector<std::int16_t> pending_at_stop;
-
-  private:
-    FrameSink sink_;
-    bool running_ = false;
-};
 
 class WaveRecorderTest : public ::testing::Test {
   protected:
@@ -105,7 +59,7 @@ TEST_F(WaveRecorderTest, FramesAcrossRepeatedOpenAndRecordAllLandInOrderOnce) {
     input->deliver(numbered_frames(100, 50));
     open_and_record(*recorder);
     input->deliver(numbered_frames(150, 25));
-    input->pending_at_stop = numbered_frames(175, 5);
+    input->pending = numbered_frames(175, 5);
     finish_take("take.wav");
 
     EXPECT_EQ(saved("take.wav"), numbered_frames(0, 180));
@@ -217,7 +171,7 @@ TEST_F(WaveRecorderTest, NamesThatLeaveTheTakesFolderSaveNothing) {
 }
 
 TEST_F(WaveRecorderTest, WarmUpLeavesNothingOpenAndNoFile) {
-    input->pending_at_stop = numbered_frames(0, 30);
+    input->pending = numbered_frames(0, 30);
     warm_up_recorder(*recorder);
     EXPECT_EQ(recorder->Mode(), kModeNotOpen);
     EXPECT_EQ(recorder->FileName(), "start.wav");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <string>
 #include <vector>
@@ -101,6 +102,12 @@ class FakeRecorder : public RecorderControl {
         }
     }
     int Mode() const override { return mode; }
+    void listen_between_takes(std::chrono::milliseconds reach) override {
+        listening = true;
+        reaches.push_back(reach);
+    }
+    void stop_listening() override { listening = false; }
+    void heard_nothing_at(std::chrono::milliseconds sent) override { quiet_sent.push_back(sent); }
 
     // Only the orders, without the settings.
     std::vector<std::string> orders() const {
@@ -117,6 +124,10 @@ class FakeRecorder : public RecorderControl {
     std::vector<std::string> saved;
     std::string file_name;
     int mode = kModeNotOpen;
+    bool listening = false;
+    std::vector<std::chrono::milliseconds> reaches;
+    // When each status reply that said nothing was heard left the scanner.
+    std::vector<std::chrono::milliseconds> quiet_sent;
 };
 
 class FakeClock : public Clock {

@@ -108,6 +108,22 @@ TEST_F(PollCycle, FragmentsThatAreNotRepliesAreDropped) {
     EXPECT_TRUE(window.titles.empty());
 }
 
+TEST_F(PollCycle, QuietStatusRepliesTellTheRecorderWhenTheyLeftTheScanner) {
+    tracker.set_line_speed(9600);
+    clock.steady = SteadyTime(10000);
+    const std::string quiet = status_reply("Metro", "Fire", "1");
+    const std::string heard = status_reply("Metro", "Fire", "0");
+    const auto on_line = [](const std::string& reply) {
+        return SteadyTime(static_cast<long long>(reply.size()) * 10 * 1000 / 9600);
+    };
+    // Both in one read: the first came in before the second was on the line.
+    receive(quiet + quiet);
+    receive(heard);
+    EXPECT_EQ(recorder.quiet_sent,
+              (std::vector<SteadyTime>{SteadyTime(10000) - on_line(quiet) - on_line(quiet),
+                                       SteadyTime(10000) - on_line(quiet)}));
+}
+
 TEST_F(PollCycle, EachReplyIsHandledOnceAndThePhaseFlipsOncePerFiring) {
     receive(status_reply("A", "B", "1") + status_reply("A", "B", "1"));
     EXPECT_EQ(recorder.orders(),

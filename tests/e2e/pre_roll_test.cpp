@@ -1,0 +1,175 @@
+// Where takes begin and end on the real window, serial line and sound
+// server, read sample by sample: the feed numbers every sample and sounds
+// only during the scenario's transmissions, from the same instant as the
+// scanner simulator, so each take tells which stretch of the feed it holds.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "bench/scenario_plan.h"
+#include "bench/take_reading.h"
+#include "e2e/e2e_window.h"
+#include "support/temp_folder.h"
+
+namespace taperly::e2e {
+namespace {
+
+using bench::Transmission;
+using testing::SimulatorProcess;
+using testing::SimulatorSettings;
+using testing::TempFolder;
+
+constexpr int kRate = WaveFileWriter::kSampleRate;
+
+std::string feed_pipe() {
+    const char* folder = std::getenv("TAPERLY_SOUND_FOLDER");
+    return folder ? std::string(folder) + "/feed.fifo" : "";
+}
+
+// The numbered feed, playing `windows` from `origin_ns` until it goes away.
+class Feed {
+  public:
+    Feed(const std::string& windows_file, long long origin_ns) {
+        const std::string origin = std::to_string(origin_ns);
+        const std::string pipe = feed_pipe();
+        const pid_t parent = ::getpid();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parent) {
+                ::_exit(126);
+            }
+            ::execl(TAPERLY_FEED, TAPERLY_FEED, pipe.c_str(), "22050", "--origin-ns",
+                    origin.c_str(), "--windows", windows_file.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~Feed() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    Feed(const Feed&) = delete;
+    Feed& operator=(const Feed&) = delete;
+
+  private:
+    pid_t pid_ = -1;
+};
+
+struct PreRollCase {
+    const char* name;
+    int speed;
+    bool pre_roll;
+    std::vector<Transmission> plan;
+};
+
+void PrintTo(const PreRollCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+// What a take holds of the feed, in seconds after the scenario's start.
+struct Held {
+    double start = 0;
+    double end = 0;
+};
+
+class PreRollOnRealParts : public ::testing::TestWithParam<PreRollCase> {
+  protected:
+    void TearDown() override { unsetenv("TAPERLY_PREROLL"); }
+};
+
+TEST_P(PreRollOnRealParts, EachTakeHoldsItsWholeTransmissionAndNothingElse) {
+    const PreRollCase& c = GetParam();
+    ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
+    ASSERT_NE(feed_pipe(), "") << "TAPERLY_SOUND_FOLDER names no feed server";
+    if (!c.pre_roll) {
+        setenv("TAPERLY_PREROLL", "0", 1);
+    }
+    TempFolder folder;
+    TempFolder feed_folder;
+    feed_folder.write("windows.txt", bench::windows_text(c.plan));
+    SimulatorSettings settings;
+    settings.scenario = bench::scenario_text(c.plan, 1.5);
+    settings.bits_per_second = c.speed;
+    settings.start_now = true;
+    SimulatorProcess simulator(settings);
+    // The simulator's clock started as it named its line: the feed's too.
+    const long long origin = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+    Feed feed(feed_folder.file("windows.txt"), origin);
+    simulator.point_com_port(1);
+    E2eWindow window(folder.path(), c.speed);
+    window.click_run_stop();
+    ASSERT_EQ(window.caption(), "Stop") << window.status();
+    for (std::size_t at = 0; at < c.plan.size(); ++at) {
+        const int second = static_cast<int>(2 * at);
+        ASSERT_TRUE(window.follow_take(on_test_day(10, 0, second), on_test_day(10, 0, second + 1)))
+            << "transmission " << at + 1;
+    }
+    window.click_run_stop();
+
+    std::vector<Held> takes;
+    for (const std::string& name : folder.names()) {
+        if (name == kSettingsFile) {
+            continue;
+        }
+        const bench::Recording recording = bench::read_recording(folder.file(name));
+        ASSERT_EQ(recording.error, "") << name;
+        const auto span = bench::take_span(recording.frames);
+        ASSERT_TRUE(span.has_value()) << name << " holds nothing of the feed";
+        takes.push_back(
+            {static_cast<double>(span->start) / kRate, static_cast<double>(span->end) / kRate});
+    }
+    ASSERT_EQ(takes.size(), c.plan.size()) << "one take a transmission";
+    std::sort(takes.begin(), takes.end(),
+              [](const Held& a, const Held& b) { return a.start < b.start; });
+
+    const double reach = pre_roll_seconds(c.speed);
+    for (std::size_t at = 0; at < takes.size(); ++at) {
+        const Transmission& own = c.plan[at];
+        const Held& take = takes[at];
+        std::printf("  take %zu: from %+.1f ms to %+.1f ms of its transmission\n", at + 1,
+                    1000 * (take.start - own.start), 1000 * (take.end - own.end));
+        if (c.pre_roll) {
+            EXPECT_LE(take.start, own.start) << "take " << at + 1 << " misses its first sample";
+            EXPECT_GE(take.start, own.start - reach) << "take " << at + 1 << " reaches too far";
+        } else {
+            EXPECT_GT(take.start, own.start) << "take " << at + 1 << " began before its Record";
+        }
+        EXPECT_GE(take.end, own.end) << "take " << at + 1 << " misses its last sample";
+        if (at > 0) {
+            EXPECT_GE(take.start, c.plan[at - 1].end)
+                << "take " << at + 1 << " holds the one before";
+        }
+        if (at + 1 < c.plan.size()) {
+            EXPECT_LE(take.end, c.plan[at + 1].start) << "take " << at + 1 << " holds the next";
+        }
+    }
+}
+
+// Transmissions 300 ms apart after three seconds of quiet, longer than the
+// sound kept between takes.
+const std::vector<Transmission> kBackToBack{{3.0, 4.0}, {4.3, 5.3}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PreRollOnRealParts,
+    ::testing::Values(PreRollCase{"BackToBackAt9600", 9600, true, kBackToBack},
+                      PreRollCase{"BackToBackAt57600", 57600, true, kBackToBack},
+                      PreRollCase{"OffStartsAtTheFirstRecord", 9600, false, {{3.0, 4.0}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace taperly::e2e
