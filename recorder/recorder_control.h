@@ -46,6 +46,10 @@ class RecorderControl {
     virtual int Mode() const = 0;
     // What went wrong with the last order that should have captured sound.
     virtual RecorderTrouble trouble() const { return {}; }
+    // When the take the next "Open" starts began, as its name will say it
+    // ("9-05-07-PM_12-05-2026"), until the next "close": a take cut short
+    // before its save can still be named by it.
+    virtual void set_take_start(const std::string& /*started*/) {}
 };
 
 }  // namespace taperly

@@ -73,6 +73,13 @@ RecorderTrouble WaveRecorder::trouble() const {
     return trouble_;
 }
 
+void WaveRecorder::set_take_start(const std::string& started) {
+    try {
+        take_start_ = started;
+    } catch (...) {
+    }
+}
+
 void WaveRecorder::set_trouble(RecorderTrouble trouble) {
     // Told once when it begins, not at every repeated order of the take.
     if (trouble.kind == RecorderTrouble::Kind::kNoInput && trouble != trouble_) {
@@ -90,7 +97,7 @@ void WaveRecorder::open() {
         set_trouble({RecorderTrouble::Kind::kNoInput, input_->problem()});
         return;
     }
-    if (!writer_->begin()) {
+    if (!writer_->begin(take_start_)) {
         set_trouble({RecorderTrouble::Kind::kCannotHold, writer_->failure()});
         return;
     }
@@ -140,6 +147,7 @@ void WaveRecorder::save() {
 }
 
 void WaveRecorder::close() {
+    take_start_.clear();
     if (!open_) {
         return;
     }

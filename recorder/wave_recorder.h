@@ -31,6 +31,7 @@ class WaveRecorder : public RecorderControl {
     void Command(const std::string& order) override;
     int Mode() const override;
     RecorderTrouble trouble() const override;
+    void set_take_start(const std::string& started) override;
 
   private:
     void set_trouble(RecorderTrouble trouble);
@@ -46,6 +47,7 @@ class WaveRecorder : public RecorderControl {
     std::unique_ptr<TakeWriter> writer_;
     std::unique_ptr<AudioInput> input_;
     std::string file_name_;
+    std::string take_start_;
     bool open_ = false;
     bool recording_ = false;
     bool stopped_ = false;

@@ -101,6 +101,7 @@ class FakeRecorder : public RecorderControl {
         }
     }
     int Mode() const override { return mode; }
+    void set_take_start(const std::string& started) override { take_starts.push_back(started); }
 
     // Only the orders, without the settings.
     std::vector<std::string> orders() const {
@@ -115,6 +116,8 @@ class FakeRecorder : public RecorderControl {
 
     std::vector<std::string> log;
     std::vector<std::string> saved;
+    // Every start the recorder was told of, apart from the log of orders.
+    std::vector<std::string> take_starts;
     std::string file_name;
     int mode = kModeNotOpen;
 };
