@@ -81,7 +81,7 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
                                          std::move(parts.folder));
     // Bytes that arrive while a handler runs are read by it or by the next poll.
     port_->on_input([this] { handle([this] { core_->input_arrived(); }, false); });
-    core_->start_up();
+    core_->start_up(parts.run_at_start ? AtStart::kRun : AtStart::kWaitForRun);
 }
 
 Form1::~Form1() {

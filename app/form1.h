@@ -38,6 +38,8 @@ struct Form1Parts {
     std::string folder;
     // The help page the logo opens.
     QString help_page;
+    // Run is pressed by itself once the settings have restored a port and a speed.
+    bool run_at_start = false;
 };
 
 // Taperly's one window. It only wires its widgets and timers to RunControl.

@@ -5,6 +5,9 @@
 #include "app/form1.h"
 #include "app/real_parts.h"
 #include "settings/executable_folder.h"
+#ifndef _WIN32
+#include "app/quit_signals.h"
+#endif
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -19,5 +22,9 @@ int main(int argc, char* argv[]) {
     const QString home = QString::fromStdString(folder);
     taperly::Form1 form(taperly::make_real_parts(folder, QDir(home).filePath("taperly-help.html")));
     form.show();
+#ifndef _WIN32
+    // Logging out, shutting down and Ctrl-C end Taperly as closing it does.
+    taperly::QuitSignals quit_signals(form);
+#endif
     return QApplication::exec();
 }

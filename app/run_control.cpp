@@ -5,6 +5,7 @@
 #include "link/link_error.h"
 #include "link/scanner_link.h"
 #include "recorder/recorder_orders.h"
+#include "recorder/unfinished_takes.h"
 #include "tracking/reply_timing.h"
 
 namespace taperly {
@@ -49,24 +50,43 @@ bool RunControl::run_is_on() const {
     return window_.run_caption() != "Run";
 }
 
-void RunControl::start_up() {
-    guarded([this] { start_up_steps(); });
+void RunControl::start_up(AtStart at_start) {
+    bool restored = false;
+    guarded([this, &restored] { restored = start_up_steps(); });
+    guarded([this] { recover_takes(); });
+    if (at_start == AtStart::kRun && restored) {
+        guarded([this] { start_run(true); });
+    }
 }
 
-void RunControl::start_up_steps() {
+bool RunControl::start_up_steps() {
     tracker_.state().gotSystem1 = "0";
     tracker_.state().GotSystem2 = "0";
     window_.set_status_text("Select COM Port");
     window_.set_version_text(kVersionText);
     window_.set_poll_period(kDefaultPollIntervalMs);
     if (!load_settings(folder_, *this)) {
-        return;
+        return false;
     }
     show_t1i_ = std::to_string(window_.poll_period());
     window_.set_enabled(Control::Command2, true);
     if (interval_from_file_) {
         show(poll_interval_note(*interval_from_file_, window_.poll_period()));
     }
+    return window_.port_index() != -1 && window_.speed_index() != -1;
+}
+
+void RunControl::recover_takes() {
+    const std::vector<std::string> names = recover_unfinished_takes(folder_);
+    if (names.empty()) {
+        return;
+    }
+    StatusText note = recovered_takes_note(names);
+    // Both stand until Run; the line has room for one.
+    if (interval_from_file_) {
+        note.detail += " " + poll_interval_note(*interval_from_file_, window_.poll_period()).detail;
+    }
+    show(note);
 }
 
 void RunControl::select_port(int index) {
@@ -123,10 +143,14 @@ void RunControl::run_stop_pressed() {
     });
 }
 
-void RunControl::start_run() {
+void RunControl::start_run(bool unattended) {
     held_report_.reset();
     report_held_at_mode_.reset();
-    line_.open(window_.port_text(), window_.speed_text());
+    if (unattended) {
+        line_.open_or_keep_trying(window_.port_text(), window_.speed_text(), clock_.steady_time());
+    } else {
+        line_.open(window_.port_text(), window_.speed_text());
+    }
     // Bytes an earlier run left half-received must not join the new replies.
     tracker_.discard_partial_reply();
     tracker_.watch_line_from(clock_.steady_time());
@@ -142,6 +166,10 @@ void RunControl::start_run() {
     window_.set_caption_colour(CaptionLabel::Label8, kRunningCaptionColour);
     window_.set_caption_colour(CaptionLabel::Label10, kRunningCaptionColour);
     window_.set_run_caption("Stop");
+    // A port that could not be opened is said at once, not at the first firing.
+    if (line_.state() == ScannerLine::State::kRetrying) {
+        refresh_status();
+    }
     // The number in the file is the user's: one that could not be used is
     // written back as it was, not as it was made usable.
     save_settings(folder_, window_.port_index(), window_.speed_index(),
@@ -257,6 +285,7 @@ StatusFacts RunControl::status_facts() {
     }
     facts.held_report = held_report_;
     facts.line_lost = line_.state() == ScannerLine::State::kRetrying;
+    facts.line_never_opened = facts.line_lost && !line_.has_been_open();
     facts.line_name = line_.line_name();
     facts.bits_per_second = line_.bits_per_second();
     facts.lost_reason = line_.lost_reason();

@@ -19,6 +19,10 @@ inline constexpr Rgb kRunningCaptionColour{192, 192, 192};
 inline constexpr Rgb kStoppedCaptionColour{64, 64, 64};
 inline constexpr const char* kVersionText = "Taperly\r\nV1.0 04/30/05";
 
+// Whether start-up presses Run by itself: for a recorder that starts with the
+// computer, when nobody is there.
+enum class AtStart { kWaitForRun, kRun };
+
 // Start-up and the handlers of the main window's buttons, lists, logo and
 // timers. Every handler reports a failure in the status line and never
 // throws: it ends at the step that failed, the steps before it stay done.
@@ -28,7 +32,10 @@ class RunControl : private SettingsTarget {
     RunControl(RunWindow& window, DisplayWindow& display, ScannerPort& port,
                RecorderControl& recorder, Clock& clock, std::string folder);
 
-    void start_up();
+    // With kRun, Run is pressed once the settings file has restored a port
+    // and a speed, and a port that cannot be opened then is tried again every
+    // second, as a lost line is.
+    void start_up(AtStart at_start = AtStart::kWaitForRun);
     void port_chosen();
     void speed_chosen();
     void run_stop_pressed();
@@ -60,10 +67,14 @@ class RunControl : private SettingsTarget {
     void select_speed(int index) override;
     void set_poll_interval(int milliseconds) override;
 
-    void start_up_steps();
+    // Whether the settings file restored a port and a speed.
+    bool start_up_steps();
+    void recover_takes();
     void port_chosen_steps();
     void speed_chosen_steps();
-    void start_run();
+    // `unattended`: nobody may be there, so a port that cannot be opened is
+    // tried again instead of ending the run.
+    void start_run(bool unattended = false);
     void stop_run();
     void line_lost_during_run(const std::string& reason);
     void reopen_if_due();

@@ -16,12 +16,20 @@ std::string speed_text(int bits_per_second) {
 }
 
 StatusText line_lost_text(const StatusFacts& facts) {
-    std::string detail = facts.lost_reason + " Taperly tries to open " + facts.line_name +
-                         " again every second and goes on recording once it is back.";
+    StatusText text =
+        facts.line_never_opened
+            ? StatusText{"Port not open, trying again",
+                         facts.lost_reason +
+                             " The run was started by itself, so Taperly tries to open " +
+                             facts.line_name +
+                             " again every second and starts recording once it opens."}
+            : StatusText{"Line lost, trying again",
+                         facts.lost_reason + " Taperly tries to open " + facts.line_name +
+                             " again every second and goes on recording once it is back."};
     if (!facts.last_attempt_error.empty()) {
-        detail += " Last attempt: " + facts.last_attempt_error;
+        text.detail += " Last attempt: " + facts.last_attempt_error;
     }
-    return {"Line lost, trying again", detail};
+    return text;
 }
 
 StatusText no_answer_text(const StatusFacts& facts) {
@@ -74,6 +82,20 @@ StatusText poll_interval_note(int from_file, int used) {
                 " ms in com_settings.txt is outside " + std::to_string(kFastestPollMs) + " to " +
                 std::to_string(kSlowestPollMs) + " ms, so the scanner is polled every " +
                 std::to_string(used) + " ms. The file keeps " + std::to_string(from_file) + "."};
+}
+
+StatusText recovered_takes_note(const std::vector<std::string>& names) {
+    const bool one = names.size() == 1;
+    std::string list;
+    for (const std::string& name : names) {
+        list += (list.empty() ? "" : ", ") + name;
+    }
+    return {
+        std::to_string(names.size()) + (one ? " unfinished take saved" : " unfinished takes saved"),
+        std::string(one ? "A take" : "Takes") +
+            " cut short when Taperly last ended without a Stop (a crash, a power cut or a "
+            "kill) " +
+            (one ? "is" : "are") + " recovered and saved as " + list + "."};
 }
 
 SteadyTime quiet_limit(int poll_interval_ms) {

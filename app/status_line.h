@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "recorder/recorder_control.h"
 #include "tracking/clock.h"
@@ -22,6 +23,9 @@ struct StatusFacts {
     std::optional<StatusText> held_report;
 
     bool line_lost = false;
+    // The line being tried has not been open yet in this run: it was started
+    // by itself and the port could not be opened then.
+    bool line_never_opened = false;
     // "COM1 (/dev/ttyUSB0)", and the speed chosen for it.
     std::string line_name;
     int bits_per_second = 0;
@@ -52,6 +56,10 @@ inline constexpr int kSlowestPollMs = 1000;
 int usable_poll_interval(int milliseconds);
 // What the status line says until Run when the file's interval was not usable.
 StatusText poll_interval_note(int from_file, int used);
+
+// What the status line says until Run when start-up gave visible names to
+// the takes a kill, a crash or a power cut had left hidden.
+StatusText recovered_takes_note(const std::vector<std::string>& names);
 
 // The one rule for the status line during a run. A lost line comes first,
 // then a scanner that does not answer, then replies that cannot be read,

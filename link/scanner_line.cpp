@@ -12,11 +12,30 @@ void ScannerLine::open(std::string_view port_text, std::string_view speed_text) 
     port_number_ = port_number_from_text(port_text);
     bits_per_second_ = line_settings_from_text(speed_text).bits_per_second;
     state_ = State::kOpen;
+    has_been_open_ = true;
+}
+
+void ScannerLine::open_or_keep_trying(std::string_view port_text, std::string_view speed_text,
+                                      Time now) {
+    close();
+    port_number_ = port_number_to_open(port_text);
+    bits_per_second_ = line_settings_from_text(speed_text).bits_per_second;
+    try {
+        port_.open(port_number_, bits_per_second_);
+    } catch (const LinkError& error) {
+        state_ = State::kRetrying;
+        lost_reason_ = error.what();
+        next_attempt_ = now + kRetryPace;
+        return;
+    }
+    state_ = State::kOpen;
+    has_been_open_ = true;
 }
 
 void ScannerLine::close() {
     close_scanner_port(port_);
     state_ = State::kClosed;
+    has_been_open_ = false;
     lost_reason_.clear();
     last_attempt_error_.clear();
 }
@@ -46,6 +65,7 @@ bool ScannerLine::retry(Time now) {
         return false;
     }
     state_ = State::kOpen;
+    has_been_open_ = true;
     lost_reason_.clear();
     last_attempt_error_.clear();
     return true;

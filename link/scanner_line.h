@@ -25,6 +25,10 @@ class ScannerLine {
     // Opens the port the two list texts name. Throws LinkError, leaving the
     // line closed: whoever pressed Run is there to act.
     void open(std::string_view port_text, std::string_view speed_text);
+    // Opens it as open() does when nobody may be there: a port that cannot be
+    // opened is tried again at `now` + kRetryPace and then every kRetryPace,
+    // as a lost line is. Texts that name no port or speed still throw.
+    void open_or_keep_trying(std::string_view port_text, std::string_view speed_text, Time now);
     void close();
     // The line went away: what is left of it is closed and the same COM port
     // is tried again at `now` and then every kRetryPace.
@@ -36,6 +40,9 @@ class ScannerLine {
 
     State state() const { return state_; }
     bool is_open() const { return state_ == State::kOpen; }
+    // Whether the line was ever open since it was last opened or closed: a
+    // line being tried may be lost or not have come up yet.
+    bool has_been_open() const { return has_been_open_; }
     int port_number() const { return port_number_; }
     int bits_per_second() const { return bits_per_second_; }
     // "COM1 (/dev/ttyUSB0)": the port and the device it names now.
@@ -47,6 +54,7 @@ class ScannerLine {
   private:
     ScannerPort& port_;
     State state_ = State::kClosed;
+    bool has_been_open_ = false;
     int port_number_ = 0;
     int bits_per_second_ = 0;
     Time next_attempt_{0};

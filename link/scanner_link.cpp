@@ -30,15 +30,20 @@ LineSettings line_settings_from_text(std::string_view speed_text) {
     return {bits_per_second, std::to_string(bits_per_second) + ",n,8,1"};
 }
 
-void open_scanner_port(ScannerPort& port, std::string_view port_text, std::string_view speed_text) {
-    if (port.is_open()) {
-        port.close();
-    }
+int port_number_to_open(std::string_view port_text) {
     const int port_number = port_number_from_text(port_text);
     if (port_number < 1) {
         throw LinkError("There is no COM port " + std::to_string(port_number) +
                         ": choose a port from 1 to 10.");
     }
+    return port_number;
+}
+
+void open_scanner_port(ScannerPort& port, std::string_view port_text, std::string_view speed_text) {
+    if (port.is_open()) {
+        port.close();
+    }
+    const int port_number = port_number_to_open(port_text);
     const LineSettings settings = line_settings_from_text(speed_text);
     port.open(port_number, settings.bits_per_second);
 }

@@ -17,6 +17,10 @@ struct LineSettings {
 // 0 when the text does not begin with a number.
 int port_number_from_text(std::string_view port_text);
 
+// The COM number a port list text names. Throws LinkError when it names
+// none a port can have.
+int port_number_to_open(std::string_view port_text);
+
 // The line settings a speed list text names. Throws LinkError when the text
 // names no speed a serial line can run at.
 LineSettings line_settings_from_text(std::string_view speed_text);

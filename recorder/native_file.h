@@ -6,6 +6,8 @@
 
 namespace taperly {
 
+enum class NameAdded { kAdded, kNameTaken, kFailed };
+
 // The few system calls a take's file needs, made by the twin of
 // native_file_posix.cpp or native_file_windows.cpp that the build picks.
 // Paths are UTF-8. A call that fails says so through its result and leaves
@@ -21,9 +23,15 @@ class NativeFile {
 
     // A new, empty file named `prefix`, a few random letters and ".wav", in
     // `folder`, open for reading and writing and hidden wherever the system
-    // hides files by more than their name. `path` gets its path.
+    // hides files by more than their name. `path` gets its path. The file is
+    // held for as long as it is open: nobody can claim it meanwhile.
     static NativeFile create_hidden(const std::string& folder, const std::string& prefix,
                                     std::string& path);
+    enum class Claim { kClaimed, kHeld, kFailed };
+    // The plain file at `path`, open for reading and writing and held as
+    // create_hidden holds its files; none, and kHeld, while another holds it.
+    // Never follows a link.
+    static NativeFile claim(const std::string& path, Claim& outcome);
     // A new, empty file at `path`; none when anything already has that name.
     static NativeFile create_new(const std::string& path);
 
@@ -38,6 +46,15 @@ class NativeFile {
     std::int64_t write_at(std::int64_t offset, const void* from, std::int64_t count);
     // The file's length, -1 on failure.
     std::int64_t size() const;
+    // Cuts the file to `size` bytes.
+    bool resize(std::int64_t size);
+    // How many names the file has (hard links), -1 on failure.
+    std::int64_t name_count() const;
+    // Moves this file's name `from` to `to` in one step, never when anything
+    // has that name already; the file is no longer hidden afterwards.
+    NameAdded rename(const std::string& from, const std::string& to);
+    // Removes this file's name `path`; the file goes once it is closed.
+    bool remove(const std::string& path);
 
   private:
     static constexpr std::intptr_t kNone = -1;
@@ -46,8 +63,6 @@ class NativeFile {
     // A descriptor, or a HANDLE; -1 is neither.
     std::intptr_t handle_ = kNone;
 };
-
-enum class NameAdded { kAdded, kNameTaken, kFailed };
 
 // Gives the file at `from` the further name `to` in one step, as a hard link,
 // and never when anything has that name already. The file is no longer

@@ -1,8 +1,10 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <utility>
 
 #include "recorder/native_file.h"
@@ -39,8 +41,38 @@ NativeFile NativeFile::create_hidden(const std::string& folder, const std::strin
     }
     // A take is a file like any other once saved; mkostemps keeps it private.
     ::fchmod(fd, kTakeFileMode);
+    // The lock tells a Taperly starting in the same folder that this take is
+    // still being written. Where the file system has no locks, it cannot
+    // claim the file either, so the take is left alone all the same.
+    ::flock(fd, LOCK_EX | LOCK_NB);
     path = pattern;
     return NativeFile(fd);
+}
+
+NativeFile NativeFile::claim(const std::string& path, Claim& outcome) {
+    outcome = Claim::kFailed;
+    // A link could reach out of the folder, and opening a pipe would wait.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        return {};
+    }
+    NativeFile file(fd);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        return {};
+    }
+    if (!S_ISREG(status.st_mode)) {
+        errno = EINVAL;
+        return {};
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) {
+            outcome = Claim::kHeld;
+        }
+        return {};
+    }
+    outcome = Claim::kClaimed;
+    return file;
 }
 
 NativeFile NativeFile::create_new(const std::string& path) {
@@ -93,6 +125,38 @@ std::int64_t NativeFile::size() const {
         return -1;
     }
     return status.st_size;
+}
+
+bool NativeFile::resize(std::int64_t size) {
+    return ::ftruncate(descriptor(handle_), static_cast<off_t>(size)) == 0;
+}
+
+std::int64_t NativeFile::name_count() const {
+    struct stat status {};
+    if (::fstat(descriptor(handle_), &status) != 0) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(status.st_nlink);
+}
+
+NameAdded NativeFile::rename(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return NameAdded::kAdded;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return errno == EEXIST ? NameAdded::kNameTaken : NameAdded::kFailed;
+    }
+    // File systems that cannot refuse to replace in a rename: a second name
+    // first, never over a file, then the first one goes.
+    const NameAdded added = add_name(from, to);
+    if (added == NameAdded::kAdded) {
+        remove_name(from);
+    }
+    return added;
+}
+
+bool NativeFile::remove(const std::string& path) {
+    return remove_name(path);
 }
 
 NameAdded add_name(const std::string& from, const std::string& to) {

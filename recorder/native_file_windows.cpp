@@ -8,9 +8,11 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstring>
 #include <random>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "recorder/native_file.h"
 
@@ -140,12 +142,26 @@ std::string random_letters(std::size_t count) {
     return letters;
 }
 
-HANDLE create(const std::wstring& path, DWORD attributes) {
-    // Shared for deleting too: the folder's owner may remove the hidden file
-    // while the take goes on, as on other systems.
-    return ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         CREATE_NEW, attributes, nullptr);
+HANDLE create(const std::wstring& path, DWORD attributes, DWORD sharing) {
+    return ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, sharing, nullptr, CREATE_NEW,
+                         attributes, nullptr);
+}
+
+// A hidden take is not shared for deleting: that is what tells a Taperly
+// starting in the same folder that it is still being written, as a lock does
+// elsewhere. Claiming a file asks for the right to delete it.
+constexpr DWORD kHeldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kClaimedSharing = FILE_SHARE_READ;
+constexpr DWORD kOpenSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+template <typename Info>
+bool set_information(std::intptr_t handle, FILE_INFO_BY_HANDLE_CLASS kind, Info& info,
+                     DWORD size = sizeof(Info)) {
+    if (!::SetFileInformationByHandle(as_handle(handle), kind, &info, size)) {
+        set_errno_from(::GetLastError());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -168,7 +184,7 @@ NativeFile NativeFile::create_hidden(const std::string& folder, const std::strin
     const std::string start = ends_in_separator ? folder + prefix : folder + "\\" + prefix;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = start + random_letters(6) + ".wav";
-        const HANDLE handle = create(wide_path(candidate), FILE_ATTRIBUTE_HIDDEN);
+        const HANDLE handle = create(wide_path(candidate), FILE_ATTRIBUTE_HIDDEN, kHeldSharing);
         if (handle != INVALID_HANDLE_VALUE) {
             path = candidate;
             return NativeFile(reinterpret_cast<std::intptr_t>(handle));
@@ -181,11 +197,38 @@ NativeFile NativeFile::create_hidden(const std::string& folder, const std::strin
 }
 
 NativeFile NativeFile::create_new(const std::string& path) {
-    const HANDLE handle = create(wide_path(path), FILE_ATTRIBUTE_NORMAL);
+    const HANDLE handle = create(wide_path(path), FILE_ATTRIBUTE_NORMAL, kOpenSharing);
     if (handle == INVALID_HANDLE_VALUE) {
         return failed_with(::GetLastError());
     }
     return NativeFile(reinterpret_cast<std::intptr_t>(handle));
+}
+
+NativeFile NativeFile::claim(const std::string& path, Claim& outcome) {
+    outcome = Claim::kFailed;
+    // A reparse point is opened as itself, never followed out of the folder.
+    const HANDLE handle = ::CreateFileW(
+        wide_path(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kClaimedSharing, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_SHARING_VIOLATION) {
+            outcome = Claim::kHeld;
+        }
+        return failed_with(error);
+    }
+    NativeFile file(reinterpret_cast<std::intptr_t>(handle));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(handle, &information)) {
+        return failed_with(::GetLastError());
+    }
+    if ((information.dwFileAttributes &
+         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        errno = EINVAL;
+        return {};
+    }
+    outcome = Claim::kClaimed;
+    return file;
 }
 
 bool NativeFile::close() {
@@ -246,6 +289,47 @@ std::int64_t NativeFile::size() const {
         return -1;
     }
     return length.QuadPart;
+}
+
+bool NativeFile::resize(std::int64_t size) {
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = size;
+    return set_information(handle_, FileEndOfFileInfo, end);
+}
+
+std::int64_t NativeFile::name_count() const {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(as_handle(handle_), &information)) {
+        set_errno_from(::GetLastError());
+        return -1;
+    }
+    return information.nNumberOfLinks;
+}
+
+NameAdded NativeFile::rename(const std::string& /*from*/, const std::string& to) {
+    // Through the handle: a claimed file shares no deleting, so no name of
+    // it can be changed by path.
+    const std::wstring target = wide_path(to);
+    const std::size_t name_bytes = target.size() * sizeof(wchar_t);
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(name_bytes);
+    std::memcpy(rename->FileName, target.c_str(), name_bytes + sizeof(wchar_t));
+    if (!set_information(handle_, FileRenameInfo, *rename, static_cast<DWORD>(buffer.size()))) {
+        return errno == EEXIST ? NameAdded::kNameTaken : NameAdded::kFailed;
+    }
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    set_information(handle_, FileBasicInfo, basic);
+    return NameAdded::kAdded;
+}
+
+bool NativeFile::remove(const std::string& /*path*/) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    return set_information(handle_, FileDispositionInfo, disposition);
 }
 
 NameAdded add_name(const std::string& from, const std::string& to) {

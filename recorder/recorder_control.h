@@ -59,6 +59,10 @@ class RecorderControl {
     virtual void stop_listening() {}
     // The scanner said it heard nothing in a status reply sent at `sent`.
     virtual void heard_nothing_at(std::chrono::milliseconds /*sent*/) {}
+    // When the take the next "Open" starts began, as its name will say it
+    // ("9-05-07-PM_12-05-2026"), until the next "close": a take cut short
+    // before its save can still be named by it.
+    virtual void set_take_start(const std::string& /*started*/) {}
 };
 
 }  // namespace taperly

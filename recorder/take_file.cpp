@@ -1,8 +1,10 @@
 #include "recorder/take_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -10,15 +12,49 @@ namespace taperly {
 
 namespace {
 
-constexpr const char* kHiddenPrefix = ".taperly-take-";
+constexpr std::string_view kHiddenPrefix = ".taperly-take-";
+constexpr std::string_view kSuffix = ".wav";
+// A start time and date of any locale fit; the name stays far below what a
+// folder may hold.
+constexpr std::size_t kLongestStart = 96;
+
+// Whether `text` can stand in a file name on every system Taperly runs on.
+bool is_name_piece(const std::string& text) {
+    return text.size() <= kLongestStart && std::none_of(text.begin(), text.end(), [](char c) {
+               return static_cast<unsigned char>(c) < 32 ||
+                      std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;
+           });
+}
 
 }  // namespace
 
+std::string hidden_take_prefix(const std::string& started) {
+    std::string prefix(kHiddenPrefix);
+    if (!started.empty()) {
+        prefix += started + "-";
+    }
+    return prefix;
+}
+
+std::optional<std::string> hidden_take_start(const std::string& file_name) {
+    const std::string_view name(file_name);
+    if (name.size() <= kHiddenPrefix.size() + kSuffix.size() || !name.starts_with(kHiddenPrefix) ||
+        !name.ends_with(kSuffix)) {
+        return std::nullopt;
+    }
+    // The random part has no dash; what comes before it is the start.
+    const std::string_view middle =
+        name.substr(kHiddenPrefix.size(), name.size() - kHiddenPrefix.size() - kSuffix.size());
+    const std::size_t dash = middle.rfind('-');
+    return dash == std::string_view::npos ? std::string() : std::string(middle.substr(0, dash));
+}
+
 TakeFile::TakeFile(std::string folder) : folder_(std::move(folder)) {}
 
-bool TakeFile::create() {
+bool TakeFile::create(const std::string& started) {
     discard();
-    file_ = NativeFile::create_hidden(folder_, kHiddenPrefix, hidden_path_);
+    started_ = is_name_piece(started) ? started : std::string();
+    file_ = NativeFile::create_hidden(folder_, hidden_take_prefix(started_), hidden_path_);
     return file_.is_open();
 }
 
@@ -89,7 +125,7 @@ bool TakeFile::keep_apart_from_saved() {
         return is_open();
     }
     std::string path;
-    NativeFile copy = NativeFile::create_hidden(folder_, kHiddenPrefix, path);
+    NativeFile copy = NativeFile::create_hidden(folder_, hidden_take_prefix(started_), path);
     if (!copy.is_open()) {
         return false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "recorder/native_file.h"
@@ -19,8 +20,11 @@ class TakeFile {
     TakeFile(const TakeFile&) = delete;
     TakeFile& operator=(const TakeFile&) = delete;
 
-    // A new, empty hidden file, dropping any earlier one.
-    bool create();
+    // A new, empty hidden file, dropping any earlier one. Its name carries
+    // `started`, when the take began as its name will say it
+    // ("9-05-07-PM_12-05-2026"), so that a take a crash cut short can still
+    // be named; a text that cannot stand in a file name is left out.
+    bool create(const std::string& started = {});
     bool is_open() const { return file_.is_open(); }
     const std::string& folder() const { return folder_; }
     // The hidden file ("" when none).
@@ -55,6 +59,7 @@ class TakeFile {
     bool store_copy(const std::string& target) const;
 
     std::string folder_;
+    std::string started_;
     std::string hidden_path_;
     // Open for the take's whole life: it reads the take even after its
     // hidden name is gone (the folder was removed and made again), so what
@@ -63,5 +68,12 @@ class TakeFile {
     std::int64_t position_ = 0;
     bool shared_with_saved_ = false;
 };
+
+// The start of the name of a hidden take that began at `started` (none when
+// empty): a random part and ".wav" follow it.
+std::string hidden_take_prefix(const std::string& started);
+// When the hidden take named `file_name` began ("" when its name does not
+// say); none when the name is not one of a hidden take.
+std::optional<std::string> hidden_take_start(const std::string& file_name);
 
 }  // namespace taperly

@@ -2,7 +2,10 @@
 
 namespace taperly {
 
-// Every take is 16-bit mono PCM at this rate, from capture to file.
+// How every take is encoded: 16-bit PCM, mono, 22050 frames a second. The
+// writer uses it to make takes, recovery to mend what a crash left of one.
 inline constexpr int kTakeSampleRate = 22050;
+inline constexpr int kTakeChannels = 1;
+inline constexpr int kTakeBytesPerFrame = 2 * kTakeChannels;
 
 }  // namespace taperly

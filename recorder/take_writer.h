@@ -11,9 +11,10 @@ class TakeWriter {
   public:
     virtual ~TakeWriter() = default;
 
-    // Starts a new, empty take, dropping any earlier one; false when the take
+    // Starts a new, empty take that began at `started` ("9-05-07-PM_12-05-2026",
+    // empty when not known), dropping any earlier one; false when the take
     // cannot be held.
-    virtual bool begin() = 0;
+    virtual bool begin(const std::string& started) = 0;
     // Adds frames at the end. After a failed write, the frames written before
     // stay and later ones are dropped.
     virtual void append(std::span<const std::int16_t> frames) = 0;

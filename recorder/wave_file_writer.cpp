@@ -41,14 +41,14 @@ SF_VIRTUAL_IO take_io{
 
 SNDFILE* open_wave(TakeFile& take, int mode) {
     SF_INFO info{};
-    info.samplerate = WaveFileWriter::kSampleRate;
-    info.channels = 1;
+    info.samplerate = kTakeSampleRate;
+    info.channels = kTakeChannels;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     SNDFILE* file = sf_open_virtual(&take_io, mode, &info, &take);
     if (file == nullptr) {
         return nullptr;
     }
-    if (info.channels != 1 || info.samplerate != WaveFileWriter::kSampleRate) {
+    if (info.channels != kTakeChannels || info.samplerate != kTakeSampleRate) {
         sf_close(file);
         return nullptr;
     }
@@ -64,9 +64,9 @@ WaveFileWriter::~WaveFileWriter() {
     discard();
 }
 
-bool WaveFileWriter::begin() {
+bool WaveFileWriter::begin(const std::string& started) {
     discard();
-    if (!take_.create()) {
+    if (!take_.create(started)) {
         failure_ = tell("cannot hold a take in", take_.folder(), errno);
         return false;
     }

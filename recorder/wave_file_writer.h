@@ -12,7 +12,8 @@
 namespace taperly {
 
 // Streams a take into a hidden WAV file in the takes folder whose header is
-// kept valid as it grows, so a take cut short by a crash still plays.
+// kept valid as it grows, so a take cut short by a crash still plays, and
+// whose name says when it began, so that it can be named afterwards.
 // Saving gives that file its name in one step that never replaces a file;
 // memory use does not depend on the length of the take.
 class WaveFileWriter : public TakeWriter {
@@ -24,7 +25,7 @@ class WaveFileWriter : public TakeWriter {
     WaveFileWriter(const WaveFileWriter&) = delete;
     WaveFileWriter& operator=(const WaveFileWriter&) = delete;
 
-    bool begin() override;
+    bool begin(const std::string& started) override;
     void append(std::span<const std::int16_t> frames) override;
     bool save_as(const std::string& name) override;
     void discard() override;

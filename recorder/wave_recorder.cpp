@@ -140,6 +140,13 @@ void WaveRecorder::look_for_input_again() {
     }
 }
 
+void WaveRecorder::set_take_start(const std::string& started) {
+    try {
+        take_start_ = started;
+    } catch (...) {
+    }
+}
+
 void WaveRecorder::set_trouble(RecorderTrouble trouble) {
     // Told once when it begins, not at every repeated order of the take.
     if (trouble.kind == RecorderTrouble::Kind::kNoInput && trouble != trouble_) {
@@ -158,7 +165,7 @@ void WaveRecorder::open() {
         set_trouble({RecorderTrouble::Kind::kNoInput, input_->problem()});
         return;
     }
-    if (!writer_->begin()) {
+    if (!writer_->begin(take_start_)) {
         set_trouble({RecorderTrouble::Kind::kCannotHold, writer_->failure()});
         return;
     }
@@ -248,6 +255,7 @@ void WaveRecorder::close() {
     if (!listening() && trouble_.kind == RecorderTrouble::Kind::kNoInput) {
         trouble_ = {};
     }
+    take_start_.clear();
     if (!open_) {
         return;
     }

@@ -40,6 +40,7 @@ class WaveRecorder : public RecorderControl {
     void listen_between_takes(std::chrono::milliseconds reach) override;
     void stop_listening() override;
     void heard_nothing_at(std::chrono::milliseconds sent) override;
+    void set_take_start(const std::string& started) override;
 
   private:
     void set_trouble(RecorderTrouble trouble);
@@ -59,6 +60,7 @@ class WaveRecorder : public RecorderControl {
     std::unique_ptr<TakeWriter> writer_;
     std::unique_ptr<AudioInput> input_;
     std::string file_name_;
+    std::string take_start_;
     bool open_ = false;
     bool recording_ = false;
     bool stopped_ = false;

@@ -1,6 +1,7 @@
 #include "recorder/recorder_orders.h"
 #include "tracking/display_capture.h"
 #include "tracking/reception_tracker.h"
+#include "tracking/take_naming.h"
 
 namespace taperly {
 
@@ -9,11 +10,14 @@ void ReceptionTracker::handle_status_reply(const ReplyFields& fields) {
     if (fields.at(9) != "0") {
         finish_take();
     } else {
-        open_and_record(recorder_);
         if (state_.Label7 == "-") {
             state_.Label7 = clock_.time_of_day_text();
             name_not_saved_.clear();
+            // The hidden file the recorder opens carries the start, so that a
+            // take cut short by a crash can still be named by it.
+            recorder_.set_take_start(time_piece(state_.Label7) + "_" + date_text(clock_.today()));
         }
+        open_and_record(recorder_);
         capture_display_lines(state_, fields);
     }
     follow_display(fields);

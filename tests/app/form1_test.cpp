@@ -133,6 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"select_port", "Select COM Port", ""},
         StatusCase{"setting_up", "Setting Up Audio", ""},
         StatusCase{"line_lost", "Line lost, trying again", ""},
+        StatusCase{"port_not_open", "Port not open, trying again", ""},
+        StatusCase{"takes_recovered", "12 unfinished takes saved", ""},
         StatusCase{"no_answer", "Scanner does not answer", ""},
         StatusCase{"unreadable", "Replies cannot be read", ""},
         StatusCase{"no_sound", "No sound input: not saved", ""},

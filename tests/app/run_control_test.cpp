@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "app/fake_run_window.h"
+#include "recorder/take_file.h"
 #include "support/fakes.h"
 #include "support/temp_folder.h"
 
@@ -140,6 +141,91 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"unreadable", "->", "Cannot read the settings file", false, false, "-", -1, -1,
                   100, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct AtStartCase {
+    const char* name;
+    std::optional<std::string> file;
+    AtStart at_start;
+    // Attempts to open the port that fail before one succeeds.
+    int refusals;
+    bool runs;
+    std::string status;
+};
+
+void PrintTo(const AtStartCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class RunAtStartTest : public RunControlTest, public ::testing::WithParamInterface<AtStartCase> {};
+
+// Nobody may be at a recorder that starts with the computer: Run is pressed
+// for them once a port and a speed are restored, and a port that is not
+// there yet is tried every second until polling can begin.
+TEST_P(RunAtStartTest, RunsOnlyWithARestoredPortAndSpeedAndKeepsTryingThePort) {
+    const AtStartCase& c = GetParam();
+    if (c.file) {
+        folder.write(kSettings, *c.file);
+    }
+    port.fail_open = c.refusals > 0;
+    control.start_up(c.at_start);
+    EXPECT_EQ(window.status, c.status);
+    if (!c.runs) {
+        EXPECT_EQ(window.caption, "Run");
+        EXPECT_EQ(port.opens, 0);
+        EXPECT_FALSE(window.running[Timer::Timer1]);
+        return;
+    }
+    EXPECT_EQ(window.caption, "Stop");
+    EXPECT_TRUE(window.running[Timer::Timer1]);
+    EXPECT_EQ(port.opens, 1);
+    for (int refused = 1; refused <= c.refusals; ++refused) {
+        EXPECT_NE(window.detail.find("cannot open"), std::string::npos) << window.detail;
+        clock.steady += std::chrono::milliseconds(999);
+        control.poll_timer_fired();
+        EXPECT_EQ(port.opens, refused) << "no more than one attempt a second";
+        EXPECT_TRUE(port.commands.empty()) << "nothing is sent before the port opens";
+        clock.steady += std::chrono::milliseconds(1);
+        port.fail_open = refused < c.refusals;
+        control.poll_timer_fired();
+        EXPECT_EQ(port.opens, refused + 1);
+    }
+    EXPECT_TRUE(port.is_open());
+    EXPECT_EQ(port.opened_port, 3);
+    EXPECT_EQ(port.opened_speed, 19200);
+    control.poll_timer_fired();
+    EXPECT_EQ(port.commands, std::vector<std::string>{"STS"});
+    control.mode_timer_fired();
+    EXPECT_EQ(window.status, "Waiting");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts, RunAtStartTest,
+    ::testing::Values(
+        AtStartCase{"restored", "2\r\n1\r\n100\r\n", AtStart::kRun, 0, true, "Hit Run"},
+        AtStartCase{"port_not_there_yet", "2\r\n1\r\n100\r\n", AtStart::kRun, 2, true,
+                    "Port not open, trying again"},
+        AtStartCase{"no_settings_file", std::nullopt, AtStart::kRun, 0, false, "Select COM Port"},
+        AtStartCase{"no_speed_restored", "2\r\n", AtStart::kRun, 0, false, "Select Port Speed"},
+        AtStartCase{"not_asked_to", "2\r\n1\r\n100\r\n", AtStart::kWaitForRun, 0, false,
+                    "Hit Run"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What a kill or a power cut left hidden is named at start-up, and the
+// status line says so until Run.
+TEST_F(RunControlTest, StartUpNamesTheTakesACrashLeftAndSaysSoUntilRun) {
+    const std::string sound(44 + 200, '\x01');
+    folder.write(hidden_take_prefix("9-05-07-PM_12-05-2026") + "Ab12Cd.wav", sound);
+    folder.write(hidden_take_prefix("") + "Xy34Zw.wav", sound);
+    start_ready();
+    EXPECT_EQ(window.status, "2 unfinished takes saved");
+    for (const char* name : {"unfinished_9-05-07-PM_12-05-2026.wav", "unfinished.wav"}) {
+        EXPECT_NE(window.detail.find(name), std::string::npos) << window.detail;
+        EXPECT_EQ(folder.read(name).size(), sound.size()) << name;
+    }
+    control.run_stop_pressed();
+    control.mode_timer_fired();
+    EXPECT_EQ(window.status, "Waiting");
+}
 
 TEST_F(RunControlTest, ChoosingPortThenSpeedWarmsUpAndMakesReady) {
     control.start_up();
@@ -430,6 +516,7 @@ TEST_F(RunControlTest, SilentScannerEndsTheTakeAtTheLimit) {
     EXPECT_FALSE(control.tracker().state().take_in_progress());
     EXPECT_EQ(recorder.saved,
               std::vector<std::string>{"Metro_-_Fire_9-05-07-PM_9-05-09-PM_12-05-2026.wav"});
+    EXPECT_EQ(recorder.take_starts, std::vector<std::string>{"9-05-07-PM_12-05-2026"});
     EXPECT_EQ(window.status, "Scanner does not answer");
 }
 

@@ -23,6 +23,8 @@ struct StatusCase {
     std::string text;
     // A part of the tooltip that must be there ("" when the tooltip is the text).
     std::string detail_part;
+    // The line being tried was never open in this run.
+    bool never_opened = false;
 };
 
 void PrintTo(const StatusCase& c, std::ostream* out) {
@@ -39,6 +41,7 @@ TEST_P(StatusLineTest, TheMostUrgentConditionIsShown) {
         facts.held_report = StatusText{c.held_report, c.held_report};
     }
     facts.line_lost = c.line_lost;
+    facts.line_never_opened = c.never_opened;
     facts.line_name = "COM2 (/dev/serial/by-id/usb-scanner)";
     facts.bits_per_second = 57600;
     facts.lost_reason = "The serial line on COM2 was lost: unplugged.";
@@ -67,6 +70,9 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"lost_beats_everything", 100, true, 9000, 9000, true, Kind::kNoInput,
                    "cannot write settings", kRecording, "Line lost, trying again",
                    "Last attempt: no such device"},
+        StatusCase{"port_not_open_yet", 100, true, 9000, 9000, false, Kind::kNone, nullptr,
+                   kNotOpen, "Port not open, trying again",
+                   "open COM2 (/dev/serial/by-id/usb-scanner) again every second", true},
         StatusCase{"quiet_just_under_two_seconds", 100, false, 1999, 1999, false, Kind::kNone,
                    nullptr, kNotOpen, "Waiting", ""},
         StatusCase{"silent_for_two_seconds", 100, false, 2000, 2000, false, Kind::kNone, nullptr,

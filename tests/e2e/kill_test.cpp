@@ -1,15 +1,14 @@
 // Taperly killed with SIGKILL in the middle of a take: the hidden file it was
-// recording into still plays back what was recorded.
+// recording into still plays back what was recorded, and the next start
+// gives it a name that says what it is.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 
 #include "e2e/e2e_window.h"
+#include "e2e/window_process.h"
 #include "support/temp_folder.h"
 
 namespace taperly::e2e {
@@ -20,52 +19,31 @@ using testing::SimulatorSettings;
 using testing::TempFolder;
 using testing::wait_until;
 
-// The window driver running on its own, killed when this goes away.
-class WindowProcess {
-  public:
-    explicit WindowProcess(const std::string& folder) {
-        const pid_t parent = ::getpid();
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (::getppid() != parent) {
-                ::_exit(126);
-            }
-            ::execl(TAPERLY_WINDOW_DRIVER, TAPERLY_WINDOW_DRIVER, folder.c_str(),
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-    }
-    ~WindowProcess() { kill(); }
-    WindowProcess(const WindowProcess&) = delete;
-    WindowProcess& operator=(const WindowProcess&) = delete;
-
-    bool started() const { return pid_ > 0; }
-    // Ends it with SIGKILL; its exit status.
-    int kill() {
-        if (pid_ <= 0) {
-            return status_;
-        }
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status_, 0);
-        pid_ = -1;
-        return status_;
-    }
-    // Whether it is still running (it has not crashed or quit).
-    bool running() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
-
-  private:
-    pid_t pid_ = -1;
-    int status_ = 0;
-};
-
 std::uintmax_t hidden_take_bytes(const TempFolder& folder) {
     const std::vector<std::string> hidden = temporary_takes(folder.names());
     std::error_code ignored;
     return hidden.empty() ? 0 : std::filesystem::file_size(folder.file(hidden[0]), ignored);
 }
 
-TEST(KilledMidTake, HiddenTakePlaysBackWhatWasRecorded) {
+// "unfinished_", a start time and the date as takes give it: "_12-05-2026.wav".
+bool is_unfinished_name(const std::string& name) {
+    const std::string date = "_00-00-0000.wav";
+    const std::string prefix = "unfinished_";
+    if (name.rfind(prefix, 0) != 0 || name.size() <= prefix.size() + date.size()) {
+        return false;
+    }
+    const std::string end = name.substr(name.size() - date.size());
+    for (std::size_t i = 0; i < date.size(); ++i) {
+        const bool fits = date[i] == '0' ? std::isdigit(static_cast<unsigned char>(end[i])) != 0
+                                         : end[i] == date[i];
+        if (!fits) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST(KilledMidTake, HiddenTakePlaysAndTheNextStartNamesIt) {
     ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
     TempFolder folder;
     // COM1 at 57600 bit/s, polled every 100 ms.
@@ -78,7 +56,7 @@ TEST(KilledMidTake, HiddenTakePlaysBackWhatWasRecorded) {
     SimulatorProcess simulator(settings);
     simulator.point_com_port(1);
 
-    WindowProcess taperly(folder.path());
+    WindowProcess taperly(folder.path(), true);
     ASSERT_TRUE(taperly.started());
     const std::uintmax_t one_second = 44 + 2 * WaveFileWriter::kSampleRate;
     ASSERT_TRUE(wait_until([&] { return hidden_take_bytes(folder) > one_second; },
@@ -99,6 +77,29 @@ TEST(KilledMidTake, HiddenTakePlaysBackWhatWasRecorded) {
     // Over a second was written; the header may lag by the last piece only.
     EXPECT_GT(sound.seconds, 0.5);
     EXPECT_NEAR(sound.frequency, kToneHz, kToneHz * 0.02);
+
+    // Started again, by nobody pressing Run: the take is named and plays whole.
+    WindowProcess again(folder.path(), false);
+    ASSERT_TRUE(again.started());
+    ASSERT_TRUE(wait_until([&] { return temporary_takes(folder.names()).empty(); },
+                           std::chrono::seconds(15)))
+        << "the hidden take was not recovered";
+    const std::vector<std::string> after = folder.names();
+    ASSERT_EQ(after.size(), 2u);
+    const std::string& recovered = after[1];
+    EXPECT_TRUE(is_unfinished_name(recovered)) << recovered;
+    const TakeSound whole = measure_take(folder.file(recovered));
+    std::printf("recovered as %s, %.3f s\n", recovered.c_str(), whole.seconds);
+    ASSERT_TRUE(whole.readable);
+    EXPECT_TRUE(testing::wave_header_matches_length(folder.file(recovered)));
+    EXPECT_GE(whole.seconds, sound.seconds);
+    EXPECT_NEAR(whole.frequency, kToneHz, kToneHz * 0.02);
+
+    again.send(SIGTERM);
+    const std::optional<int> ended = again.wait_for_exit(std::chrono::seconds(15));
+    ASSERT_TRUE(ended.has_value()) << "still running after SIGTERM";
+    EXPECT_TRUE(WIFEXITED(*ended) && WEXITSTATUS(*ended) == 0) << "wait status " << *ended;
+    EXPECT_EQ(folder.names(), after) << "a start without a run records nothing";
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
-// Taperly's window on its real parts, saving into the folder given, with Run
-// pressed as soon as it shows: the program the kill test ends mid-take.
+// Taperly's window on its real parts, saving into the folder given and ended
+// by the signals Taperly's own program is ended by: the program the kill and
+// signal tests start. With TAPERLY_RUN_AT_START=1 it runs by itself.
 #include <QApplication>
-#include <QPushButton>
-#include <QTimer>
 #include <cstdio>
 #include <string>
 
 #include "app/form1.h"
+#include "app/quit_signals.h"
 #include "app/real_parts.h"
 
 int main(int argc, char* argv[]) {
@@ -19,6 +19,6 @@ int main(int argc, char* argv[]) {
     taperly::Form1 form(
         taperly::make_real_parts(folder, QString::fromStdString(folder + "/taperly-help.html")));
     form.show();
-    QTimer::singleShot(0, &form, [&form] { form.findChild<QPushButton*>("Command2")->click(); });
+    taperly::QuitSignals quit_signals(form);
     return QApplication::exec();
 }

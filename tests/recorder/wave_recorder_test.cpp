@@ -12,6 +12,7 @@
 
 #include "recorder/fake_input.h"
 #include "recorder/recorder_orders.h"
+#include "recorder/take_file.h"
 #include "recorder/wave_file_writer.h"
 #include "recorder/wave_test_support.h"
 #include "support/temp_folder.h"
@@ -67,13 +68,20 @@ TEST_F(WaveRecorderTest, FramesAcrossRepeatedOpenAndRecordAllLandInOrderOnce) {
     EXPECT_EQ(folder.names(), std::vector<std::string>{"take.wav"});
 }
 
-TEST_F(WaveRecorderTest, EachTakeHoldsOnlyItsOwnSound) {
+// Each take's hidden file says when that take began, or nothing when it
+// was not told.
+TEST_F(WaveRecorderTest, EachTakeHoldsOnlyItsOwnSoundAndStart) {
+    recorder->set_take_start("9-05-07-PM_12-05-2026");
     open_and_record(*recorder);
     input->deliver(numbered_frames(0, 40));
+    ASSERT_EQ(folder.names().size(), 1u);
+    EXPECT_EQ(hidden_take_start(folder.names()[0]), "9-05-07-PM_12-05-2026");
     finish_take("first.wav");
     input->deliver(numbered_frames(1000, 10));  // between takes: not recorded
     open_and_record(*recorder);
     input->deliver(numbered_frames(40, 30));
+    ASSERT_EQ(folder.names().size(), 2u);
+    EXPECT_EQ(hidden_take_start(folder.names()[0]), "");
     finish_take("second.wav");
 
     EXPECT_EQ(saved("first.wav"), numbered_frames(0, 40));

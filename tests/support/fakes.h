@@ -108,6 +108,7 @@ class FakeRecorder : public RecorderControl {
     }
     void stop_listening() override { listening = false; }
     void heard_nothing_at(std::chrono::milliseconds sent) override { quiet_sent.push_back(sent); }
+    void set_take_start(const std::string& started) override { take_starts.push_back(started); }
 
     // Only the orders, without the settings.
     std::vector<std::string> orders() const {
@@ -122,6 +123,8 @@ class FakeRecorder : public RecorderControl {
 
     std::vector<std::string> log;
     std::vector<std::string> saved;
+    // Every start the recorder was told of, apart from the log of orders.
+    std::vector<std::string> take_starts;
     std::string file_name;
     int mode = kModeNotOpen;
     bool listening = false;

@@ -1,0 +1,119 @@
+// Taperly ended by the end of the desktop session or by Ctrl-C: the take in
+// progress is saved under its name as Stop would save it, and the program
+// ends with status 0.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+
+#include "e2e/e2e_window.h"
+#include "e2e/window_process.h"
+#include "support/temp_folder.h"
+
+namespace taperly::e2e {
+namespace {
+
+using testing::SimulatorProcess;
+using testing::SimulatorSettings;
+using testing::TempFolder;
+using testing::wait_until;
+
+struct SignalCase {
+    const char* name;
+    int signal;
+    // Sent during a long call, or after a short one was saved.
+    bool mid_take;
+};
+
+void PrintTo(const SignalCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+std::vector<std::string> saved_takes(const TempFolder& folder) {
+    std::vector<std::string> takes;
+    for (const std::string& name : folder.names()) {
+        if (name.ends_with(".wav") && name.front() != '.') {
+            takes.push_back(name);
+        }
+    }
+    return takes;
+}
+
+// Whole frames in the hidden take now: what the saved take holds at least.
+double hidden_seconds(const TempFolder& folder) {
+    const std::vector<std::string> hidden = temporary_takes(folder.names());
+    std::error_code ignored;
+    const auto bytes =
+        hidden.empty() ? 0 : std::filesystem::file_size(folder.file(hidden[0]), ignored);
+    return bytes <= 44 ? 0 : static_cast<double>((bytes - 44) / 2) / WaveFileWriter::kSampleRate;
+}
+
+class EndedBySignal : public ::testing::TestWithParam<SignalCase> {};
+
+TEST_P(EndedBySignal, SavesTheTakeAsStopDoesAndExitsWithZero) {
+    ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
+    const SignalCase& c = GetParam();
+    TempFolder folder;
+    folder.write(kSettingsFile, "0\r\n3\r\n100\r\n");
+    SimulatorSettings settings;
+    settings.bits_per_second = 57600;
+    settings.scenario = c.mid_take
+                            ? "0.4 | State Net | SCAN | no\n"
+                              "30 | State Net | North Ops | yes | State Net | North | Ended\n"
+                            : "0.4 | State Net | SCAN | no\n"
+                              "1 | State Net | North Ops | yes | State Net | North | Short\n"
+                              "60 | State Net | SCAN | no\n";
+    SimulatorProcess simulator(settings);
+    simulator.point_com_port(1);
+
+    WindowProcess taperly(folder.path(), true);
+    ASSERT_TRUE(taperly.started());
+    double recorded = 0;
+    if (c.mid_take) {
+        ASSERT_TRUE(
+            wait_until([&] { return hidden_seconds(folder) > 1.0; }, std::chrono::seconds(15)))
+            << "no take grew to a second";
+        recorded = hidden_seconds(folder);
+    } else {
+        ASSERT_TRUE(
+            wait_until([&] { return !saved_takes(folder).empty(); }, std::chrono::seconds(15)))
+            << "the short call was not saved";
+    }
+    const std::vector<std::string> before = saved_takes(folder);
+    const auto sent = std::chrono::steady_clock::now();
+    taperly.send(c.signal);
+
+    const std::optional<int> status = taperly.wait_for_exit(std::chrono::seconds(15));
+    ASSERT_TRUE(status.has_value()) << "still running after the signal";
+    // Told, not tested: the machine's load decides it.
+    std::printf(
+        "%s: ended %.0f ms after the signal\n", c.name,
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count());
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
+    EXPECT_TRUE(temporary_takes(folder.names()).empty());
+    const std::vector<std::string> takes = saved_takes(folder);
+    if (!c.mid_take) {
+        EXPECT_EQ(takes, before) << "nothing was being recorded, so nothing more is saved";
+        return;
+    }
+    ASSERT_EQ(takes.size(), 1u);
+    EXPECT_EQ(takes[0].rfind("State-Net_North_Ended_", 0), 0u) << takes[0];
+    const TakeSound sound = measure_take(folder.file(takes[0]));
+    std::printf("%s: %.3f s recorded at the signal, %.3f s saved as %s\n", c.name, recorded,
+                sound.seconds, takes[0].c_str());
+    ASSERT_TRUE(sound.readable);
+    EXPECT_GE(sound.seconds, recorded);
+    EXPECT_NEAR(sound.frequency, kToneHz, kToneHz * 0.02);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, EndedBySignal,
+                         ::testing::Values(SignalCase{"term_mid_take", SIGTERM, true},
+                                           SignalCase{"int_mid_take", SIGINT, true},
+                                           SignalCase{"hup_mid_take", SIGHUP, true},
+                                           SignalCase{"hup_between_takes", SIGHUP, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace taperly::e2e
