@@ -52,6 +52,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace taperly;
 using bench::ChildProcess;
+using bench::Switches;
 using bench::cpu_seconds;
 using bench::Resident;
 using bench::resident_memory;
