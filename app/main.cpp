@@ -10,6 +10,9 @@
 #endif
 
 int main(int argc, char* argv[]) {
+#ifndef _WIN32
+    taperly::QuitSignals::hold();
+#endif
     QApplication application(argc, argv);
     QApplication::setApplicationName("Taperly");
     QApplication::setWindowIcon(taperly::window_icon());

@@ -14,6 +14,11 @@ namespace taperly {
 // One at a time; the signals' own handling comes back when it goes.
 class QuitSignals {
   public:
+    // Called first thing in main, before any thread starts: the signals wait
+    // until a QuitSignals is there to handle them, so one that comes during
+    // start-up (while unfinished takes are being mended, say) is not lost.
+    static void hold();
+
     explicit QuitSignals(QWidget& window);
     ~QuitSignals();
     QuitSignals(const QuitSignals&) = delete;

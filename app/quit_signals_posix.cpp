@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -39,9 +40,26 @@ void handle_quit_signals(void (*handler)(int)) {
     }
 }
 
+void set_quit_signals_blocked(bool blocked) {
+    sigset_t quit_set;
+    sigemptyset(&quit_set);
+    for (const int signal : kQuitSignals) {
+        sigaddset(&quit_set, signal);
+    }
+    ::pthread_sigmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &quit_set, nullptr);
+}
+
 }  // namespace
 
+void QuitSignals::hold() {
+    set_quit_signals_blocked(true);
+}
+
 QuitSignals::QuitSignals(QWidget& window) : window_(window) {
+    // Whatever came while the window was being made is handled from here on.
+    struct Release {
+        ~Release() { set_quit_signals_blocked(false); }
+    } release;
     std::array<int, 2> ends{-1, -1};
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends.data()) != 0) {
         // Without it the signals end Taperly as they always did.

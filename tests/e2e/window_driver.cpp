@@ -10,6 +10,7 @@
 #include "app/real_parts.h"
 
 int main(int argc, char* argv[]) {
+    taperly::QuitSignals::hold();
     QApplication application(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s TAKES_FOLDER\n", argv[0]);
