@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace taperly {
 
@@ -16,8 +17,14 @@ class NativeFile {
   public:
     NativeFile() = default;
     ~NativeFile() { close(); }
-    NativeFile(NativeFile&& other) noexcept;
-    NativeFile& operator=(NativeFile&& other) noexcept;
+    NativeFile(NativeFile&& other) noexcept : handle_(std::exchange(other.handle_, kNone)) {}
+    NativeFile& operator=(NativeFile&& other) noexcept {
+        if (this != &other) {
+            close();
+            handle_ = std::exchange(other.handle_, kNone);
+        }
+        return *this;
+    }
     NativeFile(const NativeFile&) = delete;
     NativeFile& operator=(const NativeFile&) = delete;
 

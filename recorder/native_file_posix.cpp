@@ -21,17 +21,6 @@ int descriptor(std::intptr_t handle) {
 
 }  // namespace
 
-NativeFile::NativeFile(NativeFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNone)) {}
-
-NativeFile& NativeFile::operator=(NativeFile&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, kNone);
-    }
-    return *this;
-}
-
 NativeFile NativeFile::create_hidden(const std::string& folder, const std::string& prefix,
                                      std::string& path) {
     std::string pattern = folder + "/" + prefix + "XXXXXX.wav";

@@ -166,17 +166,6 @@ bool set_information(std::intptr_t handle, FILE_INFO_BY_HANDLE_CLASS kind, Info&
 
 }  // namespace
 
-NativeFile::NativeFile(NativeFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNone)) {}
-
-NativeFile& NativeFile::operator=(NativeFile&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, kNone);
-    }
-    return *this;
-}
-
 NativeFile NativeFile::create_hidden(const std::string& folder, const std::string& prefix,
                                      std::string& path) {
     const bool ends_in_separator =
