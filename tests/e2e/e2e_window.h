@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -210,6 +211,20 @@ inline std::vector<std::string> temporary_takes(const std::vector<std::string>& 
         }
     }
     return found;
+}
+
+// Bytes in the hidden file of the take under way; 0 when there is none. The
+// warm-up at start makes and removes one, so a name listed may be gone when
+// it is measured: that counts as nothing recorded, not as an error's size.
+inline std::uintmax_t hidden_take_bytes(const std::string& folder,
+                                        const std::vector<std::string>& names) {
+    const std::vector<std::string> hidden = temporary_takes(names);
+    if (hidden.empty()) {
+        return 0;
+    }
+    std::error_code error;
+    const std::uintmax_t bytes = std::filesystem::file_size(folder + "/" + hidden[0], error);
+    return error ? 0 : bytes;
 }
 
 }  // namespace taperly::e2e

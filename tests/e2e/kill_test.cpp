@@ -19,12 +19,6 @@ using testing::SimulatorSettings;
 using testing::TempFolder;
 using testing::wait_until;
 
-std::uintmax_t hidden_take_bytes(const TempFolder& folder) {
-    const std::vector<std::string> hidden = temporary_takes(folder.names());
-    std::error_code ignored;
-    return hidden.empty() ? 0 : std::filesystem::file_size(folder.file(hidden[0]), ignored);
-}
-
 // "unfinished_", a start time and the date as takes give it: "_12-05-2026.wav".
 bool is_unfinished_name(const std::string& name) {
     const std::string date = "_00-00-0000.wav";
@@ -59,8 +53,9 @@ TEST(KilledMidTake, HiddenTakePlaysAndTheNextStartNamesIt) {
     WindowProcess taperly(folder.path(), true);
     ASSERT_TRUE(taperly.started());
     const std::uintmax_t one_second = 44 + 2 * WaveFileWriter::kSampleRate;
-    ASSERT_TRUE(wait_until([&] { return hidden_take_bytes(folder) > one_second; },
-                           std::chrono::seconds(15)))
+    ASSERT_TRUE(
+        wait_until([&] { return hidden_take_bytes(folder.path(), folder.names()) > one_second; },
+                   std::chrono::seconds(15)))
         << "no take grew to a second";
     ASSERT_TRUE(taperly.running());
     const int status = taperly.kill();
@@ -72,7 +67,7 @@ TEST(KilledMidTake, HiddenTakePlaysAndTheNextStartNamesIt) {
     EXPECT_EQ(names.size(), 2u) << "the settings and the hidden take, nothing else";
     const TakeSound sound = measure_take(folder.file(hidden[0]));
     std::printf("killed after %ju bytes; the hidden take plays %.3f s at %.1f Hz\n",
-                hidden_take_bytes(folder), sound.seconds, sound.frequency);
+                hidden_take_bytes(folder.path(), folder.names()), sound.seconds, sound.frequency);
     ASSERT_TRUE(sound.readable);
     // Over a second was written; the header may lag by the last piece only.
     EXPECT_GT(sound.seconds, 0.5);

@@ -43,10 +43,7 @@ std::vector<std::string> saved_takes(const TempFolder& folder) {
 
 // Whole frames in the hidden take now: what the saved take holds at least.
 double hidden_seconds(const TempFolder& folder) {
-    const std::vector<std::string> hidden = temporary_takes(folder.names());
-    std::error_code ignored;
-    const auto bytes =
-        hidden.empty() ? 0 : std::filesystem::file_size(folder.file(hidden[0]), ignored);
+    const std::uintmax_t bytes = hidden_take_bytes(folder.path(), folder.names());
     return bytes <= 44 ? 0 : static_cast<double>((bytes - 44) / 2) / WaveFileWriter::kSampleRate;
 }
 

@@ -34,9 +34,7 @@ pid_t server_pid() {
 
 // The bytes recorded so far into the hidden file of the take under way.
 std::uintmax_t recorded_bytes(const TempFolder& folder) {
-    const std::vector<std::string> hidden = temporary_takes(folder.names());
-    std::error_code ignored;
-    return hidden.empty() ? 0 : std::filesystem::file_size(folder.file(hidden[0]), ignored);
+    return hidden_take_bytes(folder.path(), folder.names());
 }
 
 TEST(SoundServerFault, DiesMidTakeIsNamedWhileMissingAndLaterTakesRecordAgain) {
