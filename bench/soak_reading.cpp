@@ -13,7 +13,17 @@ namespace taperly::bench {
 
 namespace {
 
-constexpr double kLengthTolerance = 0.3;
+// A take is placed by the feed's sample numbers, so these compare what it
+// holds with what was played, whatever the audio path's latency.
+// It must begin no later than the transmission and end no earlier, give or
+// take a few milliseconds of a tone's edge.
+constexpr double kWholeTolerance = 0.02;
+// Pre-roll reaches back at most two poll intervals and two replies' line
+// time (100 ms and about 17 ms at 57600 bit/s), plus the latency margin.
+constexpr double kEarliestStart = 0.35;
+// A take ends at the first status reply after the call ends: a poll
+// interval, a reply and the server's latency, with room for a busy machine.
+constexpr double kLatestEnd = 0.5;
 // A take starts at the next status reply after the line or the sound is
 // back: a call ending this soon after an outage may be gone with it.
 constexpr double kAfterOutage = 0.5;
@@ -34,6 +44,39 @@ const Outage* outage_over(const std::vector<Outage>& outages, double start, doub
     return nullptr;
 }
 
+double median(std::vector<double> values) {
+    if (values.empty()) {
+        return 0.0;
+    }
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double largest(const std::vector<double>& values) {
+    return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
+}
+
+double smallest(const std::vector<double>& values) {
+    return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end());
+}
+
+// What is wrong with a take's reach over its transmission, or nothing.
+std::string reach_fault(double lead, double lag) {
+    char text[128];
+    if (lead < -kWholeTolerance) {
+        std::snprintf(text, sizeof text, "misses the first %.0f ms", -lead * 1000);
+    } else if (lag < -kWholeTolerance) {
+        std::snprintf(text, sizeof text, "misses the last %.0f ms", -lag * 1000);
+    } else if (lead > kEarliestStart) {
+        std::snprintf(text, sizeof text, "begins %.0f ms before it", lead * 1000);
+    } else if (lag > kLatestEnd) {
+        std::snprintf(text, sizeof text, "ends %.0f ms after it", lag * 1000);
+    } else {
+        return {};
+    }
+    return text;
+}
+
 }  // namespace
 
 int report_soak(const std::string& windows_path, const std::string& outages_path,
@@ -47,6 +90,8 @@ int report_soak(const std::string& windows_path, const std::string& outages_path
     int off = 0;
     int off_explained = 0;
     std::string off_lines;
+    std::vector<double> leads;
+    std::vector<double> lags;
     for (const std::string& path : files) {
         const std::string name = path.substr(path.find_last_of('/') + 1);
         const Recording recording = read_recording(path);
@@ -77,14 +122,19 @@ int report_soak(const std::string& windows_path, const std::string& outages_path
             continue;
         }
         const Transmission& t = plan[inside.front()];
-        const double length = static_cast<double>(recording.frames.size()) / rate;
-        const double difference = length - (t.end - t.start);
-        if (std::fabs(difference) > kLengthTolerance) {
+        // How much sooner the take begins, and later it ends, than the call.
+        const double lead = t.start - static_cast<double>(span->start) / rate;
+        const double lag = static_cast<double>(span->end) / rate - t.end;
+        leads.push_back(lead);
+        lags.push_back(lag);
+        const std::string fault = reach_fault(lead, lag);
+        if (!fault.empty()) {
             ++off;
             const Outage* why = outage_over(outages, t.start, t.end);
             char line[512];
-            std::snprintf(line, sizeof line, "  - `%s`: %.2f s for a transmission of %.2f s (%s)\n",
-                          name.c_str(), length, t.end - t.start,
+            std::snprintf(line, sizeof line,
+                          "  - `%s`: %s, a transmission of %.2f s at %.2f s (%s)\n", name.c_str(),
+                          fault.c_str(), t.end - t.start, t.start,
                           why ? ("in an outage: " + why->what).c_str() : "NOT EXPLAINED");
             off_lines += line;
             if (why) {
@@ -120,8 +170,15 @@ int report_soak(const std::string& windows_path, const std::string& outages_path
     std::printf("%s", missing_lines.c_str());
     std::printf("- takes holding several transmissions: %d; takes holding none: %d\n", merged,
                 without_sound);
-    std::printf("- takes whose length is off by more than %.1f s: %d, of which in an outage: %d\n",
-                kLengthTolerance, off, off_explained);
+    std::printf(
+        "- a take begins before its transmission by %.0f ms at the median (%.0f to %.0f ms) and "
+        "ends after it by %.0f ms (%.0f to %.0f ms)\n",
+        median(leads) * 1000, smallest(leads) * 1000, largest(leads) * 1000, median(lags) * 1000,
+        smallest(lags) * 1000, largest(lags) * 1000);
+    std::printf(
+        "- takes that miss a part of their transmission, begin more than %.0f ms before it or "
+        "end more than %.0f ms after it: %d, of which in an outage: %d\n",
+        kEarliestStart * 1000, kLatestEnd * 1000, off, off_explained);
     std::printf("%s", off_lines.c_str());
     std::printf("- findings no outage explains: %d\n", unexplained);
     return unexplained;
