@@ -187,7 +187,9 @@ int main(int argc, char** argv) {
     minute.start(60000);
     QTimer restarts;
     QObject::connect(&restarts, &QTimer::timeout, [&] {
-        if (restart.state() != QProcess::NotRunning) {
+        // A restart in the last minute would leave the end's figures taken
+        // while the input is gone, not as the run stands.
+        if (restart.state() != QProcess::NotRunning || elapsed() + 60.0 > run_seconds) {
             return;
         }
         ++restarts_done;
