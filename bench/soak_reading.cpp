@@ -27,6 +27,9 @@ constexpr double kLatestEnd = 0.5;
 // A take starts at the next status reply after the line or the sound is
 // back: a call ending this soon after an outage may be gone with it.
 constexpr double kAfterOutage = 0.5;
+// How far a take's length may stray from its transmission's before it is
+// counted; the pre-roll and the closing reply make many longer by more.
+constexpr double kLengthTolerance = 0.3;
 
 std::string file_text(const std::string& path) {
     std::ifstream in(path);
@@ -92,6 +95,9 @@ int report_soak(const std::string& windows_path, const std::string& outages_path
     std::string off_lines;
     std::vector<double> leads;
     std::vector<double> lags;
+    int shorter = 0;
+    int shorter_in_outage = 0;
+    int longer = 0;
     for (const std::string& path : files) {
         const std::string name = path.substr(path.find_last_of('/') + 1);
         const Recording recording = read_recording(path);
@@ -127,6 +133,12 @@ int report_soak(const std::string& windows_path, const std::string& outages_path
         const double lag = static_cast<double>(span->end) / rate - t.end;
         leads.push_back(lead);
         lags.push_back(lag);
+        if (lead + lag < -kLengthTolerance) {
+            ++shorter;
+            shorter_in_outage += outage_over(outages, t.start, t.end) != nullptr;
+        } else if (lead + lag > kLengthTolerance) {
+            ++longer;
+        }
         const std::string fault = reach_fault(lead, lag);
         if (!fault.empty()) {
             ++off;
@@ -175,6 +187,10 @@ int report_soak(const std::string& windows_path, const std::string& outages_path
         "ends after it by %.0f ms (%.0f to %.0f ms)\n",
         median(leads) * 1000, smallest(leads) * 1000, largest(leads) * 1000, median(lags) * 1000,
         smallest(lags) * 1000, largest(lags) * 1000);
+    std::printf(
+        "- takes whose length is off by more than %.1f s: %d shorter (of which in an outage: "
+        "%d), %d longer (the sound before the call and after it, limited as below)\n",
+        kLengthTolerance, shorter, shorter_in_outage, longer);
     std::printf(
         "- takes that miss a part of their transmission, begin more than %.0f ms before it or "
         "end more than %.0f ms after it: %d, of which in an outage: %d\n",
