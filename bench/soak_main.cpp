@@ -200,12 +200,19 @@ int main(int argc, char** argv) {
                                                             options.server + "' >/dev/null")});
     });
     restarts.start(static_cast<int>(options.restart_every * 1000));
-    QTimer::singleShot(static_cast<int>(run_seconds * 1000), &application, &QCoreApplication::quit);
+    // The end is read while the run is still on: quitting closes the window,
+    // which ends the run and gives back the port and the sound input.
+    double cpu = 0;
+    double wall = 0;
+    Usage end;
+    QTimer::singleShot(static_cast<int>(run_seconds * 1000), [&] {
+        minute.stop();
+        cpu = bench::cpu_seconds() - cpu_start;
+        wall = elapsed() - wall_start;
+        end = usage_at(elapsed());
+        QCoreApplication::quit();
+    });
     QApplication::exec();
-
-    const double cpu = bench::cpu_seconds() - cpu_start;
-    const double wall = elapsed() - wall_start;
-    const Usage end = usage_at(elapsed());
     form.findChild<QPushButton*>("Command2")->click();
     form.close();
     feed.stop();
