@@ -241,7 +241,13 @@ void RunControl::input_arrived() {
 template <typename Step>
 void RunControl::poll_step(Step&& step) {
     try {
+        const bool was_taking = tracker_.state().take_in_progress();
         step();
+        // The line shows at once how the take ended: left to the mode timer,
+        // a Stop just after the closing reply would keep "Recording" on it.
+        if (was_taking && !tracker_.state().take_in_progress()) {
+            refresh_status();
+        }
     } catch (const LinkError& error) {
         if (run_is_on()) {
             line_lost_during_run(error.what());
