@@ -61,19 +61,16 @@ SystemClock::SystemClock(QLocale locale, TimeSource now)
       now_(std::move(now)),
       format_(time_format_without_zone(locale_.timeFormat(QLocale::LongFormat))) {}
 
-std::string SystemClock::time_of_day_text() {
-    QString text = locale_.toString(now_().time(), format_);
+LocalTime SystemClock::local_time() {
+    const QDateTime now = now_();
+    QString text = locale_.toString(now.time(), format_);
     for (QChar& c : text) {
         if (c.category() == QChar::Separator_Space) {
             c = u' ';
         }
     }
-    return text.trimmed().toStdString();
-}
-
-CalendarDate SystemClock::today() {
-    const QDate date = now_().date();
-    return {date.year(), date.month(), date.day()};
+    const QDate date = now.date();
+    return {text.trimmed().toStdString(), {date.year(), date.month(), date.day()}};
 }
 
 SteadyTime SystemClock::steady_time() {

@@ -23,8 +23,7 @@ class SystemClock : public Clock {
 
     // The locale's long time format without a time zone; Unicode spaces
     // become plain ones, because the text ends up in file names.
-    std::string time_of_day_text() override;
-    CalendarDate today() override;
+    LocalTime local_time() override;
     // Always the system's steady clock, whatever time source names take.
     SteadyTime steady_time() override;
 

@@ -14,15 +14,21 @@ struct CalendarDate {
 // Time since an arbitrary start that never jumps: what intervals are measured in.
 using SteadyTime = std::chrono::milliseconds;
 
+// One reading of the desktop's clock: a time and a date read apart could
+// straddle midnight.
+struct LocalTime {
+    // In the locale's long format without a time zone, for example
+    // "9:05:07 PM" or "21:05:07"; UTF-8.
+    std::string time_of_day;
+    CalendarDate date;
+};
+
 // The time of day and date as the desktop's locale shows them, and the steady
 // time that measures how long the scanner has been quiet.
 class Clock {
   public:
     virtual ~Clock() = default;
-    // The time of day in the locale's long format without a time zone, for
-    // example "9:05:07 PM" or "21:05:07"; UTF-8.
-    virtual std::string time_of_day_text() = 0;
-    virtual CalendarDate today() = 0;
+    virtual LocalTime local_time() = 0;
     virtual SteadyTime steady_time() = 0;
 };
 

@@ -11,11 +11,12 @@ void ReceptionTracker::handle_status_reply(const ReplyFields& fields) {
         finish_take();
     } else {
         if (state_.Label7 == "-") {
-            state_.Label7 = clock_.time_of_day_text();
+            const LocalTime now = clock_.local_time();
+            state_.Label7 = now.time_of_day;
             name_not_saved_.clear();
             // The hidden file the recorder opens carries the start, so that a
             // take cut short by a crash can still be named by it.
-            recorder_.set_take_start(time_piece(state_.Label7) + "_" + date_text(clock_.today()));
+            recorder_.set_take_start(time_piece(state_.Label7) + "_" + date_text(now.date));
         }
         open_and_record(recorder_);
         capture_display_lines(state_, fields);

@@ -10,7 +10,10 @@ namespace taperly {
 void ReceptionTracker::finish_take() {
     // The times are taken before the recorder is stopped.
     const std::string start = time_piece(state_.Label7);
-    const std::string end = time_piece(clock_.time_of_day_text());
+    // The date comes from the same reading as the end time: read after the
+    // stop, it could be the next day's.
+    const LocalTime now = clock_.local_time();
+    const std::string end = time_piece(now.time_of_day);
     recorder_.Command("stop");
 
     std::vector<std::string> texts;
@@ -20,7 +23,7 @@ void ReceptionTracker::finish_take() {
         clean_name_piece(state_.scan_system2);
         clean_name_piece(state_.scan_group1);
         clean_name_piece(state_.scan_group2);
-        date = date_text(clock_.today());
+        date = date_text(now.date);
         texts = {state_.scan_system1, state_.scan_system2, state_.scan_group1};
         if (state_.scan_group2 != "-") {
             texts.push_back(state_.scan_group2);
@@ -29,7 +32,7 @@ void ReceptionTracker::finish_take() {
         clean_name_piece(state_.gid_system_name);
         clean_name_piece(state_.gid_group_name);
         clean_name_piece(state_.gid_tg_name);
-        date = date_text(clock_.today());
+        date = date_text(now.date);
         texts = {state_.gid_system_name, state_.gid_group_name, state_.gid_tg_name};
     }
     recorder_.setFileName(

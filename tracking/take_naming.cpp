@@ -97,7 +97,13 @@ std::string compose_take_name(std::vector<std::string> texts, const std::string&
         name += latin1_to_utf8(text);
         name += "_";
     }
-    return name + tail;
+    name += tail;
+    // A leading dot would hide the take, and could make it pass for a
+    // leftover of a crash at the next start.
+    if (name.front() == '.') {
+        name.front() = '-';
+    }
+    return name;
 }
 
 }  // namespace taperly

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,9 @@ class FakeRecorder : public RecorderControl {
     std::string FileName() const override { return file_name; }
     void Command(const std::string& order) override {
         log.push_back(order);
+        if (on_order) {
+            on_order(order);
+        }
         if (order == "Open" && mode == kModeNotOpen) {
             mode = kModeOpen;
         } else if (order == "Record" && mode != kModeNotOpen) {
@@ -122,6 +126,8 @@ class FakeRecorder : public RecorderControl {
     }
 
     std::vector<std::string> log;
+    // Called with each order as it is given: the world moving on meanwhile.
+    std::function<void(const std::string&)> on_order;
     std::vector<std::string> saved;
     // Every start the recorder was told of, apart from the log of orders.
     std::vector<std::string> take_starts;
@@ -135,8 +141,7 @@ class FakeRecorder : public RecorderControl {
 
 class FakeClock : public Clock {
   public:
-    std::string time_of_day_text() override { return time; }
-    CalendarDate today() override { return date; }
+    LocalTime local_time() override { return {time, date}; }
     SteadyTime steady_time() override { return steady; }
 
     std::string time = "9:05:07 PM";

@@ -15,6 +15,9 @@ struct NamingCase {
     std::string file_name;
     // The name keeps characters that some systems' file names refuse.
     bool keeps_refused = false;
+    // The take ends a second before midnight, and the day has changed by the
+    // time the recorder has stopped.
+    bool ends_before_midnight = false;
 };
 
 class FinishTake : public testing::TrackerTest, public ::testing::WithParamInterface<NamingCase> {
@@ -29,6 +32,15 @@ TEST_P(FinishTake, NamesTheTakeFromWhatTheScannerReported) {
     recorder.mode = kModeRecording;
     tracker.state().Label7 = "9:05:07 PM";
     GetParam().during_take(tracker.state());
+    if (GetParam().ends_before_midnight) {
+        clock.time = "11:59:59 PM";
+        recorder.on_order = [this](const std::string& order) {
+            if (order == "stop") {
+                clock.time = "12:00:00 AM";
+                clock.date = {2026, 12, 6};
+            }
+        };
+    }
     tracker.finish_take();
     EXPECT_EQ(recorder.FileName(), GetParam().file_name);
     EXPECT_EQ(recorder.saved, std::vector<std::string>{GetParam().file_name});
@@ -98,7 +110,16 @@ INSTANTIATE_TEST_SUITE_P(
                                  },
                                  "Z\xC3\xBCrich__\xC3\x89"
                                  "cole" +
-                                     kTimes}),
+                                     kTimes},
+                      NamingCase{"leading_dot_becomes_a_hyphen",
+                                 [](TakeState& s) { s.scan_system1 = ".taperly-take-x"; },
+                                 "-taperly-take-x_-_-" + kTimes},
+                      NamingCase{"dots_after_the_first_character_stay",
+                                 [](TakeState& s) { s.gid_system_name = "..A.B"; },
+                                 "-.A.B__" + kTimes},
+                      NamingCase{"date_of_the_end_time_reading",
+                                 [](TakeState& s) { s.scan_system1 = "A"; },
+                                 "A_-_-_9-05-07-PM_11-59-59-PM_12-05-2026.wav", false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FinishTake, WithNoTakeInProgressGivesTheIdleNameAndClearsAgain) {

@@ -21,7 +21,8 @@ struct ClockTexts {
 
 ClockTexts clock_texts(const QDateTime& when) {
     SystemClock clock(QLocale::system(), [when] { return when; });
-    return {clock.time_of_day_text(), clock.today()};
+    const LocalTime now = clock.local_time();
+    return {now.time_of_day, now.date};
 }
 
 std::string file_text(const std::string& path) {
