@@ -79,6 +79,7 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
     DisplayWindow& display = *this;
     core_ = std::make_unique<RunControl>(window, display, *port_, *recorder_, *clock_,
                                          std::move(parts.folder));
+    core_->tracker().set_longest_take(parts.longest_take);
     // Bytes that arrive while a handler runs are read by it or by the next poll.
     port_->on_input([this] { handle([this] { core_->input_arrived(); }, false); });
     core_->start_up(parts.run_at_start ? AtStart::kRun : AtStart::kWaitForRun);

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,6 +41,8 @@ struct Form1Parts {
     QString help_page;
     // Run is pressed by itself once the settings have restored a port and a speed.
     bool run_at_start = false;
+    // A call longer than this is saved in takes of this length.
+    std::chrono::minutes longest_take{60};
 };
 
 // Taperly's one window. It only wires its widgets and timers to RunControl.

@@ -1,5 +1,6 @@
 #include "app/real_parts.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -16,6 +17,26 @@ bool run_at_start() {
     return value != nullptr && std::string_view(value) == "1";
 }
 
+// TAPERLY_MAX_TAKE_MINUTES, 1 to 1440: a day's take stays far below the
+// 4 GiB a WAV file can describe.
+std::chrono::minutes longest_take() {
+    constexpr int kDefault = 60;
+    const char* value = std::getenv("TAPERLY_MAX_TAKE_MINUTES");
+    if (value == nullptr || *value == '\0') {
+        return std::chrono::minutes(kDefault);
+    }
+    char* end = nullptr;
+    const long minutes = std::strtol(value, &end, 10);
+    if (*end != '\0' || minutes < 1 || minutes > 1440) {
+        std::fprintf(stderr,
+                     "Taperly: TAPERLY_MAX_TAKE_MINUTES=%s is not a number of minutes from 1 to "
+                     "1440; takes are split every %d minutes\n",
+                     value, kDefault);
+        return std::chrono::minutes(kDefault);
+    }
+    return std::chrono::minutes(minutes);
+}
+
 }  // namespace
 
 Form1Parts make_real_parts(const std::string& folder, const QString& help_page) {
@@ -26,7 +47,8 @@ Form1Parts make_real_parts(const std::string& folder, const QString& help_page) 
                       std::make_unique<SystemClock>(),
                       folder,
                       help_page,
-                      run_at_start()};
+                      run_at_start(),
+                      longest_take()};
 }
 
 }  // namespace taperly

@@ -301,7 +301,10 @@ StatusFacts RunControl::status_facts() {
     facts.since_reply = now - tracker_.activity().last_reply;
     facts.quiet_limit = quiet_limit(window_.poll_period());
     facts.take_in_progress = tracker_.state().take_in_progress();
+    facts.take_split = tracker_.take_split();
+    facts.longest_take_minutes = static_cast<int>(tracker_.longest_take().count());
     facts.sound = recorder_.trouble();
+    facts.storage = recorder_.storage();
     facts.name_not_saved = tracker_.name_not_saved();
     return facts;
 }

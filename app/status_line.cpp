@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "recorder/recorder_orders.h"
+#include "recorder/takes_room.h"
 
 namespace taperly {
 
@@ -49,7 +50,59 @@ StatusText unreadable_text(const StatusFacts& facts) {
                                           ", the speed chosen here."};
 }
 
-StatusText sound_trouble_text(const RecorderTrouble& trouble, bool take_in_progress) {
+std::string free_space_text(const TakeStorage& storage) {
+    return storage.free_bytes ? bytes_text(*storage.free_bytes) + " free" : "free space unknown";
+}
+
+StatusText disk_full_text(const TakeStorage& storage) {
+    std::string detail = "The disk of " + storage.folder + " is full (" + free_space_text(storage) +
+                         "), so no transmission is recorded. Recording starts again by itself "
+                         "once there is room: remove or move takes.";
+    if (!storage.write_failure.empty()) {
+        detail += " The last take was cut short and saved as far as it was written.";
+    }
+    return {"Disk full: not recording", detail};
+}
+
+StatusText take_cut_text(const TakeStorage& storage) {
+    const std::string why = " (" + storage.write_failure.told + ")";
+    if (storage.write_failure.out_of_room) {
+        return {"Disk full: take cut", "The disk of " + storage.folder + " filled up (" +
+                                           free_space_text(storage) +
+                                           "), so a take was cut short; what was written of it "
+                                           "is saved under its name" +
+                                           why + "."};
+    }
+    return {"Writing failed: take cut",
+            "Writing a take failed, so the rest of it is lost; what was written of it is saved "
+            "under its name" +
+                why + "."};
+}
+
+StatusText not_saved_text(const TakeStorage& storage) {
+    return {"Take not saved: " + storage.save_failure.reason,
+            "A take could not be saved in " + storage.folder + " (" + storage.save_failure.told +
+                "). It stays there as a hidden file, and Taperly saves it as an unfinished take "
+                "when it next starts."};
+}
+
+StatusText split_text(int longest_take_minutes) {
+    const std::string minutes = std::to_string(longest_take_minutes) + " min";
+    return {"Recording: long call split",
+            "This call has lasted longer than " + minutes + ", so it is saved in takes of " +
+                minutes + " each, one after another, with nothing lost between them."};
+}
+
+StatusText almost_full_text(const TakeStorage& storage) {
+    const std::string minutes = std::to_string(minutes_left(*storage.free_bytes));
+    return {"Disk almost full: " + minutes + " min left",
+            "The disk of " + storage.folder + " has " + free_space_text(storage) +
+                ", room for about " + minutes +
+                " min of recording. Remove or move takes before it is full."};
+}
+
+StatusText sound_trouble_text(const RecorderTrouble& trouble, const TakeStorage& storage,
+                              bool take_in_progress) {
     const std::string why = trouble.detail.empty() ? "" : " (" + trouble.detail + ")";
     switch (trouble.kind) {
         case RecorderTrouble::Kind::kNoInput:
@@ -62,12 +115,13 @@ StatusText sound_trouble_text(const RecorderTrouble& trouble, bool take_in_progr
             return {
                 "Cannot record: see tooltip",
                 "This transmission is not being recorded: the take cannot be started" + why + "."};
+        case RecorderTrouble::Kind::kDiskFull:
+            return disk_full_text(storage);
         case RecorderTrouble::Kind::kWriteFailed:
         case RecorderTrouble::Kind::kNone:
             break;
     }
-    return {"Writing failed: take cut",
-            "Writing this take failed, so the rest of it is lost" + why + "."};
+    return take_cut_text(storage);
 }
 
 }  // namespace
@@ -116,7 +170,16 @@ StatusText status_line_text(const StatusFacts& facts) {
     // Capture runs between takes too, so a missing input is told before the call.
     if ((facts.take_in_progress && facts.sound.kind != RecorderTrouble::Kind::kNone) ||
         facts.sound.kind == RecorderTrouble::Kind::kNoInput) {
-        return sound_trouble_text(facts.sound, facts.take_in_progress);
+        return sound_trouble_text(facts.sound, facts.storage, facts.take_in_progress);
+    }
+    if (facts.storage.disk_full) {
+        return disk_full_text(facts.storage);
+    }
+    if (!facts.storage.write_failure.empty()) {
+        return take_cut_text(facts.storage);
+    }
+    if (!facts.storage.save_failure.empty()) {
+        return not_saved_text(facts.storage);
     }
     if (!facts.take_in_progress && !facts.name_not_saved.empty()) {
         return {"Take not saved: name taken",
@@ -125,6 +188,13 @@ StatusText status_line_text(const StatusFacts& facts) {
     }
     if (facts.held_report) {
         return *facts.held_report;
+    }
+    if (facts.take_in_progress && facts.take_split && facts.recorder_mode == kModeRecording) {
+        return split_text(facts.longest_take_minutes);
+    }
+    if (facts.storage.free_bytes &&
+        room_for_takes(*facts.storage.free_bytes) == Room::kAlmostFull) {
+        return almost_full_text(facts.storage);
     }
     return {recorder_mode_text(facts.recorder_mode), {}};
 }

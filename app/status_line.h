@@ -40,7 +40,12 @@ struct StatusFacts {
     SteadyTime quiet_limit{0};
 
     bool take_in_progress = false;
+    // The call has lasted longer than a take may, and goes on in parts of
+    // `longest_take_minutes` each.
+    bool take_split = false;
+    int longest_take_minutes = 0;
     RecorderTrouble sound;
+    TakeStorage storage;
     // The last take, not saved because a file of its name exists.
     std::string name_not_saved;
 };
@@ -64,8 +69,10 @@ StatusText recovered_takes_note(const std::vector<std::string>& names);
 // The one rule for the status line during a run. A lost line comes first,
 // then a scanner that does not answer, then replies that cannot be read,
 // then a take that is not being recorded or a sound input that is missing,
-// then a take that was not saved;
-// otherwise the recorder's mode.
+// then a disk too full to record on, then a take cut short, then a take that
+// was not saved, then a report; then a call being split, then a disk that is
+// almost full; otherwise the recorder's mode. The free space's thresholds
+// are room_for_takes'.
 StatusText status_line_text(const StatusFacts& facts);
 
 }  // namespace taperly

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -55,6 +56,10 @@ class NativeFile {
     std::int64_t size() const;
     // Cuts the file to `size` bytes.
     bool resize(std::int64_t size);
+    // Waits until what was written is on the disk itself, not only in the
+    // system's cache: a power cut after it loses nothing of it. True where
+    // the file system has no such wait.
+    bool flush();
     // How many names the file has (hard links), -1 on failure.
     std::int64_t name_count() const;
     // Moves this file's name `from` to `to` in one step, never when anything
@@ -78,6 +83,17 @@ NameAdded add_name(const std::string& from, const std::string& to);
 
 // Removes the name `path`; false when it could not.
 bool remove_name(const std::string& path);
+
+// Waits until the names in `folder` are on the disk, so that a name just
+// given survives a power cut. True where the file system has no such wait.
+bool flush_folder(const std::string& folder);
+
+// The bytes the user may still write in `folder`; none when the system
+// cannot tell.
+std::optional<std::int64_t> folder_free_bytes(const std::string& folder);
+
+// Whether a failure's errno says the disk, or the user's share of it, is full.
+bool is_out_of_room(int error);
 
 // The characters that make a name reach beyond the folder it is joined to
 // (separators, Windows' drive and stream colon) or cut it short (the zero

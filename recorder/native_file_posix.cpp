@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +18,12 @@ constexpr mode_t kTakeFileMode = 0644;
 
 int descriptor(std::intptr_t handle) {
     return static_cast<int>(handle);
+}
+
+// fsync where the file system cannot wait for its disk (some FUSE and
+// network ones) says so with these: nothing more can be done there.
+bool synced(int result) {
+    return result == 0 || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
 }
 
 }  // namespace
@@ -120,6 +127,15 @@ bool NativeFile::resize(std::int64_t size) {
     return ::ftruncate(descriptor(handle_), static_cast<off_t>(size)) == 0;
 }
 
+bool NativeFile::flush() {
+    for (;;) {
+        const int result = ::fsync(descriptor(handle_));
+        if (result == 0 || errno != EINTR) {
+            return synced(result);
+        }
+    }
+}
+
 std::int64_t NativeFile::name_count() const {
     struct stat status {};
     if (::fstat(descriptor(handle_), &status) != 0) {
@@ -157,6 +173,30 @@ NameAdded add_name(const std::string& from, const std::string& to) {
 
 bool remove_name(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+bool flush_folder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool flushed = synced(::fsync(fd));
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return flushed;
+}
+
+std::optional<std::int64_t> folder_free_bytes(const std::string& folder) {
+    struct statvfs space {};
+    if (::statvfs(folder.c_str(), &space) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(space.f_bavail) * static_cast<std::int64_t>(space.f_frsize);
+}
+
+bool is_out_of_room(int error) {
+    return error == ENOSPC || error == EDQUOT;
 }
 
 std::string_view name_breakers() {

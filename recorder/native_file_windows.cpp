@@ -286,6 +286,14 @@ bool NativeFile::resize(std::int64_t size) {
     return set_information(handle_, FileEndOfFileInfo, end);
 }
 
+bool NativeFile::flush() {
+    if (!::FlushFileBuffers(as_handle(handle_))) {
+        set_errno_from(::GetLastError());
+        return false;
+    }
+    return true;
+}
+
 std::int64_t NativeFile::name_count() const {
     BY_HANDLE_FILE_INFORMATION information{};
     if (!::GetFileInformationByHandle(as_handle(handle_), &information)) {
@@ -340,6 +348,29 @@ bool remove_name(const std::string& path) {
     }
     set_errno_from(::GetLastError());
     return false;
+}
+
+// NTFS journals its names, and FAT's are written through when the file's
+// own data is flushed: there is no folder to wait for.
+bool flush_folder(const std::string& /*folder*/) {
+    return true;
+}
+
+std::optional<std::int64_t> folder_free_bytes(const std::string& folder) {
+    std::wstring path = wide_path(folder);
+    if (path.empty() || path.back() != L'\\') {
+        path.push_back(L'\\');
+    }
+    ULARGE_INTEGER available{};
+    if (!::GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr)) {
+        set_errno_from(::GetLastError());
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(available.QuadPart);
+}
+
+bool is_out_of_room(int error) {
+    return error == ENOSPC;
 }
 
 std::string_view name_breakers() {

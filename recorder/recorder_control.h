@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace taperly {
@@ -19,11 +21,40 @@ struct RecorderTrouble {
         kNoInput,      // there is no sound input to capture from
         kCannotHold,   // a take cannot be started in the takes folder
         kWriteFailed,  // writing the take failed: the rest of it is lost
+        kDiskFull,     // no take is begun: the takes folder has no room
     };
     Kind kind = Kind::kNone;
     std::string detail;
 
     bool operator==(const RecorderTrouble&) const = default;
+};
+
+// What went wrong with a take's file, in words for the user.
+struct TakeFailure {
+    // The whole of it: what failed, for which file, and why.
+    std::string told;
+    // Only why, as the system words it ("No space left on device").
+    std::string reason;
+    // The disk, or the user's share of it, was full.
+    bool out_of_room = false;
+
+    bool empty() const { return told.empty(); }
+    bool operator==(const TakeFailure&) const = default;
+};
+
+// How storing takes goes: facts that outlast the take they came from.
+struct TakeStorage {
+    std::string folder;
+    // Free space at the last look; none when it cannot be told.
+    std::optional<std::int64_t> free_bytes;
+    // No take file is made until there is room again.
+    bool disk_full = false;
+    // Why the last take written was cut short, until a later take writes.
+    TakeFailure write_failure;
+    // Why the last take could not be saved, until a take is saved.
+    TakeFailure save_failure;
+
+    bool operator==(const TakeStorage&) const = default;
 };
 
 // The wave-audio recorder as the rest of the program drives it: a few
@@ -48,6 +79,7 @@ class RecorderControl {
     // What went wrong with the last order that should have captured sound,
     // or with the capture that runs between takes.
     virtual RecorderTrouble trouble() const { return {}; }
+    virtual TakeStorage storage() const { return {}; }
 
     // Not orders: what a run tells the recorder so that a take can begin
     // with the sound from before its first "Record". Times are on the steady
@@ -63,6 +95,11 @@ class RecorderControl {
     // ("9-05-07-PM_12-05-2026"), until the next "close": a take cut short
     // before its save can still be named by it.
     virtual void set_take_start(const std::string& /*started*/) {}
+    // A call longer than a take may be: what was recorded of it so far is
+    // saved under FileName when `save` (as "save" would, never over a file),
+    // and the call goes on as a new take that began at `started`, from the
+    // very next sample, so nothing is lost or doubled between the two.
+    virtual void split_take(bool /*save*/, const std::string& /*started*/) {}
 };
 
 }  // namespace taperly

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "recorder/make_audio_input.h"
+#include "recorder/native_file.h"
 #include "recorder/wave_file_writer.h"
 #include "recorder/wave_recorder.h"
 
@@ -28,7 +29,8 @@ PreRollSettings pre_roll_settings() {
 
 std::unique_ptr<RecorderControl> make_sound_recorder(const std::string& takes_folder) {
     return std::make_unique<WaveRecorder>(
-        make_audio_input(), std::make_unique<WaveFileWriter>(takes_folder), pre_roll_settings());
+        make_audio_input(), std::make_unique<WaveFileWriter>(takes_folder), pre_roll_settings(),
+        RoomWatch(takes_folder, &folder_free_bytes));
 }
 
 }  // namespace taperly

@@ -100,48 +100,52 @@ std::int64_t TakeFile::seek(std::int64_t offset, int whence) {
 
 TakeFile::Saved TakeFile::save_as(const std::string& name) {
     if (!is_open()) {
+        errno = EBADF;
         return Saved::kFailed;
     }
-    const std::string target = path_of(name);
+    // Said to be saved only once it would outlive a power cut.
+    if (!file_.flush()) {
+        return Saved::kFailed;
+    }
+    const Saved saved = give_name(path_of(name));
+    if (saved == Saved::kStored && !flush_folder(folder_)) {
+        return Saved::kFailed;
+    }
+    return saved;
+}
+
+TakeFile::Saved TakeFile::give_name(const std::string& target) {
     switch (add_name(hidden_path_, target)) {
         case NameAdded::kAdded:
-            shared_with_saved_ = true;
             return Saved::kStored;
         case NameAdded::kNameTaken:
             return Saved::kNameTaken;
         case NameAdded::kFailed:
             break;
     }
-    // A folder that cannot hold hard links, or a hidden name that is gone,
-    // still never loses a file: the copy is made only if the name is free.
+    // FAT, exFAT and many shares hold no hard links: the hidden file itself
+    // takes the name where a rename can refuse to replace.
+    switch (file_.rename(hidden_path_, target)) {
+        case NameAdded::kAdded:
+            hidden_path_.clear();
+            return Saved::kStored;
+        case NameAdded::kNameTaken:
+            return Saved::kNameTaken;
+        case NameAdded::kFailed:
+            break;
+    }
+    // Elsewhere, or with the hidden name gone, a copy never loses a file
+    // either: it is made only if the name is free.
     if (store_copy(target)) {
         return Saved::kStored;
     }
     return errno == EEXIST ? Saved::kNameTaken : Saved::kFailed;
 }
 
-bool TakeFile::keep_apart_from_saved() {
-    if (!shared_with_saved_) {
-        return is_open();
-    }
-    std::string path;
-    NativeFile copy = NativeFile::create_hidden(folder_, hidden_take_prefix(started_), path);
-    if (!copy.is_open()) {
-        return false;
-    }
-    if (!copy_into(copy)) {
-        const int error = errno;
-        copy.close();
-        remove_name(path);
-        errno = error;
-        return false;
-    }
+void TakeFile::keep_hidden() {
     file_.close();
-    remove_name(hidden_path_);
-    file_ = std::move(copy);
-    hidden_path_ = path;
-    shared_with_saved_ = false;
-    return true;
+    hidden_path_.clear();
+    position_ = 0;
 }
 
 void TakeFile::discard() {
@@ -151,7 +155,6 @@ void TakeFile::discard() {
     }
     hidden_path_.clear();
     position_ = 0;
-    shared_with_saved_ = false;
 }
 
 bool TakeFile::copy_into(NativeFile& to) const {
@@ -174,7 +177,7 @@ bool TakeFile::store_copy(const std::string& target) const {
     if (!to.is_open()) {
         return false;
     }
-    const bool copied = copy_into(to);
+    const bool copied = copy_into(to) && to.flush();
     if (!to.close() || !copied) {
         // A half-written copy is not a take; the name was ours, so remove it.
         const int error = errno;

@@ -43,17 +43,22 @@ class TakeFile {
     std::int64_t size() const { return file_.size(); }
 
     enum class Saved { kStored, kNameTaken, kFailed };
-    // Makes the take, as it is now, appear as `name` in the folder. Once
-    // stored, the hidden file may be the saved one too: write nothing more
-    // before `keep_apart_from_saved`.
+    // Makes the take, as it is now, appear as `name` in the folder, and only
+    // once it is on the disk: its bytes are flushed, the name is given in one
+    // step that never replaces a file (a second name where the folder has hard
+    // links, else a rename that refuses to replace, else a copy into a file
+    // made anew), and the folder's entry is flushed. Once stored, the take is
+    // the saved file: write nothing more. On kFailed the hidden file is left
+    // as it was, and errno says why.
     Saved save_as(const std::string& name);
-    // Gives the take a hidden file of its own again after a save, holding the
-    // same bytes, so that more sound never changes the saved file.
-    bool keep_apart_from_saved();
+    // Closes the hidden file and leaves it where it is, unlocked, so that the
+    // next start recovers what could not be saved.
+    void keep_hidden();
     // Closes and removes the hidden file.
     void discard();
 
   private:
+    Saved give_name(const std::string& target);
     // A copy of every byte of the take into `to`.
     bool copy_into(NativeFile& to) const;
     bool store_copy(const std::string& target) const;
@@ -66,7 +71,6 @@ class TakeFile {
     // was recorded can still be saved.
     NativeFile file_;
     std::int64_t position_ = 0;
-    bool shared_with_saved_ = false;
 };
 
 // The start of the name of a hidden take that began at `started` (none when

@@ -67,12 +67,12 @@ WaveFileWriter::~WaveFileWriter() {
 bool WaveFileWriter::begin(const std::string& started) {
     discard();
     if (!take_.create(started)) {
-        failure_ = tell("cannot hold a take in", take_.folder(), errno);
+        fail("cannot hold a take in", take_.folder(), errno);
         return false;
     }
     file_.reset(open_wave(take_, SFM_WRITE));
     if (!file_) {
-        failure_ = tell("cannot start a take in", take_.hidden_path(), errno != 0 ? errno : EIO);
+        fail("cannot start a take in", take_.hidden_path(), errno != 0 ? errno : EIO);
         take_.discard();
         return false;
     }
@@ -80,61 +80,67 @@ bool WaveFileWriter::begin(const std::string& started) {
 }
 
 void WaveFileWriter::append(std::span<const std::int16_t> frames) {
-    if (!take_.is_open() || write_failed_ || frames.empty()) {
-        return;
-    }
-    if (!file_ && !reopen_for_more()) {
-        write_failed_ = true;
-        failure_ = tell("cannot add to the take", take_.hidden_path(), errno);
+    if (!file_ || write_failed_ || frames.empty()) {
         return;
     }
     const auto count = static_cast<sf_count_t>(frames.size());
     errno = 0;
-    if (sf_write_short(file_.get(), frames.data(), count) != count) {
+    const sf_count_t written = sf_write_short(file_.get(), frames.data(), count);
+    frames_ += std::max<sf_count_t>(0, written);
+    if (written != count) {
         // Disk full or folder gone: keep what is in the file and stop
         // adding, so the take stays a clean prefix of what was heard.
         write_failed_ = true;
-        failure_ = tell("the rest of this take is lost; writing failed for", take_.hidden_path(),
-                        errno != 0 ? errno : EIO);
+        fail("the rest of this take is lost; writing failed for", take_.hidden_path(),
+             errno != 0 ? errno : EIO);
     }
 }
 
-bool WaveFileWriter::save_as(const std::string& name) {
+TakeWriter::Saved WaveFileWriter::save_as(const std::string& name) {
     if (!take_.is_open()) {
-        return false;
+        return Saved::kFailed;
     }
     // Closing writes the final header; nothing touches the file afterwards,
-    // because once saved it may be the saved take too.
+    // because once saved it is the saved take.
     file_.reset();
     const std::string target = take_.path_of(name);
     switch (take_.save_as(name)) {
         case TakeFile::Saved::kStored:
-            return true;
+            return Saved::kStored;
         case TakeFile::Saved::kNameTaken:
             tell("not saved, a file already has the name", target, EEXIST);
-            return false;
+            return Saved::kNameTaken;
         case TakeFile::Saved::kFailed:
             break;
     }
-    tell("could not save", target, errno);
-    return false;
+    const int error = errno != 0 ? errno : EIO;
+    const std::string hidden = take_.hidden_path();
+    fail("could not save", target, error);
+    std::fprintf(stderr, "Taperly: the take stays as %s, to be recovered at the next start\n",
+                 hidden.c_str());
+    return Saved::kFailed;
+}
+
+void WaveFileWriter::keep_hidden() {
+    file_.reset();
+    take_.keep_hidden();
+    forget();
 }
 
 void WaveFileWriter::discard() {
     file_.reset();
     take_.discard();
-    write_failed_ = false;
-    failure_.clear();
+    forget();
 }
 
-bool WaveFileWriter::reopen_for_more() {
-    // More sound after a save goes into a copy, leaving the saved take
-    // exactly as it was stored.
-    if (!take_.keep_apart_from_saved() || take_.seek(0, SEEK_SET) != 0) {
-        return false;
-    }
-    file_.reset(open_wave(take_, SFM_RDWR));
-    return file_ && sf_seek(file_.get(), 0, SEEK_END) >= 0;
+void WaveFileWriter::fail(const char* what, const std::string& name, int error) {
+    failure_ = {tell(what, name, error), std::strerror(error), is_out_of_room(error)};
+}
+
+void WaveFileWriter::forget() {
+    frames_ = 0;
+    write_failed_ = false;
+    failure_ = {};
 }
 
 }  // namespace taperly

@@ -27,12 +27,11 @@ class WaveFileWriter : public TakeWriter {
 
     bool begin(const std::string& started) override;
     void append(std::span<const std::int16_t> frames) override;
-    bool save_as(const std::string& name) override;
+    std::int64_t frames() const override { return frames_; }
+    Saved save_as(const std::string& name) override;
+    void keep_hidden() override;
     void discard() override;
-    std::string failure() const override { return failure_; }
-
-    // The hidden file the current take is streamed into ("" when none).
-    const std::string& temporary_path() const { return take_.hidden_path(); }
+    const TakeFailure& failure() const override { return failure_; }
 
   private:
     struct SndfileCloser {
@@ -40,13 +39,15 @@ class WaveFileWriter : public TakeWriter {
     };
     using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
 
-    bool reopen_for_more();
+    void fail(const char* what, const std::string& name, int error);
+    void forget();
 
     // Declared before the sound file, which writes into it until it closes.
     TakeFile take_;
     SndfileHandle file_;
+    std::int64_t frames_ = 0;
     bool write_failed_ = false;
-    std::string failure_;
+    TakeFailure failure_;
 };
 
 }  // namespace taperly

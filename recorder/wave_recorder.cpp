@@ -10,9 +10,10 @@
 namespace taperly {
 
 WaveRecorder::WaveRecorder(std::unique_ptr<AudioInput> input, std::unique_ptr<TakeWriter> writer,
-                           PreRollSettings pre_roll)
+                           PreRollSettings pre_roll, RoomWatch room)
     : writer_(std::move(writer)),
       input_(std::move(input)),
+      room_(std::move(room)),
       settings_(std::move(pre_roll)),
       pre_roll_(settings_.margin) {}
 
@@ -85,7 +86,17 @@ RecorderTrouble WaveRecorder::trouble() const {
     return trouble_;
 }
 
+TakeStorage WaveRecorder::storage() const {
+    return {room_.folder(), room_.free_bytes(), room_.full(), write_failure_, save_failure_};
+}
+
+std::chrono::milliseconds WaveRecorder::now() const {
+    return settings_.now ? settings_.now() : std::chrono::milliseconds(0);
+}
+
 void WaveRecorder::listen_between_takes(std::chrono::milliseconds reach) {
+    // A run begins: whether there is room is known before the first call.
+    room_.look(now());
     if (!settings_.enabled || !settings_.now) {
         return;
     }
@@ -106,6 +117,7 @@ void WaveRecorder::stop_listening() {
 }
 
 void WaveRecorder::heard_nothing_at(std::chrono::milliseconds sent) {
+    room_.look_if_due(now());
     pre_roll_.heard_nothing_at(sent);
     if (!listening()) {
         return;
@@ -153,11 +165,28 @@ void WaveRecorder::set_trouble(RecorderTrouble trouble) {
         std::fprintf(stderr, "Taperly: no sound input, nothing is recorded: %s\n",
                      trouble.detail.c_str());
     }
+    if (trouble.kind == RecorderTrouble::Kind::kDiskFull && trouble != trouble_) {
+        std::fprintf(stderr, "Taperly: the disk of %s is full, nothing is recorded\n",
+                     trouble.detail.c_str());
+    }
     trouble_ = std::move(trouble);
+}
+
+bool WaveRecorder::room_for_a_take() {
+    // Looked at again on every attempt while full: a file removed counts at once.
+    if (room_.full()) {
+        room_.look(now());
+    }
+    return !room_.full();
 }
 
 void WaveRecorder::open() {
     if (open_) {
+        return;
+    }
+    // No take file at all rather than an empty one.
+    if (!room_for_a_take()) {
+        set_trouble({RecorderTrouble::Kind::kDiskFull, room_.folder()});
         return;
     }
     // A capture running between takes is an input that is there.
@@ -166,7 +195,7 @@ void WaveRecorder::open() {
         return;
     }
     if (!writer_->begin(take_start_)) {
-        set_trouble({RecorderTrouble::Kind::kCannotHold, writer_->failure()});
+        set_trouble({RecorderTrouble::Kind::kCannotHold, writer_->failure().told});
         return;
     }
     trouble_ = {};
@@ -174,13 +203,13 @@ void WaveRecorder::open() {
     recording_ = false;
     stopped_ = false;
     first_record_due_ = true;
-    captured_any_ = false;
 }
 
 void WaveRecorder::record() {
     if (!open_) {
         return;
     }
+    room_.look_if_due(now());
     if (first_record_due_ && settings_.now) {
         began_at_ = settings_.now();
     }
@@ -244,10 +273,44 @@ void WaveRecorder::stop() {
 }
 
 void WaveRecorder::save() {
-    if (!open_ || nothing_could_be_captured() || !is_bare_file_name(file_name_)) {
+    // A take that holds no sound leaves no file, not an empty one.
+    if (!open_ || writer_->frames() == 0 || !is_bare_file_name(file_name_)) {
         return;
     }
-    writer_->save_as(file_name_);
+    switch (writer_->save_as(file_name_)) {
+        case TakeWriter::Saved::kStored:
+            save_failure_ = {};
+            break;
+        case TakeWriter::Saved::kNameTaken:
+            break;
+        case TakeWriter::Saved::kFailed:
+            save_failure_ = writer_->failure();
+            keep_hidden_ = true;
+            break;
+    }
+}
+
+void WaveRecorder::split_take(bool save, const std::string& started) {
+    if (!open_ || !recording_) {
+        return;
+    }
+    // What capture has handed over so far is this part's; whatever comes
+    // later is the next part's, so the two join at a sample.
+    input_->deliver_pending();
+    if (save) {
+        this->save();
+    }
+    if (keep_hidden_) {
+        writer_->keep_hidden();
+        keep_hidden_ = false;
+    }
+    take_start_ = started;
+    if (trouble_.kind == RecorderTrouble::Kind::kWriteFailed) {
+        trouble_ = {};
+    }
+    if (!writer_->begin(started)) {
+        set_trouble({RecorderTrouble::Kind::kCannotHold, writer_->failure().told});
+    }
 }
 
 void WaveRecorder::close() {
@@ -260,7 +323,12 @@ void WaveRecorder::close() {
         return;
     }
     stop();
-    writer_->discard();
+    if (keep_hidden_) {
+        writer_->keep_hidden();
+    } else {
+        writer_->discard();
+    }
+    keep_hidden_ = false;
     open_ = false;
     stopped_ = false;
 }
@@ -289,12 +357,19 @@ void WaveRecorder::write_frames(std::span<const std::int16_t> frames) {
     if (frames.empty()) {
         return;
     }
-    captured_any_ = true;
     writer_->append(frames);
+    const TakeFailure& failure = writer_->failure();
+    if (failure.empty()) {
+        // Writing works again: an earlier take's failure is over.
+        write_failure_ = {};
+        return;
+    }
     if (trouble_.kind != RecorderTrouble::Kind::kWriteFailed) {
-        if (std::string failure = writer_->failure(); !failure.empty()) {
-            trouble_ = {RecorderTrouble::Kind::kWriteFailed, std::move(failure)};
+        write_failure_ = failure;
+        if (failure.out_of_room) {
+            room_.ran_out(now());
         }
+        trouble_ = {RecorderTrouble::Kind::kWriteFailed, failure.told};
     }
 }
 

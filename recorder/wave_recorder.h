@@ -9,6 +9,7 @@
 #include "recorder/pre_roll.h"
 #include "recorder/recorder_control.h"
 #include "recorder/take_writer.h"
+#include "recorder/takes_room.h"
 
 namespace taperly {
 
@@ -21,8 +22,10 @@ namespace taperly {
 // last heard nothing; from then on the take is the same.
 class WaveRecorder : public RecorderControl {
   public:
+    // `room` watches the takes folder's free space: no take is begun while it
+    // is full. Its looks are timed by the pre-roll's clock.
     WaveRecorder(std::unique_ptr<AudioInput> input, std::unique_ptr<TakeWriter> writer,
-                 PreRollSettings pre_roll = {});
+                 PreRollSettings pre_roll = {}, RoomWatch room = {});
     ~WaveRecorder() override;
     WaveRecorder(const WaveRecorder&) = delete;
     WaveRecorder& operator=(const WaveRecorder&) = delete;
@@ -37,10 +40,12 @@ class WaveRecorder : public RecorderControl {
     void Command(const std::string& order) override;
     int Mode() const override;
     RecorderTrouble trouble() const override;
+    TakeStorage storage() const override;
     void listen_between_takes(std::chrono::milliseconds reach) override;
     void stop_listening() override;
     void heard_nothing_at(std::chrono::milliseconds sent) override;
     void set_take_start(const std::string& started) override;
+    void split_take(bool save, const std::string& started) override;
 
   private:
     void set_trouble(RecorderTrouble trouble);
@@ -54,6 +59,8 @@ class WaveRecorder : public RecorderControl {
     void take_frames(std::span<const std::int16_t> frames, std::chrono::milliseconds newest_at);
     void write_frames(std::span<const std::int16_t> frames);
     bool listening() const { return pre_roll_.on(); }
+    std::chrono::milliseconds now() const;
+    bool room_for_a_take();
 
     // The writer outlives the input, so capture never delivers into a
     // writer that is gone.
@@ -71,12 +78,12 @@ class WaveRecorder : public RecorderControl {
     // stopping ends: sound captured later is kept for the next take.
     std::chrono::milliseconds began_at_{0};
     std::optional<std::chrono::milliseconds> ends_at_;
-    // A take whose sound input never started leaves no file, not an empty one.
-    bool nothing_could_be_captured() const {
-        return !captured_any_ && trouble_.kind == RecorderTrouble::Kind::kNoInput;
-    }
-    bool captured_any_ = false;
     RecorderTrouble trouble_;
+    RoomWatch room_;
+    TakeFailure write_failure_;
+    TakeFailure save_failure_;
+    // The take could not be saved: "close" leaves it for the next start.
+    bool keep_hidden_ = false;
     PreRollSettings settings_;
     PreRoll pre_roll_;
     std::chrono::milliseconds last_looked_{0};

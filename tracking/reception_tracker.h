@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,13 @@ class ReceptionTracker {
     void finish_take();
     void follow_display(const ReplyFields& fields);
 
+    // A call longer than `longest` is saved in takes of that length, one
+    // after another, each with its own start and end time.
+    void set_longest_take(std::chrono::minutes longest) { longest_take_ = longest; }
+    std::chrono::minutes longest_take() const { return longest_take_; }
+    // The take in progress is a later part of a call that was split.
+    bool take_split() const { return take_part_ > 1; }
+
     // Bytes of a reply not yet complete are dropped, as the port drops its
     // buffer when it closes.
     void discard_partial_reply() { received_.clear(); }
@@ -80,6 +88,13 @@ class ReceptionTracker {
     // Whether the reply was one the handlers could read; its carriage return
     // came at `arrived`.
     bool dispatch(std::string_view reply, SteadyTime arrived);
+    // The take's file name, from `state` cleaned in place, ending at `end`.
+    std::string name_take(TakeState& state, const std::string& end,
+                          const CalendarDate& ended_on) const;
+    // Whether the name the recorder holds is free; a take that would have
+    // had it is told about.
+    bool name_is_free();
+    void split_take();
 
     ScannerPort& port_;
     RecorderControl& recorder_;
@@ -94,6 +109,10 @@ class ReceptionTracker {
     LineActivity activity_;
     std::string name_not_saved_;
     int bits_per_second_ = 0;
+    std::chrono::minutes longest_take_{60};
+    SteadyTime take_began_{0};
+    // Which part of its call the take in progress is, 0 between takes.
+    int take_part_ = 0;
 };
 
 }  // namespace taperly

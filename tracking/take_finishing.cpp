@@ -7,40 +7,34 @@
 
 namespace taperly {
 
-void ReceptionTracker::finish_take() {
-    // The times are taken before the recorder is stopped.
-    const std::string start = time_piece(state_.Label7);
-    // The date comes from the same reading as the end time: read after the
-    // stop, it could be the next day's.
-    const LocalTime now = clock_.local_time();
-    const std::string end = time_piece(now.time_of_day);
-    recorder_.Command("stop");
-
+std::string ReceptionTracker::name_take(TakeState& state, const std::string& end,
+                                        const CalendarDate& ended_on) const {
+    const std::string start = time_piece(state.Label7);
     std::vector<std::string> texts;
-    std::string date;
-    if (state_.gid_system_name.empty()) {
-        clean_name_piece(state_.scan_system1);
-        clean_name_piece(state_.scan_system2);
-        clean_name_piece(state_.scan_group1);
-        clean_name_piece(state_.scan_group2);
-        date = date_text(now.date);
-        texts = {state_.scan_system1, state_.scan_system2, state_.scan_group1};
-        if (state_.scan_group2 != "-") {
-            texts.push_back(state_.scan_group2);
+    if (state.gid_system_name.empty()) {
+        clean_name_piece(state.scan_system1);
+        clean_name_piece(state.scan_system2);
+        clean_name_piece(state.scan_group1);
+        clean_name_piece(state.scan_group2);
+        texts = {state.scan_system1, state.scan_system2, state.scan_group1};
+        if (state.scan_group2 != "-") {
+            texts.push_back(state.scan_group2);
         }
     } else {
-        clean_name_piece(state_.gid_system_name);
-        clean_name_piece(state_.gid_group_name);
-        clean_name_piece(state_.gid_tg_name);
-        date = date_text(now.date);
-        texts = {state_.gid_system_name, state_.gid_group_name, state_.gid_tg_name};
+        clean_name_piece(state.gid_system_name);
+        clean_name_piece(state.gid_group_name);
+        clean_name_piece(state.gid_tg_name);
+        texts = {state.gid_system_name, state.gid_group_name, state.gid_tg_name};
     }
-    recorder_.setFileName(
-        compose_take_name(std::move(texts), start, end, date, take_name_room(takes_folder_)));
+    return compose_take_name(std::move(texts), start, time_piece(end), date_text(ended_on),
+                             take_name_room(takes_folder_));
+}
 
+bool ReceptionTracker::name_is_free() {
     if (!file_exists(join_path(takes_folder_, recorder_.FileName()))) {
-        recorder_.Command("save");
-    } else if (state_.take_in_progress()) {
+        return true;
+    }
+    if (state_.take_in_progress()) {
         // No file is ever replaced; the take is dropped, but not in silence.
         name_not_saved_ = recorder_.FileName();
         std::fprintf(stderr,
@@ -48,8 +42,35 @@ void ReceptionTracker::finish_take() {
                      "file is left as it is\n",
                      name_not_saved_.c_str());
     }
+    return false;
+}
+
+void ReceptionTracker::finish_take() {
+    // The times are taken before the recorder is stopped, and the date comes
+    // from the same reading as the end time: read after the stop, it could
+    // be the next day's.
+    const LocalTime now = clock_.local_time();
+    recorder_.Command("stop");
+    recorder_.setFileName(name_take(state_, now.time_of_day, now.date));
+    if (name_is_free()) {
+        recorder_.Command("save");
+    }
     recorder_.Command("close");
     state_.clear();
+    take_part_ = 0;
+}
+
+void ReceptionTracker::split_take() {
+    const LocalTime now = clock_.local_time();
+    // The names are cleaned for this part's name only: the call goes on, and
+    // the display capture compares what it holds with the scanner's texts.
+    TakeState named = state_;
+    recorder_.setFileName(name_take(named, now.time_of_day, now.date));
+    const bool save = name_is_free();
+    state_.Label7 = now.time_of_day;
+    take_began_ = clock_.steady_time();
+    ++take_part_;
+    recorder_.split_take(save, time_piece(state_.Label7) + "_" + date_text(now.date));
 }
 
 }  // namespace taperly

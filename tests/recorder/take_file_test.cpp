@@ -101,22 +101,5 @@ TEST(TakeFile, WritersRacingForOneNameNeverReplaceEachOther) {
     }
 }
 
-TEST(TakeFile, MoreWrittenAfterASaveLeavesTheSavedFileAsItWas) {
-    TempFolder folder;
-    TakeFile take(folder.path());
-    hold(take, "first");
-    ASSERT_EQ(take.save_as("one.wav"), TakeFile::Saved::kStored);
-    const std::string before = take.hidden_path();
-    ASSERT_TRUE(take.keep_apart_from_saved());
-    EXPECT_NE(take.hidden_path(), before);
-    ASSERT_EQ(take.seek(0, SEEK_END), 5);
-    ASSERT_EQ(take.write(" and more", 9), 9);
-    ASSERT_EQ(take.save_as("two.wav"), TakeFile::Saved::kStored);
-    take.discard();
-    EXPECT_EQ(folder.read("one.wav"), "first");
-    EXPECT_EQ(folder.read("two.wav"), "first and more");
-    EXPECT_EQ(folder.names(), (std::vector<std::string>{"one.wav", "two.wav"}));
-}
-
 }  // namespace
 }  // namespace taperly

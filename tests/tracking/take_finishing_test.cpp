@@ -50,76 +50,74 @@ const std::string kTimes = "_9-05-07-PM_9-05-31-PM_12-05-2026.wav";
 
 INSTANTIATE_TEST_SUITE_P(
     Names, FinishTake,
-    ::testing::Values(NamingCase{"four_display_fields",
-                                 [](TakeState& s) {
-                                     s.scan_system1 = "Metro Fire";
-                                     s.scan_system2 = "Metro EMS";
-                                     s.scan_group1 = "Dispatch 1";
-                                     s.scan_group2 = "Tac/2";
-                                 },
-                                 "Metro-Fire_Metro-EMS_Dispatch-1_Tac-2" + kTimes},
-                      NamingCase{"three_display_fields",
-                                 [](TakeState& s) {
-                                     s.scan_system1 = "Metro Fire";
-                                     s.scan_group1 = "Dispatch 1";
-                                 },
-                                 "Metro-Fire_-_Dispatch-1" + kTimes},
-                      NamingCase{"identity_names_win",
-                                 [](TakeState& s) {
-                                     s.scan_system1 = "Metro Fire";
-                                     s.gid_system_name = "State Net";
-                                     s.gid_group_name = "North Area";
-                                     s.gid_tg_name = "Ops: Main";
-                                 },
-                                 "State-Net_North-Area_Ops--Main" + kTimes},
-                      NamingCase{"question_mark_group2_selects_three_fields",
-                                 [](TakeState& s) {
-                                     s.scan_system1 = "A";
-                                     s.scan_group1 = "B";
-                                     s.scan_group2 = "?";
-                                 },
-                                 "A_-_B" + kTimes},
-                      NamingCase{"unsafe_characters",
-                                 [](TakeState& s) {
-                                     s.scan_system1 = "a/b\\c:d*e?f\"g";
-                                     s.scan_group1 = "<x>|_y";
-                                 },
-                                 "a-b-c-d-e-f-g_-_<x>|_y" + kTimes, true},
-                      NamingCase{"three_space_system_name",
-                                 [](TakeState& s) {
-                                     s.gid_system_name = "   ";
-                                     s.gid_group_name = "G";
-                                     s.gid_tg_name = "T";
-                                 },
-                                 "---_G_T" + kTimes},
-                      NamingCase{"empty_group_and_talkgroup",
-                                 [](TakeState& s) { s.gid_system_name = "State Net"; },
-                                 "State-Net__" + kTimes},
-                      NamingCase{"control_characters_become_hyphens",
-                                 [](TakeState& s) {
-                                     s.scan_system1 = std::string("a\0b\nc\x7f", 6);
-                                     s.scan_group1 = "\r\t";
-                                 },
-                                 "a-b-c-_-_--" + kTimes},
-                      NamingCase{"latin1_encoded_as_utf8",
-                                 [](TakeState& s) {
-                                     s.gid_system_name = "Z\xFCrich";
-                                     s.gid_tg_name =
-                                         "\xC9"
-                                         "cole";
-                                 },
-                                 "Z\xC3\xBCrich__\xC3\x89"
-                                 "cole" +
-                                     kTimes},
-                      NamingCase{"leading_dot_becomes_a_hyphen",
-                                 [](TakeState& s) { s.scan_system1 = ".taperly-take-x"; },
-                                 "-taperly-take-x_-_-" + kTimes},
-                      NamingCase{"dots_after_the_first_character_stay",
-                                 [](TakeState& s) { s.gid_system_name = "..A.B"; },
-                                 "-.A.B__" + kTimes},
-                      NamingCase{"date_of_the_end_time_reading",
-                                 [](TakeState& s) { s.scan_system1 = "A"; },
-                                 "A_-_-_9-05-07-PM_11-59-59-PM_12-05-2026.wav", false, true}),
+    ::testing::Values(
+        NamingCase{"four_display_fields",
+                   [](TakeState& s) {
+                       s.scan_system1 = "Metro Fire";
+                       s.scan_system2 = "Metro EMS";
+                       s.scan_group1 = "Dispatch 1";
+                       s.scan_group2 = "Tac/2";
+                   },
+                   "Metro-Fire_Metro-EMS_Dispatch-1_Tac-2" + kTimes},
+        NamingCase{"three_display_fields",
+                   [](TakeState& s) {
+                       s.scan_system1 = "Metro Fire";
+                       s.scan_group1 = "Dispatch 1";
+                   },
+                   "Metro-Fire_-_Dispatch-1" + kTimes},
+        NamingCase{"identity_names_win",
+                   [](TakeState& s) {
+                       s.scan_system1 = "Metro Fire";
+                       s.gid_system_name = "State Net";
+                       s.gid_group_name = "North Area";
+                       s.gid_tg_name = "Ops: Main";
+                   },
+                   "State-Net_North-Area_Ops--Main" + kTimes},
+        NamingCase{"question_mark_group2_selects_three_fields",
+                   [](TakeState& s) {
+                       s.scan_system1 = "A";
+                       s.scan_group1 = "B";
+                       s.scan_group2 = "?";
+                   },
+                   "A_-_B" + kTimes},
+        NamingCase{"unsafe_characters",
+                   [](TakeState& s) {
+                       s.scan_system1 = "a/b\\c:d*e?f\"g";
+                       s.scan_group1 = "<x>|_y";
+                   },
+                   "a-b-c-d-e-f-g_-_<x>|_y" + kTimes, true},
+        NamingCase{"three_space_system_name",
+                   [](TakeState& s) {
+                       s.gid_system_name = "   ";
+                       s.gid_group_name = "G";
+                       s.gid_tg_name = "T";
+                   },
+                   "---_G_T" + kTimes},
+        NamingCase{"empty_group_and_talkgroup",
+                   [](TakeState& s) { s.gid_system_name = "State Net"; }, "State-Net__" + kTimes},
+        NamingCase{"control_characters_become_hyphens",
+                   [](TakeState& s) {
+                       s.scan_system1 = std::string("a\0b\nc\x7f", 6);
+                       s.scan_group1 = "\r\t";
+                   },
+                   "a-b-c-_-_--" + kTimes},
+        NamingCase{"latin1_encoded_as_utf8",
+                   [](TakeState& s) {
+                       s.gid_system_name = "Z\xFCrich";
+                       s.gid_tg_name =
+                           "\xC9"
+                           "cole";
+                   },
+                   "Z\xC3\xBCrich__\xC3\x89"
+                   "cole" +
+                       kTimes},
+        NamingCase{"leading_dot_becomes_a_hyphen",
+                   [](TakeState& s) { s.scan_system1 = ".taperly-take-x"; },
+                   "-taperly-take-x_-_-" + kTimes},
+        NamingCase{"dots_after_the_first_character_stay",
+                   [](TakeState& s) { s.gid_system_name = "..A.B"; }, "-.A.B__" + kTimes},
+        NamingCase{"date_of_the_end_time_reading", [](TakeState& s) { s.scan_system1 = "A"; },
+                   "A_-_-_9-05-07-PM_11-59-59-PM_12-05-2026.wav", false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FinishTake, WithNoTakeInProgressGivesTheIdleNameAndClearsAgain) {
