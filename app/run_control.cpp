@@ -153,6 +153,7 @@ void RunControl::start_run(bool unattended) {
     }
     // Bytes an earlier run left half-received must not join the new replies.
     tracker_.discard_partial_reply();
+    tracker_.look_at_takes_folder();
     tracker_.watch_line_from(clock_.steady_time());
     tracker_.set_line_speed(line_.bits_per_second());
     // Before the settings are written: a run whose settings cannot be kept

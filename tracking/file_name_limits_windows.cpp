@@ -24,7 +24,7 @@ std::size_t utf16_units(const std::string& utf8) {
 
 }  // namespace
 
-std::string_view refused_name_characters() {
+std::string refused_name_characters(const std::string& /*folder*/) {
     return "<>|";
 }
 

@@ -1,5 +1,6 @@
 #include "link/scanner_link.h"
 #include "link/status_fields.h"
+#include "tracking/file_name_limits.h"
 #include "tracking/poll_phase.h"
 #include "tracking/reception_tracker.h"
 #include "tracking/reply_timing.h"
@@ -12,7 +13,12 @@ ReceptionTracker::ReceptionTracker(ScannerPort& port, RecorderControl& recorder,
       recorder_(recorder),
       clock_(clock),
       window_(window),
-      takes_folder_(std::move(takes_folder)) {}
+      takes_folder_(std::move(takes_folder)),
+      folder_refuses_(refused_name_characters(takes_folder_)) {}
+
+void ReceptionTracker::look_at_takes_folder() {
+    folder_refuses_ = refused_name_characters(takes_folder_);
+}
 
 void ReceptionTracker::poll_tick() {
     const std::optional<double> phase = poll_phase_value(dox_);

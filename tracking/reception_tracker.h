@@ -80,6 +80,9 @@ class ReceptionTracker {
     const std::string& dox() const { return dox_; }
     void set_dox(std::string phase) { dox_ = std::move(phase); }
     const std::string& takes_folder() const { return takes_folder_; }
+    // Asks the takes folder again what its names refuse: it may be another
+    // file system than when Taperly started.
+    void look_at_takes_folder();
 
     // The most a reply still waiting for its carriage return may hold.
     static constexpr std::size_t kReceiveBufferSize = 1024;
@@ -101,6 +104,9 @@ class ReceptionTracker {
     Clock& clock_;
     DisplayWindow& window_;
     std::string takes_folder_;
+    // What names in the takes folder refuse besides what every name is
+    // cleaned of.
+    std::string folder_refuses_;
     TakeState state_;
     // The poll phase: "1" asks for status next, "2" for identity.
     std::string dox_ = "1";

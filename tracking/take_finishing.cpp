@@ -12,18 +12,18 @@ std::string ReceptionTracker::name_take(TakeState& state, const std::string& end
     const std::string start = time_piece(state.Label7);
     std::vector<std::string> texts;
     if (state.gid_system_name.empty()) {
-        clean_name_piece(state.scan_system1);
-        clean_name_piece(state.scan_system2);
-        clean_name_piece(state.scan_group1);
-        clean_name_piece(state.scan_group2);
+        clean_name_piece(state.scan_system1, folder_refuses_);
+        clean_name_piece(state.scan_system2, folder_refuses_);
+        clean_name_piece(state.scan_group1, folder_refuses_);
+        clean_name_piece(state.scan_group2, folder_refuses_);
         texts = {state.scan_system1, state.scan_system2, state.scan_group1};
         if (state.scan_group2 != "-") {
             texts.push_back(state.scan_group2);
         }
     } else {
-        clean_name_piece(state.gid_system_name);
-        clean_name_piece(state.gid_group_name);
-        clean_name_piece(state.gid_tg_name);
+        clean_name_piece(state.gid_system_name, folder_refuses_);
+        clean_name_piece(state.gid_group_name, folder_refuses_);
+        clean_name_piece(state.gid_tg_name, folder_refuses_);
         texts = {state.gid_system_name, state.gid_group_name, state.gid_tg_name};
     }
     return compose_take_name(std::move(texts), start, time_piece(end), date_text(ended_on),

@@ -27,12 +27,12 @@ std::size_t utf8_size(unsigned char c) {
 
 }  // namespace
 
-void clean_name_piece(std::string& text) {
+void clean_name_piece(std::string& text, std::string_view refused) {
     for (const char* unsafe : {" ", "/", "\\", ":", "*", "?", "\""}) {
         replace_all(text, unsafe, "-");
     }
-    for (const char refused : refused_name_characters()) {
-        replace_all(text, std::string_view(&refused, 1), "-");
+    for (const char& character : refused) {
+        replace_all(text, std::string_view(&character, 1), "-");
     }
     // A zero byte would cut the path short at the system call and a line
     // break has no place in a file name.

@@ -11,9 +11,10 @@ namespace taperly {
 inline constexpr std::size_t kMaxFileNameBytes = 255;
 
 // Replaces in place, one pass each, space / \ : * ? and " by "-", and any
-// control character too, and whatever else this system's file names refuse
-// (< > and | on Windows), so that the text can stand in a file name.
-void clean_name_piece(std::string& text);
+// control character too, and each of `refused` (what the takes folder
+// refuses besides, refused_name_characters), so that the text can stand in a
+// file name.
+void clean_name_piece(std::string& text, std::string_view refused = {});
 
 // A time of day as it stands in a file name: ":" and then " " become "-".
 std::string time_piece(std::string time_of_day);

@@ -4,6 +4,7 @@
 #include <sys/mount.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -46,5 +47,79 @@ inline bool remount(const std::string& folder, bool read_only) {
 inline void unmount(const std::string& folder) {
     ::umount2(folder.c_str(), MNT_DETACH);
 }
+
+// `folder` seen read-only from now on through a mount of its own over it,
+// while files already open there stay writable: a folder that turns
+// read-only in the middle of a take. unmount() ends it.
+inline std::string make_read_only(const std::string& folder) {
+    if (::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+        return std::string("cannot make the folder read-only: ") + std::strerror(errno);
+    }
+    return {};
+}
+
+// The output of a shell command, and whether it succeeded.
+inline bool run_command(const std::string& command, std::string* output = nullptr) {
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
+        return false;
+    }
+    std::string text;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        text += buffer;
+    }
+    const bool succeeded = ::pclose(pipe) == 0;
+    if (output != nullptr) {
+        *output = text;
+    }
+    return succeeded;
+}
+
+// An exFAT file system as a USB stick carries it, mounted over `folder`:
+// an image made by mkfs.exfat, a loop device for it, and the FUSE driver
+// (this kernel has no exFAT of its own). Everything is undone at the end.
+class ExfatDisk {
+  public:
+    ExfatDisk(const std::string& image, const std::string& folder, const std::string& size)
+        : folder_(folder) {
+        std::string output;
+        if (!run_command("truncate -s " + size + " '" + image + "' && mkfs.exfat '" + image + "'",
+                         &output)) {
+            refusal_ = "cannot make an exFAT image: " + output;
+            return;
+        }
+        if (!run_command("losetup --find --show '" + image + "'", &output)) {
+            refusal_ = "cannot attach a loop device: " + output;
+            return;
+        }
+        device_ = output.substr(0, output.find('\n'));
+        if (!run_command("mount.exfat-fuse '" + device_ + "' '" + folder_ + "'", &output)) {
+            refusal_ = "cannot mount exFAT: " + output;
+            return;
+        }
+        mounted_ = true;
+    }
+    ~ExfatDisk() {
+        if (mounted_) {
+            run_command("umount '" + folder_ + "'");
+        }
+        if (!device_.empty()) {
+            run_command("losetup -d '" + device_ + "'");
+        }
+    }
+    ExfatDisk(const ExfatDisk&) = delete;
+    ExfatDisk& operator=(const ExfatDisk&) = delete;
+
+    // Why there is no exFAT folder, "" when there is.
+    const std::string& refusal() const { return refusal_; }
+
+  private:
+    std::string folder_;
+    std::string device_;
+    bool mounted_ = false;
+    std::string refusal_;
+};
 
 }  // namespace taperly::e2e

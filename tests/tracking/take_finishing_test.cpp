@@ -26,7 +26,7 @@ class FinishTake : public testing::TrackerTest, public ::testing::WithParamInter
 };
 
 TEST_P(FinishTake, NamesTheTakeFromWhatTheScannerReported) {
-    if (GetParam().keeps_refused && !refused_name_characters().empty()) {
+    if (GetParam().keeps_refused && !refused_name_characters(folder.path()).empty()) {
         GTEST_SKIP() << "this system refuses them; windows_names_test.cpp has what they become";
     }
     recorder.mode = kModeRecording;

@@ -20,7 +20,7 @@ const std::string kTimes = "_9-05-07-PM_9-05-31-PM_12-05-2026.wav";
 // The name a take gets from these scanner texts (Latin-1) in `folder`.
 std::string take_name(std::vector<std::string> texts, const std::string& folder) {
     for (std::string& text : texts) {
-        clean_name_piece(text);
+        clean_name_piece(text, refused_name_characters(folder));
     }
     return compose_take_name(texts, "9-05-07-PM", "9-05-31-PM", "12-05-2026",
                              take_name_room(folder));

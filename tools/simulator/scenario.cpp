@@ -18,11 +18,13 @@ std::string_view trimmed(std::string_view text) {
 }
 
 // A field is taken without its surrounding blanks; in double quotes it is
-// taken exactly, so display lines can begin or end with spaces.
+// taken exactly, so display lines can begin or end with spaces, and with the
+// escapes of raw, so they can hold what the scenario's own syntax takes (\x7C
+// for |).
 std::string field_text(std::string_view field) {
     field = trimmed(field);
     if (field.size() >= 2 && field.front() == '"' && field.back() == '"') {
-        field = field.substr(1, field.size() - 2);
+        return unescape_bytes(field.substr(1, field.size() - 2));
     }
     return std::string(field);
 }

@@ -49,8 +49,9 @@ skipped. A moment is
              reception, then GID,,,,,, as later scanners do), tgid=N
              (default 0), type=T (default TRK); a reception is a run of
              heard moments with the same names
-Texts cannot hold |; a comma in a text goes out as it is and splits the
-reply's fields, as it would from the scanner.
+A text in double quotes takes the escapes of raw (below), so "A\x7CB" is A|B;
+an unquoted text cannot hold |. A comma in a text goes out as it is and
+splits the reply's fields, as it would from the scanner.
 Steps that take time as a moment does, showing the moment before them:
     silent SECONDS  commands are taken in and none is answered, as from a
                     scanner switched off or paused mid-call
