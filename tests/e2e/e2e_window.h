@@ -166,16 +166,19 @@ class E2eWindow {
     // Shows `start` on the clock until the next take begins and `end` until it
     // is over; `during` is called at every turn of the event loop meanwhile.
     bool follow_take(
-        const QDateTime& start, const QDateTime& end, const std::function<void()>& during = [] {}) {
+        const QDateTime& start, const QDateTime& end, const std::function<void()>& during = [] {},
+        int limit_ms = kTakeLimitMs) {
         time.set(start);
         if (!wait_for([&] { return take_in_progress(); })) {
             return false;
         }
         time.set(end);
-        return wait_for([&] {
-            during();
-            return !take_in_progress();
-        });
+        return wait_for(
+            [&] {
+                during();
+                return !take_in_progress();
+            },
+            limit_ms);
     }
 
     PinnedTime time;

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -170,6 +171,93 @@ INSTANTIATE_TEST_SUITE_P(
                       PreRollCase{"BackToBackAt57600", 57600, true, kBackToBack},
                       PreRollCase{"OffStartsAtTheFirstRecord", 9600, false, {{3.0, 4.0}}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The pieces of a take's name "<texts>_<start>_<end>_<date>.wav".
+struct NamedTimes {
+    std::string start;
+    std::string end;
+};
+
+NamedTimes times_in(const std::string& name) {
+    const std::size_t date = name.rfind('_');
+    const std::size_t end = name.rfind('_', date - 1);
+    const std::size_t start = name.rfind('_', end - 1);
+    return {name.substr(start + 1, end - start - 1), name.substr(end + 1, date - end - 1)};
+}
+
+class SplitOnRealParts : public ::testing::Test {
+  protected:
+    void TearDown() override { unsetenv("TAPERLY_MAX_TAKE_MINUTES"); }
+};
+
+// A call of 150 s with takes of at most a minute: three files, each named by
+// its own start and end, that join sample for sample.
+TEST_F(SplitOnRealParts, ALongCallBecomesTakesThatJoinExactly) {
+    ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
+    ASSERT_NE(feed_pipe(), "") << "TAPERLY_SOUND_FOLDER names no feed server";
+    setenv("TAPERLY_MAX_TAKE_MINUTES", "1", 1);
+    const std::vector<Transmission> plan{{2.0, 152.0}};
+    constexpr int kSpeed = 57600;
+    TempFolder folder;
+    TempFolder feed_folder;
+    feed_folder.write("windows.txt", bench::windows_text(plan));
+    SimulatorSettings settings;
+    settings.scenario = bench::scenario_text(plan, 1.5);
+    settings.bits_per_second = kSpeed;
+    settings.start_now = true;
+    SimulatorProcess simulator(settings);
+    const long long origin = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+    Feed feed(feed_folder.file("windows.txt"), origin);
+    simulator.point_com_port(1);
+    E2eWindow window(folder.path(), kSpeed);
+    window.click_run_stop();
+    ASSERT_EQ(window.caption(), "Stop") << window.status();
+    // The clock the names are read from runs with the call.
+    const QDateTime began = on_test_day(10, 0, 0);
+    const auto started = std::chrono::steady_clock::now();
+    std::set<std::string> shown;
+    ASSERT_TRUE(window.follow_take(
+        began, began,
+        [&] {
+            window.time.set(began.addMSecs(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - started)
+                                               .count()));
+            shown.insert(window.status());
+        },
+        200000));
+    window.click_run_stop();
+    EXPECT_EQ(shown.count("Recording: long call split"), 1u) << "the split was not told";
+
+    std::vector<std::string> names = folder.names();
+    names.erase(std::remove(names.begin(), names.end(), kSettingsFile), names.end());
+    ASSERT_EQ(names.size(), 3u);
+    std::vector<std::pair<bench::TakeSpan, std::string>> parts;
+    for (const std::string& name : names) {
+        const bench::Recording recording = bench::read_recording(folder.file(name));
+        ASSERT_EQ(recording.error, "") << name;
+        const bench::Continuity continuity = bench::check_continuity(recording.frames);
+        EXPECT_EQ(continuity.lost, 0) << name;
+        EXPECT_EQ(continuity.duplicated, 0) << name;
+        const auto span = bench::take_span(recording.frames);
+        ASSERT_TRUE(span.has_value()) << name;
+        parts.emplace_back(*span, name);
+    }
+    std::sort(parts.begin(), parts.end(),
+              [](const auto& a, const auto& b) { return a.first.start < b.first.start; });
+    EXPECT_LE(parts.front().first.start, static_cast<std::int64_t>(plan[0].start * kRate));
+    EXPECT_GE(parts.back().first.end, static_cast<std::int64_t>(plan[0].end * kRate));
+    for (std::size_t at = 0; at + 1 < parts.size(); ++at) {
+        const auto& [span, name] = parts[at];
+        const auto& [next_span, next_name] = parts[at + 1];
+        std::printf("  %s: %.3f s\n", name.c_str(),
+                    static_cast<double>(span.end - span.start) / kRate);
+        EXPECT_EQ(span.end, next_span.start) << name << " and " << next_name << " do not join";
+        EXPECT_EQ(times_in(name).end, times_in(next_name).start) << name << " / " << next_name;
+        EXPECT_LE(span.end - span.start, static_cast<std::int64_t>(61 * kRate)) << name;
+    }
+}
 
 }  // namespace
 }  // namespace taperly::e2e
