@@ -4,6 +4,8 @@
 
 #include <ostream>
 
+#include "recorder/takes_room.h"
+
 namespace taperly {
 namespace {
 
@@ -25,6 +27,8 @@ struct StatusCase {
     std::string detail_part;
     // The line being tried was never open in this run.
     bool never_opened = false;
+    TakeStorage storage = {};
+    bool split = false;
 };
 
 void PrintTo(const StatusCase& c, std::ostream* out) {
@@ -51,6 +55,10 @@ TEST_P(StatusLineTest, TheMostUrgentConditionIsShown) {
     facts.quiet_limit = quiet_limit(c.poll_ms);
     facts.take_in_progress = c.take_in_progress;
     facts.sound = {c.sound, "no input matches \"USB Audio\""};
+    facts.storage = c.storage;
+    facts.storage.folder = "/home/you/Taperly";
+    facts.take_split = c.split;
+    facts.longest_take_minutes = 60;
 
     const StatusText shown = status_line_text(facts);
     EXPECT_EQ(shown.text, c.text);
@@ -59,6 +67,28 @@ TEST_P(StatusLineTest, TheMostUrgentConditionIsShown) {
 
 constexpr int kNotOpen = kModeNotOpen;
 constexpr int kRecording = kModeRecording;
+
+TakeStorage with_free(std::int64_t bytes, bool full = false) {
+    TakeStorage storage;
+    storage.free_bytes = bytes;
+    storage.disk_full = full;
+    return storage;
+}
+
+TakeStorage cut(bool out_of_room) {
+    TakeStorage storage = with_free(out_of_room ? 4096 : kAlmostFullBelowBytes, out_of_room);
+    storage.write_failure = {"writing failed for .taperly-take-x.wav: because",
+                             out_of_room ? "No space left on device" : "Input/output error",
+                             out_of_room};
+    return storage;
+}
+
+TakeStorage not_saved() {
+    TakeStorage storage = with_free(kAlmostFullBelowBytes);
+    storage.save_failure = {"could not save /home/you/Taperly/a.wav: Read-only file system",
+                            "Read-only file system", false};
+    return storage;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Conditions, StatusLineTest,
@@ -101,7 +131,47 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"sound_beats_a_report", 100, false, 10, 10, true, Kind::kNoInput,
                    "cannot write settings", kNotOpen, "No sound input: not saved", ""},
         StatusCase{"report_held", 100, false, 10, 10, false, Kind::kNone, "cannot write settings",
-                   kNotOpen, "cannot write settings", "cannot write settings"}),
+                   kNotOpen, "cannot write settings", "cannot write settings"},
+        StatusCase{"an_hour_of_room_is_enough", 100, false, 10, 10, false, Kind::kNone, nullptr,
+                   kNotOpen, "Waiting", "", false, with_free(kAlmostFullBelowBytes)},
+        StatusCase{"less_than_an_hour_warns", 100, false, 10, 10, false, Kind::kNone, nullptr,
+                   kNotOpen, "Disk almost full: 59 min left", "/home/you/Taperly", false,
+                   with_free(kAlmostFullBelowBytes - 1)},
+        StatusCase{"almost_full_never_hides_silence", 100, false, 3000, 3000, false, Kind::kNone,
+                   nullptr, kNotOpen, "Scanner does not answer", "", false, with_free(1000000)},
+        StatusCase{"almost_full_never_hides_a_lost_line", 100, true, 10, 10, false, Kind::kNone,
+                   nullptr, kNotOpen, "Line lost, trying again", "", false, with_free(1000000)},
+        StatusCase{"full_disk_between_takes", 100, false, 10, 10, false, Kind::kNone, nullptr,
+                   kNotOpen, "Disk full: not recording", "/home/you/Taperly is full (4 kB free)",
+                   false, with_free(4096, true)},
+        StatusCase{"full_disk_refuses_a_take", 100, false, 10, 10, true, Kind::kDiskFull, nullptr,
+                   kNotOpen, "Disk full: not recording", "starts again by itself", false,
+                   with_free(4096, true)},
+        StatusCase{"take_cut_by_a_full_disk", 100, false, 10, 10, true, Kind::kWriteFailed, nullptr,
+                   kRecording, "Disk full: take cut", "saved under its name", false, cut(true)},
+        StatusCase{"take_cut_stays_until_writing_works", 100, false, 10, 10, false, Kind::kNone,
+                   nullptr, kNotOpen, "Writing failed: take cut", "rest of it is lost", false,
+                   cut(false)},
+        StatusCase{"full_disk_after_the_cut_take", 100, false, 10, 10, false, Kind::kNone, nullptr,
+                   kNotOpen, "Disk full: not recording", "The last take was cut short", false,
+                   cut(true)},
+        StatusCase{"save_failed_until_a_take_is_saved", 100, false, 10, 10, false, Kind::kNone,
+                   nullptr, kNotOpen, "Take not saved: Read-only file system",
+                   "saves it as an unfinished take", false, not_saved()},
+        StatusCase{"long_call_split",
+                   100,
+                   false,
+                   10,
+                   10,
+                   true,
+                   Kind::kNone,
+                   nullptr,
+                   kRecording,
+                   "Recording: long call split",
+                   "takes of 60 min",
+                   false,
+                   {},
+                   true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

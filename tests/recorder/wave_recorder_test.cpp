@@ -13,6 +13,7 @@
 #include "recorder/fake_input.h"
 #include "recorder/recorder_orders.h"
 #include "recorder/take_file.h"
+#include "recorder/unfinished_takes.h"
 #include "recorder/wave_file_writer.h"
 #include "recorder/wave_test_support.h"
 #include "support/temp_folder.h"
@@ -288,6 +289,68 @@ TEST_F(WaveRecorderTest, FailedWriteKeepsWhatWasWrittenAndSavesIt) {
     ASSERT_LE(samples.size(), 1500u);
     EXPECT_EQ(samples, numbered_frames(0, static_cast<int>(samples.size())));
     EXPECT_EQ(folder.names(), std::vector<std::string>{"take.wav"});
+}
+
+TEST_F(WaveRecorderTest, ASaveThatFailsKeepsTheTakeHiddenForTheNextStart) {
+    recorder->set_take_start("9-05-07-PM_12-05-2026");
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 300));
+    finish_take(std::string(300, 'a') + ".wav");  // longer than a name may be
+    EXPECT_EQ(recorder->storage().save_failure.reason, "File name too long");
+    ASSERT_EQ(folder.names().size(), 1u) << "the take was not kept";
+    EXPECT_EQ(recover_unfinished_takes(folder.path()),
+              std::vector<std::string>{"unfinished_9-05-07-PM_12-05-2026.wav"});
+    EXPECT_EQ(saved("unfinished_9-05-07-PM_12-05-2026.wav"), numbered_frames(0, 300));
+
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 10));
+    finish_take("next.wav");
+    EXPECT_TRUE(recorder->storage().save_failure.empty()) << "a saved take ends the failure";
+}
+
+TEST_F(WaveRecorderTest, NoTakeIsBegunWhileTheDiskIsFullAndOneIsOnceThereIsRoom) {
+    std::int64_t free_bytes = kFullBelowBytes - 1;
+    auto owned_input = std::make_unique<FakeInput>();
+    input = owned_input.get();
+    recorder = std::make_unique<WaveRecorder>(
+        std::move(owned_input), std::make_unique<WaveFileWriter>(folder.path()), PreRollSettings{},
+        RoomWatch(folder.path(), [&](const std::string&) { return free_bytes; }));
+    recorder->listen_between_takes(std::chrono::milliseconds(0));
+    EXPECT_TRUE(recorder->storage().disk_full);
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 100));
+    EXPECT_EQ(recorder->trouble().kind, RecorderTrouble::Kind::kDiskFull);
+    EXPECT_TRUE(folder.names().empty()) << "a take was begun on a full disk";
+    finish_take("while_full.wav");
+    EXPECT_TRUE(folder.names().empty());
+
+    free_bytes = kFullBelowBytes;  // a file was removed
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 100));
+    finish_take("room_again.wav");
+    EXPECT_FALSE(recorder->storage().disk_full);
+    EXPECT_EQ(saved("room_again.wav"), numbered_frames(0, 100));
+}
+
+TEST_F(WaveRecorderTest, ASplitTakeGoesOnInANewFileFromTheNextSample) {
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(0, 100));
+    input->pending = numbered_frames(100, 20);  // captured, not yet handed over
+    recorder->setFileName("first.wav");
+    recorder->split_take(true, "10-00-00-AM_12-05-2026");
+    const std::vector<std::string> hidden = [&] {
+        std::vector<std::string> names = folder.names();
+        std::erase(names, "first.wav");
+        return names;
+    }();
+    ASSERT_EQ(hidden.size(), 1u);
+    EXPECT_EQ(hidden_take_start(hidden[0]), "10-00-00-AM_12-05-2026");
+    open_and_record(*recorder);
+    input->deliver(numbered_frames(120, 50));
+    finish_take("second.wav");
+    EXPECT_EQ(saved("first.wav"), numbered_frames(0, 120));
+    EXPECT_EQ(saved("second.wav"), numbered_frames(120, 50));
+    EXPECT_EQ(input->starts, 1) << "capture was restarted between the parts";
 }
 
 }  // namespace

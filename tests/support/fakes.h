@@ -113,6 +113,10 @@ class FakeRecorder : public RecorderControl {
     void stop_listening() override { listening = false; }
     void heard_nothing_at(std::chrono::milliseconds sent) override { quiet_sent.push_back(sent); }
     void set_take_start(const std::string& started) override { take_starts.push_back(started); }
+    void split_take(bool save, const std::string& started) override {
+        log.push_back(std::string("split, ") + (save ? "saving " : "dropping ") + file_name +
+                      ", on from " + started);
+    }
 
     // Only the orders, without the settings.
     std::vector<std::string> orders() const {

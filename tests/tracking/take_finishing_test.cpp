@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
 
 #include "tracker_fixture.h"
@@ -170,6 +172,32 @@ TEST_F(FinishTake, CleansTheStateFieldsInPlaceThenClearsEveryField) {
     s.Label1 = "INCC";
     tracker.finish_take();
     EXPECT_EQ(s, TakeState{});
+}
+
+TEST_F(FinishTake, ACallLongerThanATakeGoesOnInTakesNamedByTheirOwnTimes) {
+    using std::chrono::milliseconds;
+    tracker.set_longest_take(std::chrono::minutes(1));
+    clock.time = "9:05:07 PM";
+    receive(testing::status_reply("Metro Fire", "Dispatch 1", "0"));
+    clock.steady = milliseconds(59999);
+    receive(testing::status_reply("Metro Fire", "Dispatch 1", "0"));
+    EXPECT_FALSE(tracker.take_split());
+    clock.steady = milliseconds(60000);
+    clock.time = "9:06:07 PM";
+    receive(testing::status_reply("Metro Fire", "Dispatch 1", "0"));
+    const std::string first = "Metro-Fire_-_Dispatch-1_9-05-07-PM_9-06-07-PM_12-05-2026.wav";
+    EXPECT_EQ(std::count(recorder.log.begin(), recorder.log.end(),
+                         "split, saving " + first + ", on from 9-06-07-PM_12-05-2026"),
+              1);
+    EXPECT_TRUE(tracker.take_split());
+    EXPECT_EQ(tracker.state().Label7, "9:06:07 PM");
+    EXPECT_EQ(tracker.state().scan_system1, "Metro Fire") << "cleaned while the call goes on";
+
+    clock.time = "9:06:30 PM";
+    receive(testing::status_reply("Metro Fire", "Dispatch 1", "1"));
+    EXPECT_EQ(recorder.saved, std::vector<std::string>{
+                                  "Metro-Fire_-_Dispatch-1_9-06-07-PM_9-06-30-PM_12-05-2026.wav"});
+    EXPECT_FALSE(tracker.take_split());
 }
 
 TEST(ComposeTakeName, OverlongTextsAreShortenedLongestFirstKeepingTimesAndDate) {
