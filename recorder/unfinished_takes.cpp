@@ -89,7 +89,15 @@ std::optional<std::string> recover(const Leftover& leftover, const std::string& 
         file.remove(leftover.path);
         return std::nullopt;
     }
-    return give_name(file, leftover, folder);
+    // Named as saved only once the mended take is on the disk.
+    if (!file.flush()) {
+        return std::nullopt;
+    }
+    std::optional<std::string> name = give_name(file, leftover, folder);
+    if (name) {
+        flush_folder(folder);
+    }
+    return name;
 }
 
 }  // namespace
