@@ -61,9 +61,10 @@ int save(const std::string& folder, int takes, double seconds) {
         writer.discard();
     }
     std::sort(times.begin(), times.end());
-    std::printf("- %d takes of %.0f s: a save (flushed, named, the folder flushed) took %.2f ms "
-                "in the median, %.2f ms at worst, %.2f ms at least\n",
-                takes, seconds, times[times.size() / 2], times.back(), times.front());
+    std::printf(
+        "- %d takes of %.0f s: a save (flushed, named, the folder flushed) took %.2f ms "
+        "in the median, %.2f ms at worst, %.2f ms at least\n",
+        takes, seconds, times[times.size() / 2], times.back(), times.front());
     return 0;
 }
 
@@ -83,9 +84,10 @@ int look(const std::string& folder, int calls) {
     }
     const double per_call_us = milliseconds_since(start) * 1000.0 / calls;
     const double cpu_per_call_us = (cpu_seconds() - cpu_before) * 1e6 / calls;
-    std::printf("- the free-space look: %.2f us a call (%.2f us of CPU; %lld of %d answered); "
-                "once a minute that is %.7f %% of one core\n",
-                per_call_us, cpu_per_call_us, known, calls, cpu_per_call_us / 60e6 * 100.0);
+    std::printf(
+        "- the free-space look: %.2f us a call (%.2f us of CPU; %lld of %d answered); "
+        "once a minute that is %.7f %% of one core\n",
+        per_call_us, cpu_per_call_us, known, calls, cpu_per_call_us / 60e6 * 100.0);
     return 0;
 }
 
@@ -93,7 +95,7 @@ int look(const std::string& folder, int calls) {
 class SilentInput : public taperly::AudioInput {
   public:
     bool available() override { return true; }
-    bool start(FrameSink) override { return true; }
+    bool start(taperly::FrameSink) override { return true; }
     void deliver_pending() override {}
     void stop() override {}
     bool running() const override { return false; }
@@ -128,28 +130,34 @@ int resume(const std::string& folder, const std::string& filler) {
         return 1;
     }
     constexpr auto kStatusEvery = std::chrono::milliseconds(200);
+    // Status replies go on between takes, each one a chance to look.
+    const auto reply = [&] {
+        std::this_thread::sleep_for(kStatusEvery);
+        recorder.heard_nothing_at(steady_now());
+    };
     std::vector<double> waits;
-    for (int round = 0; round < 5; ++round) {
-        // The removal falls anywhere between two status replies.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1100 + 170 * round));
+    for (int round = 0; round < 10; ++round) {
+        // The removal falls anywhere in the looks' second.
+        for (int replies = 0; replies < 5 + round % 5; ++replies) {
+            reply();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(37 * round));
         std::filesystem::remove(filler);
         const auto removed = Clock::now();
         while (recorder.storage().disk_full) {
-            std::this_thread::sleep_for(kStatusEvery);
-            recorder.heard_nothing_at(steady_now());
+            reply();
         }
         waits.push_back(milliseconds_since(removed));
         fill(filler);
-        while (!recorder.storage().disk_full) {
-            std::this_thread::sleep_for(kStatusEvery);
-            recorder.heard_nothing_at(steady_now());
-        }
+        // As a run's start would, for the next round.
+        recorder.listen_between_takes(std::chrono::milliseconds(0));
     }
     std::sort(waits.begin(), waits.end());
-    std::printf("- a file removed from a full disk: room seen %.0f ms later in the median, "
-                "%.0f ms at worst (5 removals, status replies every 200 ms); a take's first "
-                "\"Open\" looks at once\n",
-                waits[waits.size() / 2], waits.back());
+    std::printf(
+        "- a file removed from a full disk: room seen %.0f ms later in the median, "
+        "%.0f ms at worst (10 removals, status replies every 200 ms); a take's first "
+        "\"Open\" looks at once\n",
+        waits[waits.size() / 2], waits.back());
     return 0;
 }
 
