@@ -70,8 +70,8 @@ bool RunControl::start_up_steps() {
     }
     show_t1i_ = std::to_string(window_.poll_period());
     window_.set_enabled(Control::Command2, true);
-    if (interval_from_file_) {
-        show(poll_interval_note(*interval_from_file_, window_.poll_period()));
+    if (poll_interval_adjusted()) {
+        show(poll_interval_note(*interval_from_file_, window_.poll_period(), chosen_speed()));
     }
     return window_.port_index() != -1 && window_.speed_index() != -1;
 }
@@ -83,8 +83,10 @@ void RunControl::recover_takes() {
     }
     StatusText note = recovered_takes_note(names);
     // Both stand until Run; the line has room for one.
-    if (interval_from_file_) {
-        note.detail += " " + poll_interval_note(*interval_from_file_, window_.poll_period()).detail;
+    if (poll_interval_adjusted()) {
+        note.detail +=
+            " " +
+            poll_interval_note(*interval_from_file_, window_.poll_period(), chosen_speed()).detail;
     }
     show(note);
 }
@@ -100,10 +102,28 @@ void RunControl::select_speed(int index) {
 }
 
 void RunControl::set_poll_interval(int milliseconds) {
-    const int used = usable_poll_interval(milliseconds);
+    wanted_interval_ = milliseconds;
+    use_poll_interval();
+}
+
+void RunControl::use_poll_interval() {
+    if (!wanted_interval_) {
+        return;
+    }
+    const int used = usable_poll_interval(*wanted_interval_, chosen_speed());
     window_.set_poll_period(used);
-    if (used != milliseconds) {
-        interval_from_file_ = milliseconds;
+    interval_from_file_ = used != *wanted_interval_ ? wanted_interval_ : std::nullopt;
+}
+
+bool RunControl::poll_interval_adjusted() const {
+    return interval_from_file_.has_value();
+}
+
+int RunControl::chosen_speed() const {
+    try {
+        return line_settings_from_text(window_.speed_text()).bits_per_second;
+    } catch (const LinkError&) {
+        return 0;
     }
 }
 
@@ -131,6 +151,14 @@ void RunControl::speed_chosen_steps() {
     warm_up_recorder(recorder_);
     window_.set_enabled(Control::Command2, true);
     window_.set_status_text("Hit Run");
+    // Another speed may carry the file's interval, or no longer carry it.
+    const bool was_adjusted = poll_interval_adjusted();
+    use_poll_interval();
+    if (poll_interval_adjusted() || was_adjusted) {
+        show(poll_interval_adjusted()
+                 ? poll_interval_note(*interval_from_file_, window_.poll_period(), chosen_speed())
+                 : StatusText{"Hit Run", {}});
+    }
 }
 
 void RunControl::run_stop_pressed() {

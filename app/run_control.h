@@ -66,6 +66,10 @@ class RunControl : private SettingsTarget {
     void select_port(int index) override;
     void select_speed(int index) override;
     void set_poll_interval(int milliseconds) override;
+    // The file's interval, within what the chosen speed can carry.
+    void use_poll_interval();
+    bool poll_interval_adjusted() const;
+    int chosen_speed() const;
 
     // Whether the settings file restored a port and a speed.
     bool start_up_steps();
@@ -100,7 +104,9 @@ class RunControl : private SettingsTarget {
     // A report shown during a run, and the recorder mode at that time.
     std::optional<StatusText> held_report_;
     std::optional<int> report_held_at_mode_;
-    // The poll interval the settings file gave when it could not be used.
+    // The poll interval the settings file gave, and the same when it could
+    // not be used.
+    std::optional<int> wanted_interval_;
     std::optional<int> interval_from_file_;
 };
 

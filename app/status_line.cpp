@@ -4,6 +4,7 @@
 
 #include "recorder/recorder_orders.h"
 #include "recorder/takes_room.h"
+#include "tracking/reply_timing.h"
 
 namespace taperly {
 
@@ -126,15 +127,24 @@ StatusText sound_trouble_text(const RecorderTrouble& trouble, const TakeStorage&
 
 }  // namespace
 
-int usable_poll_interval(int milliseconds) {
-    return std::clamp(milliseconds, kFastestPollMs, kSlowestPollMs);
+int fastest_poll_interval(int bits_per_second) {
+    return std::max(kFastestPollMs, fastest_poll_for_line(bits_per_second));
 }
 
-StatusText poll_interval_note(int from_file, int used) {
+int usable_poll_interval(int milliseconds, int bits_per_second) {
+    return std::clamp(milliseconds, fastest_poll_interval(bits_per_second), kSlowestPollMs);
+}
+
+StatusText poll_interval_note(int from_file, int used, int bits_per_second) {
+    const std::string fastest = std::to_string(fastest_poll_interval(bits_per_second));
+    const std::string range = bits_per_second > 0
+                                  ? fastest + " to " + std::to_string(kSlowestPollMs) + " ms at " +
+                                        speed_text(bits_per_second)
+                                  : fastest + " to " + std::to_string(kSlowestPollMs) + " ms";
     return {"Poll interval: " + std::to_string(used) + " ms used",
             "The poll interval " + std::to_string(from_file) +
-                " ms in com_settings.txt is outside " + std::to_string(kFastestPollMs) + " to " +
-                std::to_string(kSlowestPollMs) + " ms, so the scanner is polled every " +
+                " ms in com_settings.txt is outside " + range +
+                " (the scanner's replies must fit on the line), so the scanner is polled every " +
                 std::to_string(used) + " ms. The file keeps " + std::to_string(from_file) + "."};
 }
 

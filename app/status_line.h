@@ -54,13 +54,15 @@ struct StatusFacts {
 // the longer of 2 s and ten poll intervals.
 SteadyTime quiet_limit(int poll_interval_ms);
 
-// The poll intervals a scanner is polled at: faster overflows its buffer,
-// slower misses calls.
+// The poll intervals a scanner is polled at: faster overflows its buffer or,
+// at a slow speed, more than the line carries (fastest_poll_for_line);
+// slower misses calls. `bits_per_second` 0: the speed is not chosen yet.
 inline constexpr int kFastestPollMs = 50;
 inline constexpr int kSlowestPollMs = 1000;
-int usable_poll_interval(int milliseconds);
+int fastest_poll_interval(int bits_per_second);
+int usable_poll_interval(int milliseconds, int bits_per_second);
 // What the status line says until Run when the file's interval was not usable.
-StatusText poll_interval_note(int from_file, int used);
+StatusText poll_interval_note(int from_file, int used, int bits_per_second);
 
 // What the status line says until Run when start-up gave visible names to
 // the takes a kill, a crash or a power cut had left hidden.

@@ -16,6 +16,15 @@ SteadyTime pre_roll_reach(int poll_interval_ms, int bits_per_second) {
     return SteadyTime(2LL * poll_interval_ms) + 2 * line_time(kStatusReplyBytes, bits_per_second);
 }
 
+int fastest_poll_for_line(int bits_per_second) {
+    if (bits_per_second <= 0) {
+        return 0;
+    }
+    const long long bit_times = 10LL * (kStatusReplyBytes + kIdentityReplyBytes) * 1000;
+    const long long two_polls = 2LL * bits_per_second;
+    return static_cast<int>((bit_times + two_polls - 1) / two_polls);
+}
+
 void ReceptionTracker::time_status_reply(const ReplyFields& fields, std::size_t bytes,
                                          SteadyTime arrived) {
     // The scanner told what it hears as the reply began to leave it: its

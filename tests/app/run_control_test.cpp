@@ -467,6 +467,8 @@ struct IntervalCase {
     int in_file;
     int used;
     std::string status;
+    // The speed list's index in the file: 1 is 19200 bit/s, 0 is 9600.
+    int speed_index = 1;
 };
 
 class PollIntervalTest : public RunControlTest,
@@ -476,7 +478,8 @@ class PollIntervalTest : public RunControlTest,
 // can, said until Run, and left in the file as the user wrote it.
 TEST_P(PollIntervalTest, IsKeptInRangeAndTheFileKeepsTheUsersNumber) {
     const IntervalCase& c = GetParam();
-    const std::string file = "2\r\n1\r\n" + std::to_string(c.in_file) + "\r\n";
+    const std::string file =
+        "2\r\n" + std::to_string(c.speed_index) + "\r\n" + std::to_string(c.in_file) + "\r\n";
     folder.write(kSettings, file);
     control.start_up();
     EXPECT_EQ(window.period, c.used);
@@ -498,7 +501,11 @@ INSTANTIATE_TEST_SUITE_P(
                       IntervalCase{49, 50, "Poll interval: 50 ms used"},
                       IntervalCase{50, 50, "Hit Run"}, IntervalCase{1000, 1000, "Hit Run"},
                       IntervalCase{1001, 1000, "Poll interval: 1000 ms used"},
-                      IntervalCase{100000, 1000, "Poll interval: 1000 ms used"}));
+                      IntervalCase{100000, 1000, "Poll interval: 1000 ms used"},
+                      // At 9600 bit/s a status and an identity reply take 190 ms.
+                      IntervalCase{60, 95, "Poll interval: 95 ms used", 0},
+                      IntervalCase{94, 95, "Poll interval: 95 ms used", 0},
+                      IntervalCase{95, 95, "Hit Run", 0}));
 
 // A scanner that falls silent mid-call ends its take when the silence is
 // long enough to be named, not when it speaks again.
