@@ -81,7 +81,8 @@ void RunControl::recover_takes() {
     if (names.empty()) {
         return;
     }
-    StatusText note = recovered_takes_note(names);
+    recovered_note_ = recovered_takes_note(names);
+    StatusText note = *recovered_note_;
     // Both stand until Run; the line has room for one.
     if (poll_interval_adjusted()) {
         note.detail +=
@@ -172,6 +173,11 @@ void RunControl::run_stop_pressed() {
 }
 
 void RunControl::start_run(bool unattended) {
+    // Pressing Run is the user's answer to what start-up recovered; a run
+    // started by itself goes on saying it.
+    if (!unattended) {
+        recovered_note_.reset();
+    }
     held_report_.reset();
     report_held_at_mode_.reset();
     if (unattended) {
@@ -275,6 +281,10 @@ void RunControl::poll_step(Step&& step) {
         // The line shows at once how the take ended: left to the mode timer,
         // a Stop just after the closing reply would keep "Recording" on it.
         if (was_taking && !tracker_.state().take_in_progress()) {
+            if (recorder_.Mode() == kModeNotOpen && recorder_.storage().save_failure.empty() &&
+                tracker_.name_not_saved().empty()) {
+                recovered_note_.reset();
+            }
             refresh_status();
         }
     } catch (const LinkError& error) {
@@ -328,6 +338,7 @@ StatusFacts RunControl::status_facts() {
     const SteadyTime now = clock_.steady_time();
     facts.since_byte = now - tracker_.activity().last_byte;
     facts.since_reply = now - tracker_.activity().last_reply;
+    facts.other_reply = tracker_.activity().other_reply;
     facts.quiet_limit = quiet_limit(window_.poll_period());
     facts.take_in_progress = tracker_.state().take_in_progress();
     facts.take_split = tracker_.take_split();
@@ -335,6 +346,7 @@ StatusFacts RunControl::status_facts() {
     facts.sound = recorder_.trouble();
     facts.storage = recorder_.storage();
     facts.name_not_saved = tracker_.name_not_saved();
+    facts.recovered = recovered_note_;
     return facts;
 }
 

@@ -104,6 +104,8 @@ class RunControl : private SettingsTarget {
     // A report shown during a run, and the recorder mode at that time.
     std::optional<StatusText> held_report_;
     std::optional<int> report_held_at_mode_;
+    // What start-up recovered, told until Run is pressed or a take is saved.
+    std::optional<StatusText> recovered_note_;
     // The poll interval the settings file gave, and the same when it could
     // not be used.
     std::optional<int> wanted_interval_;

@@ -102,11 +102,24 @@ StatusText almost_full_text(const TakeStorage& storage) {
                 " min of recording. Remove or move takes before it is full."};
 }
 
+StatusText other_reply_text(const StatusFacts& facts) {
+    return {"Scanner sends " + facts.other_reply + ": in a menu?",
+            "The scanner answers \"" + facts.other_reply + "\" on " + facts.line_name +
+                " instead of telling what it receives, as it does while a menu or its "
+                "programming mode is open. Leave the menu on the scanner; Taperly goes on asking."};
+}
+
 StatusText sound_trouble_text(const RecorderTrouble& trouble, const TakeStorage& storage,
                               bool take_in_progress) {
     const std::string why = trouble.detail.empty() ? "" : " (" + trouble.detail + ")";
     switch (trouble.kind) {
         case RecorderTrouble::Kind::kNoInput:
+            if (take_in_progress && trouble.part_kept) {
+                return {"No sound input: take cut",
+                        "The sound input went away during this transmission" + why +
+                            ": what was recorded before is saved under its name when the "
+                            "transmission ends, the rest is not recorded."};
+            }
             return {"No sound input: not saved",
                     std::string("There is no sound input, so ") +
                         (take_in_progress ? "this transmission is not being recorded"
@@ -175,7 +188,7 @@ StatusText status_line_text(const StatusFacts& facts) {
         return no_answer_text(facts);
     }
     if (facts.since_reply >= facts.quiet_limit) {
-        return unreadable_text(facts);
+        return facts.other_reply.empty() ? unreadable_text(facts) : other_reply_text(facts);
     }
     // Capture runs between takes too, so a missing input is told before the call.
     if ((facts.take_in_progress && facts.sound.kind != RecorderTrouble::Kind::kNone) ||
@@ -206,7 +219,11 @@ StatusText status_line_text(const StatusFacts& facts) {
         room_for_takes(*facts.storage.free_bytes) == Room::kAlmostFull) {
         return almost_full_text(facts.storage);
     }
-    return {recorder_mode_text(facts.recorder_mode), {}};
+    const std::string mode = recorder_mode_text(facts.recorder_mode);
+    if (facts.recovered) {
+        return {facts.recovered->text, facts.recovered->detail + " Now: " + mode + "."};
+    }
+    return {mode, {}};
 }
 
 }  // namespace taperly

@@ -38,6 +38,8 @@ struct StatusFacts {
     SteadyTime since_byte{0};
     SteadyTime since_reply{0};
     SteadyTime quiet_limit{0};
+    // What the scanner answers instead of a status or identity reply ("ERR").
+    std::string other_reply;
 
     bool take_in_progress = false;
     // The call has lasted longer than a take may, and goes on in parts of
@@ -48,6 +50,9 @@ struct StatusFacts {
     TakeStorage storage;
     // The last take, not saved because a file of its name exists.
     std::string name_not_saved;
+    // Takes a crash left, saved at start-up: told until Run is pressed or a
+    // take is saved, also while a run started by itself goes on.
+    std::optional<StatusText> recovered;
 };
 
 // How long the line may bring nothing before the scanner counts as silent:

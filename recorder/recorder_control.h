@@ -25,6 +25,9 @@ struct RecorderTrouble {
     };
     Kind kind = Kind::kNone;
     std::string detail;
+    // The take in progress holds sound from before the trouble began, which
+    // is saved when it ends.
+    bool part_kept = false;
 
     bool operator==(const RecorderTrouble&) const = default;
 };

@@ -77,13 +77,16 @@ int WaveRecorder::Mode() const {
 }
 
 RecorderTrouble WaveRecorder::trouble() const {
+    RecorderTrouble trouble = trouble_;
     // Known as soon as the capture between takes dies, not at the next take.
-    if (listening() && trouble_.kind == RecorderTrouble::Kind::kNone && !input_->running()) {
+    if (listening() && trouble.kind == RecorderTrouble::Kind::kNone && !input_->running()) {
         const std::string problem = input_->problem();
-        return {RecorderTrouble::Kind::kNoInput,
-                problem.empty() ? "the sound input stopped delivering sound" : problem};
+        trouble = {RecorderTrouble::Kind::kNoInput,
+                   problem.empty() ? "the sound input stopped delivering sound" : problem};
     }
-    return trouble_;
+    trouble.part_kept =
+        open_ && trouble.kind != RecorderTrouble::Kind::kNone && writer_->frames() > 0;
+    return trouble;
 }
 
 TakeStorage WaveRecorder::storage() const {

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "link/scanner_link.h"
 #include "link/status_fields.h"
 #include "tracking/file_name_limits.h"
@@ -6,6 +8,22 @@
 #include "tracking/reply_timing.h"
 
 namespace taperly {
+
+namespace {
+
+// What a whole reply that is neither status nor identity says, when it is
+// one of the scanner's answers (capital letters up to its first comma: "ERR",
+// "NG", "FER") rather than bytes garbled at the wrong speed. A key press's
+// "KEY,OK" is an answer to it, not to a poll.
+std::string reply_word(std::string_view reply) {
+    const std::string_view word = reply.substr(0, reply.find_first_of(",\r"));
+    const bool letters =
+        !word.empty() && word.size() <= 8 &&
+        std::all_of(word.begin(), word.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+    return letters && word != "KEY" ? std::string(word) : std::string();
+}
+
+}  // namespace
 
 ReceptionTracker::ReceptionTracker(ScannerPort& port, RecorderControl& recorder, Clock& clock,
                                    DisplayWindow& window, std::string takes_folder)
@@ -53,6 +71,9 @@ void ReceptionTracker::handle_arrived_replies() {
         // Whatever follows it in this read came after its carriage return.
         if (dispatch(reply, clock_.steady_time() - line_time(received_.size(), bits_per_second_))) {
             activity_.last_reply = clock_.steady_time();
+            activity_.other_reply.clear();
+        } else if (const std::string word = reply_word(reply); !word.empty()) {
+            activity_.other_reply = word;
         }
     }
     if (received_.size() > kReceiveBufferSize) {

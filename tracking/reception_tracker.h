@@ -20,6 +20,9 @@ struct LineActivity {
     SteadyTime last_reply{0};
     // The last status reply handled: only these end a take.
     SteadyTime last_status{0};
+    // The word a whole reply of another kind began with ("ERR", "NG"), as a
+    // scanner in a menu answers, until a status or identity reply comes.
+    std::string other_reply;
 };
 
 // Follows the scanner through its replies: polls it, records while it
@@ -63,7 +66,7 @@ class ReceptionTracker {
 
     // Counts the line as heard from at `now`: a run or a reopened line starts
     // with a clean slate.
-    void watch_line_from(SteadyTime now) { activity_ = {now, now, now}; }
+    void watch_line_from(SteadyTime now) { activity_ = {now, now, now, {}}; }
     const LineActivity& activity() const { return activity_; }
 
     // A scanner that falls silent mid-call would keep its take open for as

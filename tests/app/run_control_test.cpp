@@ -227,6 +227,51 @@ TEST_F(RunControlTest, StartUpNamesTheTakesACrashLeftAndSaysSoUntilRun) {
     EXPECT_EQ(window.status, "Waiting");
 }
 
+// A run that started by itself is nobody's answer to the notice: it stays,
+// beside what the run is doing, until a take is saved.
+TEST_F(RunControlTest, ARunStartedByItselfKeepsTheRecoveredNoticeUntilATakeIsSaved) {
+    folder.write(hidden_take_prefix("9-05-07-PM_12-05-2026") + "Ab12Cd.wav",
+                 std::string(44 + 200, '\x01'));
+    folder.write(kSettings, "2\r\n1\r\n100\r\n");
+    control.start_up(AtStart::kRun);
+    control.mode_timer_fired();
+    EXPECT_EQ(window.status, "1 unfinished take saved");
+    EXPECT_NE(window.detail.find("Now: Waiting"), std::string::npos) << window.detail;
+    poll(status_reply("Metro", "Fire", true));
+    poll(status_reply("Metro", "Fire", false));
+    control.mode_timer_fired();
+    EXPECT_EQ(window.status, "Waiting");
+}
+
+struct AnswerCase {
+    const char* name;
+    std::string answer;
+    std::string status;
+};
+
+class ScannerAnswers : public RunControlTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+// Whole answers of another kind are a scanner in a menu; bytes without a
+// reply in them are a speed that differs.
+TEST_P(ScannerAnswers, ThatAreNoRepliesAreNamedForWhatTheyAre) {
+    start_ready();
+    control.run_stop_pressed();
+    for (int poll_at = 0; poll_at <= 20; ++poll_at) {
+        clock.steady += std::chrono::milliseconds(100);
+        poll(GetParam().answer);
+    }
+    control.mode_timer_fired();
+    EXPECT_EQ(window.status, GetParam().status);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ScannerAnswers,
+    ::testing::Values(AnswerCase{"error", "ERR\r", "Scanner sends ERR: in a menu?"},
+                      AnswerCase{"not_good", "NG\r", "Scanner sends NG: in a menu?"},
+                      AnswerCase{"key_answer", "KEY,OK\r", "Replies cannot be read"},
+                      AnswerCase{"garbled", "\x93\x11x\xfe\r", "Replies cannot be read"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(RunControlTest, ChoosingPortThenSpeedWarmsUpAndMakesReady) {
     control.start_up();
     window.port = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 
 #include "recorder/takes_room.h"
@@ -29,6 +30,8 @@ struct StatusCase {
     bool never_opened = false;
     TakeStorage storage = {};
     bool split = false;
+    // The rest of the facts, where a row needs them.
+    std::function<void(StatusFacts&)> more = {};
 };
 
 void PrintTo(const StatusCase& c, std::ostream* out) {
@@ -59,6 +62,9 @@ TEST_P(StatusLineTest, TheMostUrgentConditionIsShown) {
     facts.storage.folder = "/home/you/Taperly";
     facts.take_split = c.split;
     facts.longest_take_minutes = 60;
+    if (c.more) {
+        c.more(facts);
+    }
 
     const StatusText shown = status_line_text(facts);
     EXPECT_EQ(shown.text, c.text);
@@ -171,7 +177,54 @@ INSTANTIATE_TEST_SUITE_P(
                    "takes of 60 min",
                    false,
                    {},
-                   true}),
+                   true},
+        StatusCase{"no_input_after_part_of_the_take",
+                   100,
+                   false,
+                   10,
+                   10,
+                   true,
+                   Kind::kNoInput,
+                   nullptr,
+                   kNotOpen,
+                   "No sound input: take cut",
+                   "what was recorded before is saved",
+                   false,
+                   {},
+                   false,
+                   [](StatusFacts& f) { f.sound.part_kept = true; }},
+        StatusCase{"scanner_in_a_menu",
+                   100,
+                   false,
+                   10,
+                   2500,
+                   false,
+                   Kind::kNone,
+                   nullptr,
+                   kNotOpen,
+                   "Scanner sends ERR: in a menu?",
+                   "Leave the menu",
+                   false,
+                   {},
+                   false,
+                   [](StatusFacts& f) { f.other_reply = "ERR"; }},
+        StatusCase{"recovered_beside_the_run",
+                   100,
+                   false,
+                   10,
+                   10,
+                   false,
+                   Kind::kNone,
+                   nullptr,
+                   kNotOpen,
+                   "1 unfinished take saved",
+                   "Now: Waiting",
+                   false,
+                   {},
+                   false,
+                   [](StatusFacts& f) {
+                       f.recovered = StatusText{"1 unfinished take saved", "A take."};
+                   }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
