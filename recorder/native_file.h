@@ -92,6 +92,10 @@ bool flush_folder(const std::string& folder);
 // cannot tell.
 std::optional<std::int64_t> folder_free_bytes(const std::string& folder);
 
+// The start of the name a hidden take has while it is made, before it is
+// locked and named: one a crash left there holds nothing.
+inline constexpr std::string_view kUnnamedTakePrefix = ".taperly-new-";
+
 // Whether a failure's errno says the disk, or the user's share of it, is full.
 bool is_out_of_room(int error);
 

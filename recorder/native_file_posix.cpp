@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <random>
+#include <string>
 #include <utility>
 
 #include "recorder/native_file.h"
@@ -20,6 +22,18 @@ int descriptor(std::intptr_t handle) {
     return static_cast<int>(handle);
 }
 
+std::string random_letters(std::size_t count) {
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 pick{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> any(0, sizeof kLetters - 2);
+    std::string letters;
+    for (std::size_t i = 0; i < count; ++i) {
+        letters.push_back(kLetters[any(pick)]);
+    }
+    return letters;
+}
+
 // fsync where the file system cannot wait for its disk (some FUSE and
 // network ones) says so with these: nothing more can be done there.
 bool synced(int result) {
@@ -30,19 +44,52 @@ bool synced(int result) {
 
 NativeFile NativeFile::create_hidden(const std::string& folder, const std::string& prefix,
                                      std::string& path) {
-    std::string pattern = folder + "/" + prefix + "XXXXXX.wav";
-    const int fd = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
+    // Made and locked under a name no leftover has, and only then given the
+    // hidden take's: a Taperly starting meanwhile in the same folder could
+    // otherwise claim it as a leftover between the two steps.
+    std::string unnamed = folder + "/" + std::string(kUnnamedTakePrefix) + "XXXXXX";
+    const int fd = ::mkostemp(unnamed.data(), O_CLOEXEC);
     if (fd < 0) {
         return {};
     }
-    // A take is a file like any other once saved; mkostemps keeps it private.
-    ::fchmod(fd, kTakeFileMode);
+    NativeFile file(fd);
+    const auto fail = [&unnamed] {
+        const int error = errno;
+        ::unlink(unnamed.c_str());
+        errno = error;
+        return NativeFile();
+    };
     // The lock tells a Taperly starting in the same folder that this take is
-    // still being written. Where the file system has no locks, it cannot
-    // claim the file either, so the take is left alone all the same.
-    ::flock(fd, LOCK_EX | LOCK_NB);
-    path = pattern;
-    return NativeFile(fd);
+    // still being written; without it, its recovery would take the take.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return fail();
+    }
+    // A take is a file like any other once saved; mkostemp keeps it private.
+    ::fchmod(fd, kTakeFileMode);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate = folder + "/" + prefix + random_letters(6) + ".wav";
+        switch (file.rename(unnamed, candidate)) {
+            case NameAdded::kAdded:
+                path = candidate;
+                return file;
+            case NameAdded::kNameTaken:
+                continue;
+            case NameAdded::kFailed:
+                break;
+        }
+        // File systems with neither hard links nor renames that refuse to
+        // replace: the name is random, so one looked for first is free.
+        struct stat status {};
+        if (errno != EPERM && errno != EOPNOTSUPP) {
+            return fail();
+        }
+        if (::lstat(candidate.c_str(), &status) != 0 && errno == ENOENT &&
+            ::rename(unnamed.c_str(), candidate.c_str()) == 0) {
+            path = candidate;
+            return file;
+        }
+    }
+    return fail();
 }
 
 NativeFile NativeFile::claim(const std::string& path, Claim& outcome) {

@@ -227,5 +227,12 @@ INSTANTIATE_TEST_SUITE_P(
             "no_sound_recorded", kStarted, Header::kSizesMissing, 0, true, {}, false, "", "", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(RecoverUnnamed, ATakeCutOffBeforeItHadItsNameIsRemoved) {
+    TempFolder folder;
+    folder.write(std::string(kUnnamedTakePrefix) + "Ab12Cd", "");
+    EXPECT_TRUE(recover_unfinished_takes(folder.path()).empty());
+    EXPECT_TRUE(folder.names().empty());
+}
+
 }  // namespace
 }  // namespace taperly
