@@ -104,6 +104,8 @@ void WaveRecorder::listen_between_takes(std::chrono::milliseconds reach) {
         return;
     }
     pre_roll_.begin(kTakeSampleRate, reach);
+    // A poll interval and a status reply's time on the line: half the reach.
+    hold_for_ = reach / 2;
     if (!input_->running()) {
         look_for_input_again();
     }
@@ -261,12 +263,11 @@ void WaveRecorder::stop() {
             // ended ends where it said it heard nothing: what came after
             // that is the next take's, should one begin soon, and never
             // both.
-            const auto quiet = pre_roll_.quiet_since();
-            if (quiet && *quiet > began_at_) {
-                ends_at_ = *quiet + pre_roll_.margin() + input_->date_spread();
-            }
             input_->deliver_up_to_now();
-            ends_at_.reset();
+            const auto quiet = pre_roll_.quiet_since();
+            write_held(quiet && *quiet > began_at_
+                           ? std::optional(*quiet + pre_roll_.margin() + input_->date_spread())
+                           : std::nullopt);
         } else {
             input_->stop();
         }
@@ -300,6 +301,7 @@ void WaveRecorder::split_take(bool save, const std::string& started) {
     // What capture has handed over so far is this part's; whatever comes
     // later is the next part's, so the two join at a sample.
     input_->deliver_pending();
+    write_held(std::nullopt);
     if (save) {
         this->save();
     }
@@ -341,19 +343,55 @@ void WaveRecorder::take_frames(std::span<const std::int16_t> frames,
     if (frames.empty()) {
         return;
     }
-    if (open_ && recording_) {
-        if (ends_at_ && newest_at > *ends_at_) {
-            // Dated back from the newest at the sample rate, as the ring does.
-            const long long late = ((newest_at - *ends_at_).count() * kTakeSampleRate + 999) / 1000;
-            const std::size_t after = std::min<std::size_t>(frames.size(), late);
-            write_frames(frames.first(frames.size() - after));
-            pre_roll_.keep(frames.last(after), newest_at);
-            return;
-        }
-        write_frames(frames);
-    } else {
+    if (!open_ || !recording_) {
         pre_roll_.keep(frames, newest_at);
+    } else if (listening()) {
+        hold(frames, newest_at);
+    } else {
+        write_frames(frames);
     }
+}
+
+namespace {
+
+// How many of `count` frames, the newest captured at `newest_at`, were
+// captured at `moment` or before: dated back at the sample rate, as the
+// ring dates them.
+std::size_t frames_until(std::size_t count, std::chrono::milliseconds newest_at,
+                         std::chrono::milliseconds moment) {
+    if (newest_at <= moment) {
+        return count;
+    }
+    const long long later = ((newest_at - moment).count() * kTakeSampleRate + 999) / 1000;
+    return count - std::min<std::size_t>(count, static_cast<std::size_t>(later));
+}
+
+}  // namespace
+
+void WaveRecorder::hold(std::span<const std::int16_t> frames, std::chrono::milliseconds newest_at) {
+    // The reply that ends the take comes a line's time after the moment it
+    // speaks of, and sound from after that moment may have come meanwhile:
+    // the newest is held back, and written once older than that.
+    held_.insert(held_.end(), frames.begin(), frames.end());
+    held_newest_at_ = newest_at;
+    const std::size_t due = frames_until(held_.size(), newest_at, newest_at - hold_for_);
+    if (due > 0) {
+        write_frames(std::span<const std::int16_t>(held_).first(due));
+        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(due));
+    }
+}
+
+void WaveRecorder::write_held(std::optional<std::chrono::milliseconds> ends_at) {
+    const std::span<const std::int16_t> held(held_);
+    const std::size_t kept =
+        ends_at ? frames_until(held.size(), held_newest_at_, *ends_at) : held.size();
+    write_frames(held.first(kept));
+    // What came after the take's end is the next take's, should one begin
+    // soon, and never both.
+    if (kept < held.size()) {
+        pre_roll_.keep(held.last(held.size() - kept), held_newest_at_);
+    }
+    held_.clear();
 }
 
 void WaveRecorder::write_frames(std::span<const std::int16_t> frames) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "recorder/audio_input.h"
 #include "recorder/pre_roll.h"
@@ -58,6 +59,10 @@ class WaveRecorder : public RecorderControl {
     void look_for_input_again();
     void take_frames(std::span<const std::int16_t> frames, std::chrono::milliseconds newest_at);
     void write_frames(std::span<const std::int16_t> frames);
+    void hold(std::span<const std::int16_t> frames, std::chrono::milliseconds newest_at);
+    // Writes the held sound captured up to `ends_at` (all of it when none);
+    // the rest is kept for the next take.
+    void write_held(std::optional<std::chrono::milliseconds> ends_at);
     bool listening() const { return pre_roll_.on(); }
     std::chrono::milliseconds now() const;
     bool room_for_a_take();
@@ -77,7 +82,11 @@ class WaveRecorder : public RecorderControl {
     // When the take's first "Record" came, and where a take that is
     // stopping ends: sound captured later is kept for the next take.
     std::chrono::milliseconds began_at_{0};
-    std::optional<std::chrono::milliseconds> ends_at_;
+    // The newest sound of a take, held back as long as the reply that ends
+    // the take may come after the moment it speaks of.
+    std::vector<std::int16_t> held_;
+    std::chrono::milliseconds held_newest_at_{0};
+    std::chrono::milliseconds hold_for_{0};
     RecorderTrouble trouble_;
     RoomWatch room_;
     TakeFailure write_failure_;

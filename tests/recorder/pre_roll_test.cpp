@@ -172,6 +172,15 @@ INSTANTIATE_TEST_SUITE_P(
                     record(300), finish()},
                    {{661, 3309}, {3970, 2646}},
                    1},
+        // Sound captured up to 200 ms came before the reply sent at 160 ms
+        // was handled: the take still ends at 180 ms, and what came after is
+        // the next take's alone.
+        PreRollRow{"SoundDeliveredBeforeTheClosingReplyIsCutAtItsMoment",
+                   true,
+                   {deliver(0, 2205, 100), quiet(50), record(100), deliver(2205, 2205, 200),
+                    quiet(160), finish(), deliver(4410, 2205, 300), record(300), finish()},
+                   {{661, 3308}, {3969, 2646}},
+                   1},
         PreRollRow{
             "OffEachTakeBeginsAtItsFirstRecord",
             false,
