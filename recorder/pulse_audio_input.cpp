@@ -1,8 +1,13 @@
 #include "recorder/pulse_audio_input.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QtGlobal>
 
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "recorder/default_source.h"
 #include "recorder/pulse_pace.h"
@@ -12,8 +17,7 @@ namespace taperly {
 
 namespace {
 
-// Asked briefly: a server that accepts but never answers must not hold up
-// an order.
+// A server that accepts but never answers holds up only the attempt.
 constexpr std::chrono::milliseconds kServerQueryLimit{300};
 constexpr std::chrono::milliseconds kConnectLimit{1000};
 // The capture's thread only copies what is there; it answers at once unless
@@ -22,38 +26,145 @@ constexpr std::chrono::milliseconds kCollectLimit{20};
 
 }  // namespace
 
+// One attempt to capture, made on a thread of its own and shared with it, so
+// that it can finish after the input that began it is gone.
+struct PulseAudioInput::Attempt {
+    Attempt() {
+        int pipe[2];
+        if (::pipe2(pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+            done_read = pipe[0];
+            done_write = pipe[1];
+        }
+    }
+    ~Attempt() {
+        for (int fd : {done_read, done_write}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    }
+    Attempt(const Attempt&) = delete;
+    Attempt& operator=(const Attempt&) = delete;
+
+    void run(const std::string& wanted) {
+        const ServerAnswer server = ask_default_source(kServerQueryLimit);
+        const SourceChoice choice = choose_source(server, wanted);
+        std::string found_problem = choice.problem;
+        std::unique_ptr<PulseCapture> found;
+        if (!choice.name.empty()) {
+            found = PulseCapture::start(choice.name, kCapturePace, kConnectLimit, found_problem);
+        }
+        {
+            std::lock_guard lock(mutex);
+            timing = path_timing(server.server_name);
+            capture = std::move(found);
+            problem = capture ? std::string() : found_problem;
+            done = true;
+        }
+        const char byte = 1;
+        [[maybe_unused]] const auto written = ::write(done_write, &byte, 1);
+    }
+
+    int done_read = -1;
+    int done_write = -1;
+    mutable std::mutex mutex;
+    bool done = false;
+    std::unique_ptr<PulseCapture> capture;
+    std::string problem;
+    PathTiming timing = kPulseAudioTiming;
+};
+
+PulseAudioInput::PulseAudioInput()
+    : wanted_(qEnvironmentVariable("TAPERLY_AUDIO_INPUT").toStdString()) {}
+
 PulseAudioInput::~PulseAudioInput() {
     stop();
 }
 
 bool PulseAudioInput::available() {
-    const ServerAnswer server = ask_default_source(kServerQueryLimit);
-    const SourceChoice choice =
-        choose_source(server, qEnvironmentVariable("TAPERLY_AUDIO_INPUT").toStdString());
-    timing_ = path_timing(server.server_name);
-    source_ = choice.name;
-    problem_ = choice.problem;
-    return !source_.empty();
+    adopt();
+    // Looked for again in the background, so that a take the input was
+    // missing for can begin once it is back.
+    if (failing_ && !attempt_ &&
+        std::chrono::steady_clock::now() - attempt_began_ >= kAttemptEvery) {
+        begin_attempt();
+    }
+    return !failing_;
 }
 
 bool PulseAudioInput::start(FrameSink sink) {
-    stop();
-    // Asked anew each time: the server may have gone since the take opened.
-    if (!available()) {
-        return false;
-    }
-    capture_ = PulseCapture::start(source_, kCapturePace, kConnectLimit, problem_);
-    if (!capture_) {
-        return false;
-    }
-    problem_.clear();
+    adopt();
     sink_ = std::move(sink);
+    wanted_running_ = true;
+    if (capture_ && !capture_->failed()) {
+        return true;
+    }
+    if (capture_) {
+        // The server went away or stopped the stream.
+        wake_.reset();
+        capture_.reset();
+        failing_ = true;
+        if (problem_.empty()) {
+            problem_ = "the sound input stopped delivering sound";
+        }
+    }
+    // Only attempts that keep failing are spaced out; one under way is
+    // waited for, and its capture is taken once it connects.
+    if (!attempt_ &&
+        (!failing_ || std::chrono::steady_clock::now() - attempt_began_ >= kAttemptEvery)) {
+        begin_attempt();
+    }
+    return !failing_;
+}
+
+void PulseAudioInput::begin_attempt() {
+    attempt_ = std::make_shared<Attempt>();
+    attempt_began_ = std::chrono::steady_clock::now();
+    if (attempt_->done_read >= 0) {
+        attempt_done_ =
+            std::make_unique<QSocketNotifier>(attempt_->done_read, QSocketNotifier::Read);
+        QObject::connect(attempt_done_.get(), &QSocketNotifier::activated, [this] {
+            adopt();
+            deliver_captured();
+        });
+    }
+    // Detached: the attempt outlives this input if the server keeps it
+    // waiting when Taperly ends, and owns all it touches.
+    std::thread([attempt = attempt_, wanted = wanted_] { attempt->run(wanted); }).detach();
+}
+
+void PulseAudioInput::adopt() {
+    if (!attempt_) {
+        return;
+    }
+    std::unique_ptr<PulseCapture> capture;
+    {
+        std::lock_guard lock(attempt_->mutex);
+        if (!attempt_->done) {
+            return;
+        }
+        capture = std::move(attempt_->capture);
+        timing_ = attempt_->timing;
+        problem_ = attempt_->problem;
+    }
+    attempt_done_.reset();
+    attempt_.reset();
+    failing_ = !capture;
+    if (!capture || !wanted_running_) {
+        return;
+    }
+    capture_ = std::move(capture);
     wake_ = std::make_unique<QSocketNotifier>(capture_->wake_fd(), QSocketNotifier::Read);
     QObject::connect(wake_.get(), &QSocketNotifier::activated, [this] { deliver_captured(); });
-    return true;
+}
+
+void PulseAudioInput::deliver_pending() {
+    adopt();
+    deliver_captured();
 }
 
 void PulseAudioInput::deliver_up_to_now() {
+    adopt();
     if (capture_) {
         capture_->collect_now(kCollectLimit);
     }
@@ -61,10 +172,10 @@ void PulseAudioInput::deliver_up_to_now() {
 }
 
 void PulseAudioInput::stop() {
-    if (!capture_) {
-        return;
+    wanted_running_ = false;
+    if (capture_) {
+        deliver_up_to_now();
     }
-    deliver_up_to_now();
     wake_.reset();
     capture_.reset();
     sink_ = nullptr;
@@ -72,7 +183,14 @@ void PulseAudioInput::stop() {
 }
 
 bool PulseAudioInput::running() const {
-    return capture_ && !capture_->failed();
+    if (capture_) {
+        return !capture_->failed();
+    }
+    if (!wanted_running_ || failing_ || !attempt_) {
+        return false;
+    }
+    std::lock_guard lock(attempt_->mutex);
+    return !attempt_->done || attempt_->capture != nullptr;
 }
 
 void PulseAudioInput::deliver_captured() {

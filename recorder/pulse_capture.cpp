@@ -142,8 +142,13 @@ bool PulseCapture::open_stream() {
     pa_stream_set_state_callback(stream_, on_stream_state, this);
     pa_stream_set_read_callback(stream_, on_readable, this);
     pa_stream_set_overflow_callback(stream_, on_overflow, this);
-    return pa_stream_connect_record(stream_, source_.c_str(), &attributes,
-                                    PA_STREAM_ADJUST_LATENCY) >= 0;
+    // A source that goes away ends the capture: the server would otherwise
+    // move it to another input, and takes would hold the wrong sound while
+    // they seem fine. The capture is started again on the input the choice
+    // of inputs names then.
+    return pa_stream_connect_record(
+               stream_, source_.c_str(), &attributes,
+               static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE)) >= 0;
 }
 
 PulseCapture::~PulseCapture() {

@@ -78,8 +78,10 @@ int WaveRecorder::Mode() const {
 
 RecorderTrouble WaveRecorder::trouble() const {
     RecorderTrouble trouble = trouble_;
-    // Known as soon as the capture between takes dies, not at the next take.
-    if (listening() && trouble.kind == RecorderTrouble::Kind::kNone && !input_->running()) {
+    // Known as soon as the capture dies or cannot connect, between takes or
+    // during one, not at the next order.
+    if ((listening() || recording_) && trouble.kind == RecorderTrouble::Kind::kNone &&
+        !input_->running()) {
         const std::string problem = input_->problem();
         trouble = {RecorderTrouble::Kind::kNoInput,
                    problem.empty() ? "the sound input stopped delivering sound" : problem};
@@ -128,6 +130,10 @@ void WaveRecorder::heard_nothing_at(std::chrono::milliseconds sent) {
         return;
     }
     if (input_->running()) {
+        // Found again in the background since it was missing.
+        if (trouble_.kind == RecorderTrouble::Kind::kNoInput) {
+            trouble_ = {};
+        }
         // Taken now, on a reply the program handles anyway, rather than on a
         // wake-up of its own; during a take the "stop" that follows takes it,
         // up to where the take ends.
@@ -248,6 +254,7 @@ void WaveRecorder::record() {
             trouble_ = {};
         }
     } else {
+        recording_ = false;
         set_trouble({RecorderTrouble::Kind::kNoInput, input_->problem()});
     }
 }

@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "e2e/e2e_window.h"
 #include "support/temp_folder.h"
@@ -103,6 +106,92 @@ TEST(SoundServerFault, DiesMidTakeIsNamedWhileMissingAndLaterTakesRecordAgain) {
     EXPECT_NEAR(cut.frequency, kToneHz, kToneHz * 0.02);
     EXPECT_TRUE(take_length_fits(again.seconds, 1.0, kSpeed)) << again.seconds;
     EXPECT_NEAR(again.frequency, kToneHz, kToneHz * 0.02);
+}
+
+// When each command reached the simulator, in seconds, from its log.
+std::vector<double> command_times(const std::string& log_path) {
+    std::vector<double> times;
+    std::ifstream log(log_path);
+    double at = 0;
+    std::string command;
+    while (log >> at >> command) {
+        if (command.rfind("STS", 0) == 0 || command.rfind("GID", 0) == 0) {
+            times.push_back(at);
+        }
+    }
+    return times;
+}
+
+// After the test above, which left its server running again. The input
+// goes mid-take, so the capture is dead and looked for again; then the
+// server freezes for 10 s: polling must go on as if nothing happened.
+TEST(SoundServerFault, InputGoneAndServerFrozenMidTakeHoldUpNoPoll) {
+    ASSERT_NE(server_folder(), "") << "TAPERLY_SOUND_FOLDER names no server of this test's own";
+    const pid_t server = server_pid();
+    ASSERT_GT(server, 0);
+    ASSERT_TRUE(sound_server_answers()) << "the test's own server is not running";
+    setenv("TAPERLY_AUDIO_INPUT", "tone_1000", 1);
+
+    TempFolder folder;
+    SimulatorSettings settings;
+    settings.bits_per_second = kSpeed;
+    settings.scenario =
+        "0.4 | State Net | SCAN | no\n"
+        "16.0 | State Net | North Ops | yes | State Net | North | Frozen\n"
+        "1.5 | State Net | SCAN | no\n";
+    SimulatorProcess simulator(settings);
+    simulator.point_com_port(1);
+    E2eWindow window(folder.path(), kSpeed);
+    window.click_run_stop();
+    window.time.set(on_test_day(10, 0, 0));
+    ASSERT_TRUE(E2eWindow::wait_for([&] { return window.take_in_progress(); }));
+    const auto take_began = std::chrono::steady_clock::now();
+    ASSERT_TRUE(E2eWindow::wait_for(
+        [&] { return recorded_bytes(folder) > 44 + WaveFileWriter::kSampleRate; }));
+    ASSERT_EQ(std::system("pactl unload-module $(pactl list short modules | "
+                          "awk '/source_name=tone_1000/ {print $1}')"),
+              0);
+    ASSERT_TRUE(
+        E2eWindow::wait_for([&] { return window.status().rfind("No sound input", 0) == 0; }, 3000))
+        << window.status();
+
+    const double frozen_from = command_times(simulator.log_path()).back();
+    ASSERT_EQ(::kill(server, SIGSTOP), 0);
+    std::set<std::string> shown;
+    E2eWindow::wait_for(
+        [&] {
+            shown.insert(window.status());
+            return false;
+        },
+        10000);
+    ASSERT_EQ(::kill(server, SIGCONT), 0);
+    const std::vector<double> times = command_times(simulator.log_path());
+    const double thawed_at = times.back();
+
+    // The scanner's word ends the take: its end, 16 s after it began.
+    window.time.set(on_test_day(10, 0, 16));
+    ASSERT_TRUE(E2eWindow::wait_for([&] { return !window.take_in_progress(); }));
+    const double ended_after =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - take_began).count();
+    window.click_run_stop();
+    unsetenv("TAPERLY_AUDIO_INPUT");
+
+    double largest_gap = 0;
+    for (std::size_t at = 1; at < times.size(); ++at) {
+        if (times[at] > frozen_from && times[at - 1] < thawed_at) {
+            largest_gap = std::max(largest_gap, times[at] - times[at - 1]);
+        }
+    }
+    std::printf(
+        "largest gap between polls while frozen: %.0f ms; take ended %.2f s after it "
+        "began\n",
+        1000 * largest_gap, ended_after);
+    EXPECT_LE(largest_gap, 2 * kPollPeriodMs / 1000.0) << "a poll waited on the sound server";
+    EXPECT_LT(ended_after, 16.0 + 1.0) << "the take did not end at the scanner's word";
+    EXPECT_EQ(shown, std::set<std::string>{"No sound input: take cut"});
+    const std::string frozen = "State-Net_North_Frozen_10-00-00-AM_10-00-16-AM_12-05-2026.wav";
+    ASSERT_EQ(folder.names(), (std::vector<std::string>{frozen, kSettingsFile}));
+    EXPECT_GE(measure_take(folder.file(frozen)).seconds, 0.5);
 }
 
 }  // namespace

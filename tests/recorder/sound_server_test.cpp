@@ -10,9 +10,11 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -143,6 +145,10 @@ TEST_P(InputChoice, RecordsTheChosenTone) {
         // Another input than the one asked for would record the wrong sound.
         TempFolder folder;
         auto recorder = make_sound_recorder(folder.path());
+        // As at the choice of a speed: the input is looked for in the
+        // background, and the take after it knows.
+        warm_up_recorder(*recorder);
+        run_events_for(300ms);
         open_and_record(*recorder);
         EXPECT_EQ(recorder->Mode(), kModeNotOpen);
         EXPECT_EQ(recorder->trouble().kind, RecorderTrouble::Kind::kNoInput);
@@ -179,6 +185,8 @@ TEST(NoServer, EveryOrderFailsSilently) {
     const auto started = Clock::now();
     warm_up_recorder(*recorder);
     EXPECT_EQ(recorder->Mode(), kModeNotOpen);
+    // The warm-up's look for an input ends in the background.
+    run_events_for(200ms);
     for (int reply = 0; reply < 3; ++reply) {
         open_and_record(*recorder);
         EXPECT_EQ(recorder->Mode(), kModeNotOpen);
@@ -204,21 +212,38 @@ pid_t own_server() {
     return server;
 }
 
-// Runs first: the server is thawed again for the next test.
-TEST(ServerTrouble, FrozenServerRefusesOpenWithoutHanging) {
+// Runs first: the server is thawed again for the next test. No order waits
+// for a server that never answers; the take learns it has no input.
+TEST(ServerTrouble, FrozenServerHoldsUpNoOrderAndRecordsNothing) {
     const pid_t server = own_server();
     ASSERT_GT(server, 0);
     TempFolder folder;
     auto recorder = make_sound_recorder(folder.path());
     ASSERT_EQ(kill(server, SIGSTOP), 0);
-    open_and_record(*recorder);
+    Clock::duration longest{0};
+    const auto ordered = [&](const std::function<void()>& orders) {
+        const auto before = Clock::now();
+        orders();
+        longest = std::max(longest, Clock::now() - before);
+    };
+    for (int reply = 0; reply < 8; ++reply) {
+        ordered([&] { open_and_record(*recorder); });
+        run_events_for(200ms);
+    }
+    const RecorderTrouble trouble = recorder->trouble();
     const int mode = recorder->Mode();
-    recorder->Command("stop");
-    recorder->setFileName("take.wav");
-    recorder->Command("save");
-    recorder->Command("close");
+    ordered([&] {
+        recorder->Command("stop");
+        recorder->setFileName("take.wav");
+        recorder->Command("save");
+        recorder->Command("close");
+    });
     ASSERT_EQ(kill(server, SIGCONT), 0);
-    EXPECT_EQ(mode, kModeNotOpen);
+    std::printf("the longest order took %.1f ms with the server frozen\n",
+                std::chrono::duration<double, std::milli>(longest).count());
+    EXPECT_LT(longest, 50ms) << "an order waited on the frozen server";
+    EXPECT_NE(mode, kModeRecording);
+    EXPECT_EQ(trouble.kind, RecorderTrouble::Kind::kNoInput);
     EXPECT_EQ(folder.names(), std::vector<std::string>{});
 }
 
