@@ -86,6 +86,13 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
 }
 
 Form1::~Form1() {
+    end_abruptly();
+}
+
+void Form1::end_abruptly() {
+    if (closing_) {
+        return;
+    }
     core_->shut_down();
     // Nothing may reach the core while the parts are torn down.
     closing_ = true;

@@ -53,6 +53,9 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     ~Form1() override;
 
     RunControl& run_control() { return *core_; }
+    // The program ends without the window being closed: the take in progress
+    // is saved as Stop saves it and the port closed; nothing runs afterwards.
+    void end_abruptly();
     // The window as the run control drives it.
     RunWindow& run_window() { return *this; }
     ScannerPort& port() { return *port_; }

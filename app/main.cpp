@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDir>
 
+#include "app/abrupt_end.h"
 #include "app/artwork.h"
 #include "app/form1.h"
 #include "app/real_parts.h"
@@ -25,6 +26,8 @@ int main(int argc, char* argv[]) {
     const QString home = QString::fromStdString(folder);
     taperly::Form1 form(taperly::make_real_parts(folder, QDir(home).filePath("taperly-help.html")));
     form.show();
+    // A display that goes away ends the program from inside Qt.
+    taperly::AbruptEndGuard abrupt_end(form);
 #ifndef _WIN32
     // Logging out, shutting down and Ctrl-C end Taperly as closing it does.
     taperly::QuitSignals quit_signals(form);

@@ -3,8 +3,14 @@
 // ends with status 0.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <ostream>
 
@@ -111,6 +117,95 @@ INSTANTIATE_TEST_SUITE_P(Signals, EndedBySignal,
                                            SignalCase{"hup_mid_take", SIGHUP, true},
                                            SignalCase{"hup_between_takes", SIGHUP, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// An X server of the test's own on a display of its own, as a desktop
+// session's is; killing it is a logout that takes the display first.
+class PrivateDisplay {
+  public:
+    PrivateDisplay() {
+        int pipe[2];
+        if (::pipe(pipe) != 0) {
+            return;
+        }
+        const std::string fd = std::to_string(pipe[1]);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            ::close(pipe[0]);
+            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
+                     "640x480x24", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(pipe[1]);
+        pollfd ready{pipe[0], POLLIN, 0};
+        char digits[16] = {};
+        if (pid_ > 0 && ::poll(&ready, 1, 10000) == 1) {
+            const ssize_t got = ::read(pipe[0], digits, sizeof digits - 1);
+            if (got > 0) {
+                name_ = ":" + std::string(digits, static_cast<std::size_t>(got));
+                name_.erase(name_.find_last_not_of("\n") + 1);
+            }
+        }
+        ::close(pipe[0]);
+    }
+    ~PrivateDisplay() { kill(); }
+    PrivateDisplay(const PrivateDisplay&) = delete;
+    PrivateDisplay& operator=(const PrivateDisplay&) = delete;
+
+    // ":N", empty when it did not start.
+    const std::string& name() const { return name_; }
+    void kill() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+  private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
+TEST(BrokenDisplay, SavesTheTakeUnderItsNameBeforeTaperlyEnds) {
+    ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
+    TempFolder folder;
+    folder.write(kSettingsFile, "0\r\n3\r\n100\r\n");
+    SimulatorSettings settings;
+    settings.bits_per_second = 57600;
+    settings.scenario =
+        "0.4 | State Net | SCAN | no\n"
+        "30 | State Net | North Ops | yes | State Net | North | Broken\n";
+    SimulatorProcess simulator(settings);
+    simulator.point_com_port(1);
+    PrivateDisplay display;
+    ASSERT_NE(display.name(), "") << "Xvfb did not start";
+
+    const std::string platform =
+        std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ::setenv("DISPLAY", display.name().c_str(), 1);
+    WindowProcess taperly(folder.path(), true);
+    ::setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+    ::unsetenv("DISPLAY");
+    ASSERT_TRUE(taperly.started());
+    ASSERT_TRUE(wait_until([&] { return hidden_seconds(folder) > 1.0; }, std::chrono::seconds(15)))
+        << "no take grew to a second";
+    const double recorded = hidden_seconds(folder);
+    display.kill();
+
+    const std::optional<int> status = taperly.wait_for_exit(std::chrono::seconds(15));
+    ASSERT_TRUE(status.has_value()) << "still running without its display";
+    std::printf("without its display Taperly ended with wait status %d\n", *status);
+    EXPECT_TRUE(temporary_takes(folder.names()).empty()) << "the take was left to recovery";
+    const std::vector<std::string> takes = saved_takes(folder);
+    ASSERT_EQ(takes.size(), 1u);
+    EXPECT_EQ(takes[0].rfind("State-Net_North_Broken_", 0), 0u) << takes[0];
+    const TakeSound sound = measure_take(folder.file(takes[0]));
+    ASSERT_TRUE(sound.readable);
+    EXPECT_GE(sound.seconds, recorded);
+    EXPECT_NEAR(sound.frequency, kToneHz, kToneHz * 0.02);
+}
 
 }  // namespace
 }  // namespace taperly::e2e

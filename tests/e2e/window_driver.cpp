@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/abrupt_end.h"
 #include "app/form1.h"
 #include "app/quit_signals.h"
 #include "app/real_parts.h"
@@ -20,6 +21,7 @@ int main(int argc, char* argv[]) {
     taperly::Form1 form(
         taperly::make_real_parts(folder, QString::fromStdString(folder + "/taperly-help.html")));
     form.show();
+    taperly::AbruptEndGuard abrupt_end(form);
     taperly::QuitSignals quit_signals(form);
     return QApplication::exec();
 }
