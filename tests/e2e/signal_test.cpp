@@ -137,18 +137,26 @@ class PrivateDisplay {
             ::_exit(127);
         }
         ::close(pipe[1]);
-        pollfd ready{pipe[0], POLLIN, 0};
-        char digits[16] = {};
-        if (pid_ > 0 && ::poll(&ready, 1, 10000) == 1) {
-            const ssize_t got = ::read(pipe[0], digits, sizeof digits - 1);
-            if (got > 0) {
-                name_ = ":" + std::string(digits, static_cast<std::size_t>(got));
-                name_.erase(name_.find_last_not_of("\n") + 1);
-            }
+        // Read to the line's end and kept open: Xvfb ends itself when the
+        // rest of its number cannot be written.
+        read_end_ = pipe[0];
+        std::string digits;
+        pollfd ready{read_end_, POLLIN, 0};
+        char got = 0;
+        while (pid_ > 0 && ::poll(&ready, 1, 10000) == 1 && ::read(read_end_, &got, 1) == 1 &&
+               got != '\n') {
+            digits.push_back(got);
         }
-        ::close(pipe[0]);
+        if (got == '\n' && !digits.empty()) {
+            name_ = ":" + digits;
+        }
     }
-    ~PrivateDisplay() { kill(); }
+    ~PrivateDisplay() {
+        kill();
+        if (read_end_ >= 0) {
+            ::close(read_end_);
+        }
+    }
     PrivateDisplay(const PrivateDisplay&) = delete;
     PrivateDisplay& operator=(const PrivateDisplay&) = delete;
 
@@ -164,6 +172,7 @@ class PrivateDisplay {
 
   private:
     pid_t pid_ = -1;
+    int read_end_ = -1;
     std::string name_;
 };
 
