@@ -50,7 +50,7 @@ struct Options {
     std::string source;
     int seconds = 30;
     int rate = kCaptureRate;
-    PulseCapture::Pace pace = kCapturePace;
+    PulseCapture::Pace pace = kTakePace;
 };
 
 Options parse(int argc, char** argv) {

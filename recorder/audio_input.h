@@ -36,6 +36,9 @@ class AudioInput {
     virtual bool running() const = 0;
     // How much later than the sound they date its dates may be, at most.
     virtual std::chrono::milliseconds date_spread() const { return std::chrono::milliseconds(0); }
+    // Sound is wanted promptly only during a take; between takes it may come
+    // in larger pieces, which wakes the sound server and this program less.
+    virtual void set_in_take(bool) {}
     // Why the last available() or start() failed, in words for the user.
     virtual std::string problem() const { return {}; }
 };

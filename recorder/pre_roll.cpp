@@ -28,17 +28,18 @@ void PreRoll::keep(std::span<const std::int16_t> frames, std::chrono::millisecon
     }
 }
 
-void PreRoll::hand_over(std::chrono::milliseconds now, const SoundRing::Sink& sink) {
-    if (!ring_) {
-        return;
-    }
+std::chrono::milliseconds PreRoll::hand_over(std::chrono::milliseconds now,
+                                             const SoundRing::Sink& sink) {
     // A missed reply or a long quiet must not open a take with seconds of
     // noise: the reach bounds it whatever the scanner said last.
     std::chrono::milliseconds from = now - reach_ - margin_;
     if (quiet_since_) {
         from = std::max(from, *quiet_since_ - margin_);
     }
-    ring_->hand_over_since(from, sink);
+    if (ring_) {
+        ring_->hand_over_since(from, sink);
+    }
+    return from;
 }
 
 void PreRoll::forget() {

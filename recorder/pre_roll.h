@@ -46,8 +46,11 @@ class PreRoll {
     // When the scanner last said it heard nothing, if it said so at all.
     std::optional<std::chrono::milliseconds> quiet_since() const { return quiet_since_; }
     std::chrono::milliseconds margin() const { return margin_; }
-    // A take's first "Record" at `now`: hands `sink` the sound it begins with.
-    void hand_over(std::chrono::milliseconds now, const SoundRing::Sink& sink);
+    // A take's first "Record" at `now`: hands `sink` the sound it begins
+    // with, and returns the moment the take begins at (sound of that moment
+    // or later that comes afterwards is the take's too, and older is not).
+    std::chrono::milliseconds hand_over(std::chrono::milliseconds now,
+                                        const SoundRing::Sink& sink);
     // A take ended: nothing captured until now may begin the next one.
     void forget();
 

@@ -46,13 +46,13 @@ struct PulseAudioInput::Attempt {
     Attempt(const Attempt&) = delete;
     Attempt& operator=(const Attempt&) = delete;
 
-    void run(const std::string& wanted) {
+    void run(const std::string& wanted, PulseCapture::Pace pace) {
         const ServerAnswer server = ask_default_source(kServerQueryLimit);
         const SourceChoice choice = choose_source(server, wanted);
         std::string found_problem = choice.problem;
         std::unique_ptr<PulseCapture> found;
         if (!choice.name.empty()) {
-            found = PulseCapture::start(choice.name, kCapturePace, kConnectLimit, found_problem);
+            found = PulseCapture::start(choice.name, pace, kConnectLimit, found_problem);
         }
         {
             std::lock_guard lock(mutex);
@@ -130,7 +130,9 @@ void PulseAudioInput::begin_attempt() {
     }
     // Detached: the attempt outlives this input if the server keeps it
     // waiting when Taperly ends, and owns all it touches.
-    std::thread([attempt = attempt_, wanted = wanted_] { attempt->run(wanted); }).detach();
+    std::thread([attempt = attempt_, wanted = wanted_, pace = pace()] {
+        attempt->run(wanted, pace);
+    }).detach();
 }
 
 void PulseAudioInput::adopt() {
@@ -154,8 +156,24 @@ void PulseAudioInput::adopt() {
         return;
     }
     capture_ = std::move(capture);
+    // A take may have begun or ended while it connected.
+    capture_->set_pace(pace());
     wake_ = std::make_unique<QSocketNotifier>(capture_->wake_fd(), QSocketNotifier::Read);
     QObject::connect(wake_.get(), &QSocketNotifier::activated, [this] { deliver_captured(); });
+}
+
+void PulseAudioInput::set_in_take(bool in_take) {
+    if (in_take == in_take_) {
+        return;
+    }
+    in_take_ = in_take;
+    if (capture_) {
+        capture_->set_pace(pace());
+    }
+}
+
+PulseCapture::Pace PulseAudioInput::pace() const {
+    return in_take_ ? kTakePace : kBetweenTakesPace;
 }
 
 void PulseAudioInput::deliver_pending() {

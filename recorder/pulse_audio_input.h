@@ -44,6 +44,7 @@ class PulseAudioInput : public AudioInput {
     bool running() const override;
     std::string problem() const override { return problem_; }
     std::chrono::milliseconds date_spread() const override { return timing_.spread; }
+    void set_in_take(bool in_take) override;
 
     // How often the attempts to connect may begin.
     static constexpr std::chrono::milliseconds kAttemptEvery{1000};
@@ -52,6 +53,7 @@ class PulseAudioInput : public AudioInput {
     struct Attempt;
 
     void begin_attempt();
+    PulseCapture::Pace pace() const;
     // Takes over what a finished attempt brought: its capture, or why not.
     void adopt();
     void deliver_captured();
@@ -64,6 +66,7 @@ class PulseAudioInput : public AudioInput {
     bool failing_ = false;
     // start() was called and stop() was not: an attempt's capture is wanted.
     bool wanted_running_ = false;
+    bool in_take_ = false;
     std::string problem_;
     PathTiming timing_ = kPulseAudioTiming;
     std::unique_ptr<PulseCapture> capture_;

@@ -22,7 +22,8 @@ pa_usec_t usec(std::chrono::milliseconds span) {
 
 }  // namespace
 
-PulseCapture::PulseCapture(Pace pace) : pace_(pace), dating_(WaveFileWriter::kSampleRate) {}
+PulseCapture::PulseCapture(Pace pace)
+    : pace_(pace), wanted_pace_(pace), dating_(WaveFileWriter::kSampleRate) {}
 
 std::unique_ptr<PulseCapture> PulseCapture::start(const std::string& source, Pace pace,
                                                   std::chrono::milliseconds limit,
@@ -44,7 +45,6 @@ bool PulseCapture::connect(const std::string& source, std::chrono::milliseconds 
     wake_read_ = wake[0];
     wake_write_ = wake[1];
     source_ = source;
-    gather_bytes_ = pa_usec_to_bytes(usec(pace_.gather), &kSpec);
     loop_ = pa_mainloop_new();
     context_ = loop_ ? pa_context_new(pa_mainloop_get_api(loop_), "Taperly") : nullptr;
     if (!context_) {
@@ -84,9 +84,20 @@ void PulseCapture::run() {
     std::uint32_t dither = 1;
     auto next = Clock::now() + pace_.piece;
     while (!quit_) {
+        if (adopt_pace() && stream_ && !failed_) {
+            // The server is asked for the new size; a shorter piece begins now.
+            const pa_buffer_attr attributes = buffer_attributes();
+            if (pa_operation* asked =
+                    pa_stream_set_buffer_attr(stream_, &attributes, nullptr, nullptr)) {
+                pa_operation_unref(asked);
+            }
+            next = std::min(next, Clock::now() + pace_.piece);
+        }
         take_in();
         std::unique_lock lock(state_mutex_);
-        const auto asked = [this] { return quit_ || asked_ != collected_; };
+        const auto asked = [this] {
+            return quit_ || asked_ != collected_ || wanted_pace_ != pace_;
+        };
         // A failed capture has nothing more to take: it waits for its end.
         if (failed_) {
             state_changed_.wait(lock, asked);
@@ -128,13 +139,38 @@ void PulseCapture::collect_now(std::chrono::milliseconds limit) {
     state_changed_.wait_for(lock, limit, [&] { return collected_ >= request || failed_; });
 }
 
-bool PulseCapture::open_stream() {
+void PulseCapture::set_pace(Pace pace) {
+    std::lock_guard lock(state_mutex_);
+    wanted_pace_ = pace;
+    state_changed_.notify_all();
+}
+
+bool PulseCapture::adopt_pace() {
+    Pace wanted{};
+    {
+        std::lock_guard lock(state_mutex_);
+        wanted = wanted_pace_;
+    }
+    const bool changed = wanted != pace_;
+    pace_ = wanted;
+    std::lock_guard lock(captured_mutex_);
+    gather_bytes_ = pa_usec_to_bytes(usec(pace_.gather), &kSpec);
+    return changed;
+}
+
+pa_buffer_attr PulseCapture::buffer_attributes() const {
     pa_buffer_attr attributes{};
     attributes.maxlength = std::numeric_limits<std::uint32_t>::max();
     attributes.tlength = std::numeric_limits<std::uint32_t>::max();
     attributes.prebuf = std::numeric_limits<std::uint32_t>::max();
     attributes.minreq = std::numeric_limits<std::uint32_t>::max();
     attributes.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(usec(pace_.piece), &kSpec));
+    return attributes;
+}
+
+bool PulseCapture::open_stream() {
+    adopt_pace();
+    const pa_buffer_attr attributes = buffer_attributes();
     stream_ = pa_stream_new(context_, "Taperly take", &kSpec, nullptr);
     if (!stream_) {
         return false;

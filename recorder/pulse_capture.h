@@ -34,6 +34,7 @@ class PulseCapture {
     struct Pace {
         std::chrono::milliseconds piece;
         std::chrono::milliseconds gather;
+        bool operator==(const Pace&) const = default;
     };
 
     // Connects and starts recording `source`. Null, with the reason in
@@ -54,6 +55,9 @@ class PulseCapture {
     // Has the capture's thread take in what the server sent so far, waiting
     // for it no longer than `limit`.
     void collect_now(std::chrono::milliseconds limit);
+    // Asks the server for pieces of the new size from now on; a shorter piece
+    // is taken in at once.
+    void set_pace(Pace pace);
     // The server went away or stopped the stream: nothing more comes.
     bool failed() const { return failed_; }
 
@@ -62,6 +66,9 @@ class PulseCapture {
     bool connect(const std::string& source, std::chrono::milliseconds limit, std::string& problem);
     void run();
     bool open_stream();
+    // Takes on the pace last asked for, on the capture's thread.
+    bool adopt_pace();
+    pa_buffer_attr buffer_attributes() const;
     template <typename Condition>
     bool wait(std::chrono::milliseconds limit, Condition condition);
     void fail();
@@ -75,7 +82,8 @@ class PulseCapture {
     static void on_readable(pa_stream* stream, std::size_t bytes, void* self);
     static void on_overflow(pa_stream* stream, void* self);
 
-    const Pace pace_;
+    // The capture's thread's own.
+    Pace pace_;
     std::string source_;
     // Made before the thread and freed after it; everything else of libpulse
     // is touched only on the thread.
@@ -90,6 +98,7 @@ class PulseCapture {
     std::atomic<bool> context_ready_{false};
     std::atomic<bool> stream_ready_{false};
     std::atomic<bool> failed_{false};
+    Pace wanted_pace_;
     // Requests to take in what came, and how many of them were carried out.
     std::uint64_t asked_ = 0;
     std::uint64_t collected_ = 0;

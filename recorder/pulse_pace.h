@@ -7,11 +7,18 @@
 
 namespace taperly {
 
-// How Taperly captures: the server hands sound over in pieces of 50 ms, and
-// the event loop is woken for it only when a quarter of a second has gathered;
-// orders take what has come before that. Each wake-up costs some 25 µs.
-inline constexpr PulseCapture::Pace kCapturePace{std::chrono::milliseconds(50),
-                                                 std::chrono::milliseconds(250)};
+// How Taperly captures during a take: the server hands sound over in pieces
+// of 50 ms, and the event loop is woken for it only when a quarter of a second
+// has gathered; orders take what has come before that. Each wake-up costs
+// some 25 µs.
+inline constexpr PulseCapture::Pace kTakePace{std::chrono::milliseconds(50),
+                                              std::chrono::milliseconds(250)};
+// Between takes the sound is needed only once a take begins, and each status
+// reply takes what came: pieces of 250 ms let a PipeWire graph run at its
+// largest quantum instead of the one 50 ms would ask for. A take begins with
+// the sound dated from its start whenever that sound comes.
+inline constexpr PulseCapture::Pace kBetweenTakesPace{std::chrono::milliseconds(250),
+                                                      std::chrono::milliseconds(1000)};
 
 // How the server's path dates sound (docs/performance.md has the
 // measurements): a date is never earlier than the sound less `least`, and

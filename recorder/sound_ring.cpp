@@ -4,6 +4,15 @@
 
 namespace taperly {
 
+std::size_t frames_since(std::size_t count, int sample_rate, std::chrono::milliseconds newest_at,
+                         std::chrono::milliseconds from) {
+    if (count == 0 || from > newest_at) {
+        return 0;
+    }
+    const long long since = (newest_at - from).count() * sample_rate / 1000 + 1;
+    return std::min<std::size_t>(count, static_cast<std::size_t>(since));
+}
+
 SoundRing::SoundRing(int sample_rate, std::chrono::milliseconds longest)
     : rate_(sample_rate),
       frames_(
@@ -25,11 +34,7 @@ void SoundRing::add(std::span<const std::int16_t> frames, std::chrono::milliseco
 void SoundRing::hand_over_since(std::chrono::milliseconds from, const Sink& sink) {
     // The newest frame is dated newest_at_, each older one a sample's time
     // before the next: the frames since `from` are the newest few.
-    std::size_t count = 0;
-    if (held_ != 0 && from <= newest_at_) {
-        const long long since = (newest_at_ - from).count() * rate_ / 1000 + 1;
-        count = std::min<std::size_t>(held_, static_cast<std::size_t>(since));
-    }
+    const std::size_t count = frames_since(held_, rate_, newest_at_, from);
     const std::size_t first = (next_ + frames_.size() - count) % frames_.size();
     const std::size_t to_end = std::min(count, frames_.size() - first);
     const std::span<const std::int16_t> all(frames_);

@@ -9,6 +9,12 @@
 
 namespace taperly {
 
+// How many of `count` frames in a row, the newest captured at `newest_at`,
+// were captured at `from` or later, each dated a sample's time before the
+// next.
+std::size_t frames_since(std::size_t count, int sample_rate, std::chrono::milliseconds newest_at,
+                         std::chrono::milliseconds from);
+
 // The newest stretch of captured sound, each frame dated by counting back
 // from the newest at the sample rate. Holds at most `longest` of sound: what
 // is older falls out as more comes, so memory stays the same however long

@@ -214,6 +214,7 @@ void WaveRecorder::open() {
     recording_ = false;
     stopped_ = false;
     first_record_due_ = true;
+    cut_before_.reset();
 }
 
 void WaveRecorder::record() {
@@ -231,13 +232,19 @@ void WaveRecorder::record() {
         input_->deliver_pending();
         return;
     }
+    input_->set_in_take(true);
     if (listening() && input_->running()) {
         // What came since the last delivery is kept first, so the take
         // begins with all of it that is due.
         input_->deliver_pending();
         if (first_record_due_) {
-            pre_roll_.hand_over(
+            const auto from = pre_roll_.hand_over(
                 began_at_, [this](std::span<const std::int16_t> frames) { write_frames(frames); });
+            // Between takes sound comes in large pieces: the take's first
+            // may still be on its way.
+            if (writer_->frames() == 0) {
+                cut_before_ = from;
+            }
         }
         pre_roll_.forget();
         first_record_due_ = false;
@@ -278,8 +285,10 @@ void WaveRecorder::stop() {
         } else {
             input_->stop();
         }
+        input_->set_in_take(false);
         recording_ = false;
     }
+    cut_before_.reset();
     stopped_ = true;
 }
 
@@ -379,6 +388,13 @@ void WaveRecorder::hold(std::span<const std::int16_t> frames, std::chrono::milli
     // The reply that ends the take comes a line's time after the moment it
     // speaks of, and sound from after that moment may have come meanwhile:
     // the newest is held back, and written once older than that.
+    if (cut_before_) {
+        frames = frames.last(frames_since(frames.size(), kTakeSampleRate, newest_at, *cut_before_));
+        if (frames.empty()) {
+            return;
+        }
+        cut_before_.reset();
+    }
     held_.insert(held_.end(), frames.begin(), frames.end());
     held_newest_at_ = newest_at;
     const std::size_t due = frames_until(held_.size(), newest_at, newest_at - hold_for_);

@@ -87,6 +87,9 @@ class WaveRecorder : public RecorderControl {
     std::vector<std::int16_t> held_;
     std::chrono::milliseconds held_newest_at_{0};
     std::chrono::milliseconds hold_for_{0};
+    // Where a take begun from the kept sound begins, until its first sound:
+    // sound from before that which the capture hands over late is cut too.
+    std::optional<std::chrono::milliseconds> cut_before_;
     RecorderTrouble trouble_;
     RoomWatch room_;
     TakeFailure write_failure_;

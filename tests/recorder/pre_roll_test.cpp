@@ -181,6 +181,14 @@ INSTANTIATE_TEST_SUITE_P(
                     quiet(160), finish(), deliver(4410, 2205, 300), record(300), finish()},
                    {{661, 3308}, {3969, 2646}},
                    1},
+        // Sound captured from 500 ms on comes only after the take began at
+        // 880 ms: what of it is older than that is cut all the same.
+        PreRollRow{"SoundDeliveredAfterTheTakeBeganIsCutAtItsStart",
+                   true,
+                   {deliver(0, 11025, 500), quiet(900), record(1000), deliver(11025, 11025, 1000),
+                    finish()},
+                   {{19403, 2647}},
+                   1},
         PreRollRow{
             "OffEachTakeBeginsAtItsFirstRecord",
             false,
