@@ -5,7 +5,7 @@
 #include "link/link_error.h"
 #include "link/scanner_link.h"
 #include "recorder/recorder_orders.h"
-#include "recorder/unfinished_takes.h"
+#include "recorder/takes/unfinished_takes.h"
 #include "tracking/reply_timing.h"
 
 namespace taperly {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "recorder/recorder_orders.h"
-#include "recorder/takes_room.h"
+#include "recorder/takes/takes_room.h"
 #include "tracking/reply_timing.h"
 
 namespace taperly {

@@ -25,9 +25,9 @@
 #include <thread>
 #include <vector>
 
-#include "recorder/audio_input.h"
-#include "recorder/native_file.h"
-#include "recorder/wave_file_writer.h"
+#include "recorder/capture/audio_input.h"
+#include "recorder/takes/native_file.h"
+#include "recorder/takes/wave_file_writer.h"
 #include "recorder/wave_recorder.h"
 
 namespace {

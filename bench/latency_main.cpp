@@ -30,9 +30,9 @@
 #include <string>
 #include <vector>
 
-#include "recorder/default_source.h"
-#include "recorder/pulse_capture.h"
-#include "recorder/pulse_pace.h"
+#include "recorder/capture/default_source.h"
+#include "recorder/capture/pulse_capture.h"
+#include "recorder/capture/pulse_pace.h"
 
 namespace {
 

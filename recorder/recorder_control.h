@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "recorder/takes/take_failure.h"
+
 namespace taperly {
 
 // Recorder modes as the status line reads them.
@@ -32,19 +34,6 @@ struct RecorderTrouble {
     bool operator==(const RecorderTrouble&) const = default;
 };
 
-// What went wrong with a take's file, in words for the user.
-struct TakeFailure {
-    // The whole of it: what failed, for which file, and why.
-    std::string told;
-    // Only why, as the system words it ("No space left on device").
-    std::string reason;
-    // The disk, or the user's share of it, was full.
-    bool out_of_room = false;
-
-    bool empty() const { return told.empty(); }
-    bool operator==(const TakeFailure&) const = default;
-};
-
 // How storing takes goes: facts that outlast the take they came from.
 struct TakeStorage {
     std::string folder;
@@ -68,11 +57,6 @@ class RecorderControl {
   public:
     virtual ~RecorderControl() = default;
 
-    virtual void setNotify(bool notify) = 0;
-    virtual void setWait(bool wait) = 0;
-    virtual void setShareable(bool shareable) = 0;
-    virtual void setDeviceType(const std::string& device_type) = 0;
-    virtual void setRecordMode(int record_mode) = 0;
     // The bare file name the next "save" writes.
     virtual void setFileName(const std::string& file_name) = 0;
     virtual std::string FileName() const = 0;

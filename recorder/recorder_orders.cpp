@@ -4,13 +4,10 @@ namespace taperly {
 
 namespace {
 
+// The recorder records one way only (a new take of its own format, for this
+// program alone, overwriting nothing): there are no options to give first.
 void open_for_recording(RecorderControl& recorder) {
-    recorder.setNotify(false);
-    recorder.setWait(false);
-    recorder.setShareable(false);
-    recorder.setDeviceType("WaveAudio");
     recorder.Command("Open");
-    recorder.setRecordMode(1);
     recorder.Command("Record");
 }
 

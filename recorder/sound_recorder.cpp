@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "recorder/make_audio_input.h"
-#include "recorder/native_file.h"
-#include "recorder/wave_file_writer.h"
+#include "recorder/capture/make_audio_input.h"
+#include "recorder/takes/native_file.h"
+#include "recorder/takes/wave_file_writer.h"
 #include "recorder/wave_recorder.h"
 
 namespace taperly {

@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <utility>
 
-#include "recorder/native_file.h"
-#include "recorder/take_format.h"
+#include "recorder/takes/native_file.h"
+#include "recorder/takes/take_format.h"
 
 namespace taperly {
+
+static_assert(kCaptureRate == kTakeSampleRate, "takes are stored as they are captured");
 
 WaveRecorder::WaveRecorder(std::unique_ptr<AudioInput> input, std::unique_ptr<TakeWriter> writer,
                            PreRollSettings pre_roll, RoomWatch room)
@@ -25,27 +27,12 @@ WaveRecorder::~WaveRecorder() {
     }
 }
 
-// Taperly records one way only (a new 16-bit mono take, overwriting nothing),
-// whatever these say; they are accepted so callers can set them as they do.
-void WaveRecorder::setNotify(bool) {}
-void WaveRecorder::setWait(bool) {}
-void WaveRecorder::setShareable(bool) {}
-void WaveRecorder::setDeviceType(const std::string&) {}
-void WaveRecorder::setRecordMode(int) {}
-
 void WaveRecorder::setFileName(const std::string& file_name) {
-    try {
-        file_name_ = file_name;
-    } catch (...) {
-    }
+    file_name_ = file_name;
 }
 
 std::string WaveRecorder::FileName() const {
-    try {
-        return file_name_;
-    } catch (...) {
-        return {};
-    }
+    return file_name_;
 }
 
 void WaveRecorder::Command(const std::string& order) {
@@ -164,10 +151,7 @@ void WaveRecorder::look_for_input_again() {
 }
 
 void WaveRecorder::set_take_start(const std::string& started) {
-    try {
-        take_start_ = started;
-    } catch (...) {
-    }
+    take_start_ = started;
 }
 
 void WaveRecorder::set_trouble(RecorderTrouble trouble) {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "recorder/audio_input.h"
-#include "recorder/pre_roll.h"
+#include "recorder/capture/audio_input.h"
+#include "recorder/capture/pre_roll.h"
 #include "recorder/recorder_control.h"
-#include "recorder/take_writer.h"
-#include "recorder/takes_room.h"
+#include "recorder/takes/take_writer.h"
+#include "recorder/takes/takes_room.h"
 
 namespace taperly {
 
@@ -31,11 +31,6 @@ class WaveRecorder : public RecorderControl {
     WaveRecorder(const WaveRecorder&) = delete;
     WaveRecorder& operator=(const WaveRecorder&) = delete;
 
-    void setNotify(bool notify) override;
-    void setWait(bool wait) override;
-    void setShareable(bool shareable) override;
-    void setDeviceType(const std::string& device_type) override;
-    void setRecordMode(int record_mode) override;
     void setFileName(const std::string& file_name) override;
     std::string FileName() const override;
     void Command(const std::string& order) override;

@@ -81,7 +81,6 @@ class ReceptionTracker {
     TakeState& state() { return state_; }
     const TakeState& state() const { return state_; }
     const std::string& dox() const { return dox_; }
-    void set_dox(std::string phase) { dox_ = std::move(phase); }
     const std::string& takes_folder() const { return takes_folder_; }
     // Asks the takes folder again what its names refuse: it may be another
     // file system than when Taperly started.

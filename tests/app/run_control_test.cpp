@@ -7,7 +7,7 @@
 #include <ostream>
 
 #include "app/fake_run_window.h"
-#include "recorder/take_file.h"
+#include "recorder/takes/take_file.h"
 #include "support/fakes.h"
 #include "support/temp_folder.h"
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <ostream>
 
-#include "recorder/takes_room.h"
+#include "recorder/takes/takes_room.h"
 
 namespace taperly {
 namespace {

@@ -27,7 +27,7 @@
 #include "app/system_clock.h"
 #include "recorder/sound_recorder.h"
 #include "recorder/sound_test_support.h"
-#include "recorder/wave_file_writer.h"
+#include "recorder/takes/wave_file_writer.h"
 #include "recorder/wave_test_support.h"
 #include "support/simulator_process.h"
 #include "tracking/reply_timing.h"

@@ -13,7 +13,7 @@
 #include "e2e/e2e_window.h"
 #include "e2e/private_mounts.h"
 #include "e2e/stderr_capture.h"
-#include "recorder/take_file.h"
+#include "recorder/takes/take_file.h"
 #include "support/temp_folder.h"
 
 namespace taperly::e2e {
@@ -314,11 +314,6 @@ class PlantingRecorder : public RecorderControl {
 
     static constexpr const char* kPlantedBytes = "not a take: someone else's file";
 
-    void setNotify(bool on) override { real_->setNotify(on); }
-    void setWait(bool on) override { real_->setWait(on); }
-    void setShareable(bool on) override { real_->setShareable(on); }
-    void setDeviceType(const std::string& type) override { real_->setDeviceType(type); }
-    void setRecordMode(int mode) override { real_->setRecordMode(mode); }
     void setFileName(const std::string& name) override {
         real_->setFileName(name);
         if (when_ == When::kBeforeTheExistenceTest) {

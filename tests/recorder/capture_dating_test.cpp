@@ -1,4 +1,4 @@
-#include "recorder/capture_dating.h"
+#include "recorder/capture/capture_dating.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "recorder/audio_input.h"
+#include "recorder/capture/audio_input.h"
 
 namespace taperly::testing {
 

@@ -10,7 +10,7 @@
 
 #include "recorder/fake_input.h"
 #include "recorder/recorder_orders.h"
-#include "recorder/wave_file_writer.h"
+#include "recorder/takes/wave_file_writer.h"
 #include "recorder/wave_recorder.h"
 #include "recorder/wave_test_support.h"
 #include "support/temp_folder.h"

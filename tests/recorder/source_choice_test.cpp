@@ -1,4 +1,4 @@
-#include "recorder/source_choice.h"
+#include "recorder/capture/source_choice.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "recorder/take_file.h"
+#include "recorder/takes/take_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "recorder/unfinished_takes.h"
+#include "recorder/takes/unfinished_takes.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "recorder/native_file.h"
-#include "recorder/take_file.h"
+#include "recorder/takes/native_file.h"
+#include "recorder/takes/take_file.h"
 #include "support/temp_folder.h"
 
 namespace taperly {

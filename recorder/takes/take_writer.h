@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "recorder/takes/take_failure.h"
+
+namespace taperly {
+
+// Holds the sound of one take until it is saved or discarded.
+class TakeWriter {
+  public:
+    virtual ~TakeWriter() = default;
+
+    // Starts a new, empty take that began at `started` ("9-05-07-PM_12-05-2026",
+    // empty when not known), dropping any earlier one; false when the take
+    // cannot be held.
+    virtual bool begin(const std::string& started) = 0;
+    // Adds frames at the end. After a failed write, the frames written before
+    // stay and later ones are dropped.
+    virtual void append(std::span<const std::int16_t> frames) = 0;
+    // The frames the take holds.
+    virtual std::int64_t frames() const = 0;
+
+    enum class Saved { kStored, kNameTaken, kFailed };
+    // Makes the whole take appear under the bare name in the takes folder in
+    // one step, once it is on the disk; never replaces an existing file.
+    // Afterwards nothing more is added to it.
+    virtual Saved save_as(const std::string& name) = 0;
+    // Leaves a take that could not be saved where it is, for the next start
+    // to recover.
+    virtual void keep_hidden() = 0;
+    // Drops the take and everything held for it.
+    virtual void discard() = 0;
+    // Why the take could not be begun, written or saved, empty while all is well.
+    virtual const TakeFailure& failure() const = 0;
+};
+
+}  // namespace taperly
