@@ -94,7 +94,7 @@ void WaveRecorder::listen_between_takes(std::chrono::milliseconds reach) {
     }
     pre_roll_.begin(kTakeSampleRate, reach);
     // A poll interval and a status reply's time on the line: half the reach.
-    hold_for_ = reach / 2;
+    edges_.hold_for(reach / 2);
     if (!input_->running()) {
         look_for_input_again();
     }
@@ -198,7 +198,7 @@ void WaveRecorder::open() {
     recording_ = false;
     stopped_ = false;
     first_record_due_ = true;
-    cut_before_.reset();
+    edges_.cut_before(std::nullopt);
 }
 
 void WaveRecorder::record() {
@@ -227,7 +227,7 @@ void WaveRecorder::record() {
             // Between takes sound comes in large pieces: the take's first
             // may still be on its way.
             if (writer_->frames() == 0) {
-                cut_before_ = from;
+                edges_.cut_before(from);
             }
         }
         pre_roll_.forget();
@@ -272,7 +272,7 @@ void WaveRecorder::stop() {
         input_->set_in_take(false);
         recording_ = false;
     }
-    cut_before_.reset();
+    edges_.cut_before(std::nullopt);
     stopped_ = true;
 }
 
@@ -346,59 +346,19 @@ void WaveRecorder::take_frames(std::span<const std::int16_t> frames,
     if (!open_ || !recording_) {
         pre_roll_.keep(frames, newest_at);
     } else if (listening()) {
-        hold(frames, newest_at);
+        edges_.add(frames, newest_at,
+                   [this](std::span<const std::int16_t> kept) { write_frames(kept); });
     } else {
         write_frames(frames);
     }
 }
 
-namespace {
-
-// How many of `count` frames, the newest captured at `newest_at`, were
-// captured at `moment` or before: dated back at the sample rate, as the
-// ring dates them.
-std::size_t frames_until(std::size_t count, std::chrono::milliseconds newest_at,
-                         std::chrono::milliseconds moment) {
-    if (newest_at <= moment) {
-        return count;
-    }
-    const long long later = ((newest_at - moment).count() * kTakeSampleRate + 999) / 1000;
-    return count - std::min<std::size_t>(count, static_cast<std::size_t>(later));
-}
-
-}  // namespace
-
-void WaveRecorder::hold(std::span<const std::int16_t> frames, std::chrono::milliseconds newest_at) {
-    // The reply that ends the take comes a line's time after the moment it
-    // speaks of, and sound from after that moment may have come meanwhile:
-    // the newest is held back, and written once older than that.
-    if (cut_before_) {
-        frames = frames.last(frames_since(frames.size(), kTakeSampleRate, newest_at, *cut_before_));
-        if (frames.empty()) {
-            return;
-        }
-        cut_before_.reset();
-    }
-    held_.insert(held_.end(), frames.begin(), frames.end());
-    held_newest_at_ = newest_at;
-    const std::size_t due = frames_until(held_.size(), newest_at, newest_at - hold_for_);
-    if (due > 0) {
-        write_frames(std::span<const std::int16_t>(held_).first(due));
-        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(due));
-    }
-}
-
 void WaveRecorder::write_held(std::optional<std::chrono::milliseconds> ends_at) {
-    const std::span<const std::int16_t> held(held_);
-    const std::size_t kept =
-        ends_at ? frames_until(held.size(), held_newest_at_, *ends_at) : held.size();
-    write_frames(held.first(kept));
-    // What came after the take's end is the next take's, should one begin
-    // soon, and never both.
-    if (kept < held.size()) {
-        pre_roll_.keep(held.last(held.size() - kept), held_newest_at_);
-    }
-    held_.clear();
+    edges_.end(
+        ends_at, [this](std::span<const std::int16_t> frames) { write_frames(frames); },
+        [this](std::span<const std::int16_t> frames, std::chrono::milliseconds newest_at) {
+            pre_roll_.keep(frames, newest_at);
+        });
 }
 
 void WaveRecorder::write_frames(std::span<const std::int16_t> frames) {

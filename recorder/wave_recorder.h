@@ -9,6 +9,8 @@
 #include "recorder/capture/audio_input.h"
 #include "recorder/capture/pre_roll.h"
 #include "recorder/recorder_control.h"
+#include "recorder/take_edges.h"
+#include "recorder/takes/take_format.h"
 #include "recorder/takes/take_writer.h"
 #include "recorder/takes/takes_room.h"
 
@@ -54,7 +56,6 @@ class WaveRecorder : public RecorderControl {
     void look_for_input_again();
     void take_frames(std::span<const std::int16_t> frames, std::chrono::milliseconds newest_at);
     void write_frames(std::span<const std::int16_t> frames);
-    void hold(std::span<const std::int16_t> frames, std::chrono::milliseconds newest_at);
     // Writes the held sound captured up to `ends_at` (all of it when none);
     // the rest is kept for the next take.
     void write_held(std::optional<std::chrono::milliseconds> ends_at);
@@ -77,14 +78,7 @@ class WaveRecorder : public RecorderControl {
     // When the take's first "Record" came, and where a take that is
     // stopping ends: sound captured later is kept for the next take.
     std::chrono::milliseconds began_at_{0};
-    // The newest sound of a take, held back as long as the reply that ends
-    // the take may come after the moment it speaks of.
-    std::vector<std::int16_t> held_;
-    std::chrono::milliseconds held_newest_at_{0};
-    std::chrono::milliseconds hold_for_{0};
-    // Where a take begun from the kept sound begins, until its first sound:
-    // sound from before that which the capture hands over late is cut too.
-    std::optional<std::chrono::milliseconds> cut_before_;
+    TakeEdges edges_{kTakeSampleRate};
     RecorderTrouble trouble_;
     RoomWatch room_;
     TakeFailure write_failure_;
