@@ -6,37 +6,21 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "e2e/e2e_window.h"
-#include "support/temp_folder.h"
+#include "e2e/e2e_test.h"
 
 namespace taperly::e2e {
 namespace {
 
-using testing::SimulatorProcess;
 using testing::SimulatorSettings;
 using testing::TempFolder;
-
-constexpr int kSpeed = 57600;
-
-std::unique_ptr<SimulatorProcess> start_simulator(const std::string& scenario) {
-    SimulatorSettings settings;
-    settings.scenario = scenario;
-    settings.bits_per_second = kSpeed;
-    auto simulator = std::make_unique<SimulatorProcess>(settings);
-    simulator->point_com_port(1);
-    return simulator;
-}
 
 std::vector<std::string> sorted(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());
     return names;
 }
 
-class LineFaults : public ::testing::Test {
+class LineFaults : public E2eTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
-    }
     TempFolder folder;
 };
 
@@ -52,12 +36,11 @@ TEST_F(LineFaults, UnpluggedMidTakeSavesTheTakeAndRecordsAgainOnceBack) {
         "1.0 | State Net | North Ops | yes | State Net | North | Back\n"
         "0.6 | State Net | SCAN | no\n"
         "unplug 60\n";
-    settings.bits_per_second = kSpeed;
+    settings.bits_per_second = kFastSpeed;
     settings.link_path = folder.file("by-id-scanner");
-    SimulatorProcess simulator(settings);
-    simulator.point_com_port(1);
+    start(settings);
     TempFolder takes;
-    E2eWindow window(takes.path(), kSpeed);
+    E2eWindow window(takes.path(), kFastSpeed);
     window.click_run_stop();
     window.time.set(on_test_day(10, 0, 0));
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.take_in_progress(); }));
@@ -82,7 +65,7 @@ TEST_F(LineFaults, UnpluggedMidTakeSavesTheTakeAndRecordsAgainOnceBack) {
     const std::string back = "State-Net_North_Back_10-00-05-AM_10-00-06-AM_12-05-2026.wav";
     EXPECT_EQ(takes.names(), sorted({kSettingsFile, back, lost}));
     EXPECT_NEAR(measure_take(takes.file(back)).frequency, kToneHz, kToneHz * 0.02);
-    EXPECT_NE(simulator.error_output().find("the line is back on /dev/pts/"), std::string::npos);
+    EXPECT_NE(simulator->error_output().find("the line is back on /dev/pts/"), std::string::npos);
 
     // Pulled again for good: Stop ends the run while it is being tried.
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.status() == "Line lost, trying again"; }));
@@ -95,12 +78,12 @@ TEST_F(LineFaults, UnpluggedMidTakeSavesTheTakeAndRecordsAgainOnceBack) {
 // A scanner paused mid-call: the take ends once the silence is named, with
 // what was heard and the silence up to then, not when the scanner is back.
 TEST_F(LineFaults, ScannerPausedMidTakeEndsItWithinTheLimit) {
-    auto simulator = start_simulator(
+    start(
         "0.4 | State Net | SCAN | no\n"
         "1.0 | State Net | North Ops | yes | State Net | North | Paused\n"
         "silent 8\n"
         "30 | State Net | North Ops | yes | State Net | North | Paused\n");
-    E2eWindow window(folder.path(), kSpeed);
+    E2eWindow window(folder.path(), kFastSpeed);
     window.click_run_stop();
     window.time.set(on_test_day(10, 0, 0));
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.take_in_progress(); }));
@@ -115,7 +98,7 @@ TEST_F(LineFaults, ScannerPausedMidTakeEndsItWithinTheLimit) {
     std::printf("%.3f s in the take of a 1 s call paused for 8 s\n", kept.seconds);
     // The call, then no more than the silence it takes to name the scanner.
     EXPECT_GT(kept.seconds, 2.0);
-    EXPECT_LT(kept.seconds, 1.0 + 2.0 + duration_bound_seconds(kSpeed) + 0.3);
+    EXPECT_LT(kept.seconds, 1.0 + 2.0 + duration_bound_seconds(kFastSpeed) + 0.3);
     window.click_run_stop();
 }
 
@@ -133,9 +116,8 @@ class QuietScanner : public LineFaults, public ::testing::WithParamInterface<Qui
 // lasts, polling goes on, and the first reply that can be read clears it.
 TEST_P(QuietScanner, IsNamedUntilItAnswersAgain) {
     const QuietCase& c = GetParam();
-    auto simulator = start_simulator("0.5 | State Net | SCAN | no\n" + c.fault +
-                                     "speed 57600\n60 | State Net | SCAN | no\n");
-    E2eWindow window(folder.path(), kSpeed);
+    start("0.5 | State Net | SCAN | no\n" + c.fault + "speed 57600\n60 | State Net | SCAN | no\n");
+    E2eWindow window(folder.path(), kFastSpeed);
     window.click_run_stop();
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.status() == "Waiting"; }));
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.status() == c.message; }))
@@ -226,8 +208,8 @@ TEST_F(LineFaults, BadInputLeavesEveryFiringWholeAndEveryNameSafe) {
         raw(std::string("GID,TRK,0,0,Sy\x01s/x,Gr\0p,T:g\xff,more,fields\r", 38)) +
         "0.6 | Caf\xe9 | Ops | yes\n"
         "0.6 | State Net | SCAN | no\n";
-    auto simulator = start_simulator(scenario);
-    E2eWindow window(folder.path(), kSpeed);
+    start(scenario);
+    E2eWindow window(folder.path(), kFastSpeed);
     window.click_run_stop();
     // The scenario lasts under 4 s; 60 polls is six seconds of them.
     ASSERT_TRUE(E2eWindow::wait_for([&] { return simulator->logged_commands().size() >= 60; }));
