@@ -20,6 +20,8 @@ namespace {
 
 using testing::TempFolder;
 
+constexpr int kSpeed = kFastSpeed;
+
 // A small disk mounted over a fresh folder for one test.
 class SmallDisk {
   public:
@@ -72,7 +74,7 @@ TEST_F(FolderFaults, ReadOnlyMidRunLosesOnlyTheTakeItCannotHold) {
         "0.8 | State Net | SCAN | no\n"
         "1.0 | State Net | North Ops | yes | State Net | North | After\n"
         "0.5 | State Net | SCAN | no\n");
-    E2eWindow window(folder.path(), kFastSpeed);
+    E2eWindow window(folder.path(), kSpeed);
     window.click_run_stop();
     ASSERT_TRUE(window.follow_take(on_test_day(10, 0, 0), on_test_day(10, 0, 1)));
     ASSERT_TRUE(remount(folder.path(), true));
@@ -109,7 +111,7 @@ TEST_F(FolderFaults, FullDiskCutsATakeMakesNoEmptyOnesAndRecordsAgainOnceThereIs
         "2.5 | State Net | SCAN | no\n"
         "1.0 | State Net | North Ops | yes | State Net | North | After\n"
         "0.5 | State Net | SCAN | no\n");
-    E2eWindow window(folder.path(), kFastSpeed);
+    E2eWindow window(folder.path(), kSpeed);
     window.click_run_stop();
     EXPECT_TRUE(
         window.wait_for([&] { return window.status() == "Disk almost full: 0 min left"; }, 3000))
@@ -136,7 +138,7 @@ TEST_F(FolderFaults, FullDiskCutsATakeMakesNoEmptyOnesAndRecordsAgainOnceThereIs
     const TakeSound cut = measure_take(folder.file(long_take));
     EXPECT_TRUE(testing::wave_header_matches_length(folder.file(long_take)));
     std::printf("a full disk kept %.3f s of a 5 s reception\n", cut.seconds);
-    EXPECT_LT(cut.seconds, 5.0 - duration_bound_seconds(kFastSpeed)) << "it cannot all have fitted";
+    EXPECT_LT(cut.seconds, 5.0 - duration_bound_seconds(kSpeed)) << "it cannot all have fitted";
     EXPECT_GT(cut.seconds, 2.0);
     EXPECT_NEAR(cut.frequency, kToneHz, kToneHz * 0.02);
 
@@ -154,8 +156,7 @@ TEST_F(FolderFaults, FullDiskCutsATakeMakesNoEmptyOnesAndRecordsAgainOnceThereIs
     EXPECT_EQ(folder.names(), sorted({kSettingsFile, before, after}));
     for (const std::string& name : {before, after}) {
         const TakeSound whole = measure_take(folder.file(name));
-        EXPECT_TRUE(take_length_fits(whole.seconds, 1.0, kFastSpeed))
-            << name << " " << whole.seconds;
+        EXPECT_TRUE(take_length_fits(whole.seconds, 1.0, kSpeed)) << name << " " << whole.seconds;
         EXPECT_NEAR(whole.frequency, kToneHz, kToneHz * 0.02) << name;
     }
 }
@@ -172,7 +173,7 @@ TEST_F(FolderFaults, SaveThatFailsKeepsTheTakeForTheNextStartAndSaysSo) {
         "0.5 | State Net | SCAN | no\n");
     const std::string after = "State-Net_North_After_10-00-04-AM_10-00-05-AM_12-05-2026.wav";
     {
-        E2eWindow window(folder.path(), kFastSpeed);
+        E2eWindow window(folder.path(), kSpeed);
         window.click_run_stop();
         window.time.set(on_test_day(10, 0, 0));
         ASSERT_TRUE(window.wait_for([&] { return window.take_in_progress(); }));
@@ -194,12 +195,12 @@ TEST_F(FolderFaults, SaveThatFailsKeepsTheTakeForTheNextStartAndSaysSo) {
             << "a saved take ends the notice: " << window.status();
         window.click_run_stop();
     }
-    E2eWindow next_start(folder.path(), kFastSpeed);
+    E2eWindow next_start(folder.path(), kSpeed);
     const std::string recovered = "unfinished_10-00-00-AM_12-05-2026.wav";
     EXPECT_EQ(next_start.status(), "1 unfinished take saved");
     EXPECT_EQ(folder.names(), sorted({kSettingsFile, after, recovered}));
     const TakeSound kept = measure_take(folder.file(recovered));
-    EXPECT_TRUE(take_length_fits(kept.seconds, 1.5, kFastSpeed)) << kept.seconds;
+    EXPECT_TRUE(take_length_fits(kept.seconds, 1.5, kSpeed)) << kept.seconds;
     EXPECT_NEAR(kept.frequency, kToneHz, kToneHz * 0.02);
 }
 
@@ -236,7 +237,7 @@ TEST_F(ExfatFolder, SavesEveryTakeCleansWhatItRefusesAndReplacesNothing) {
     const std::string displayed = "A------B_-_Disp-1_10-00-02-AM_10-00-03-AM_12-05-2026.wav";
     const std::string taken = "State-Net_North_Ops_10-00-04-AM_10-00-05-AM_12-05-2026.wav";
     folder_.write(taken, "someone else's");
-    E2eWindow window(folder_.path(), kFastSpeed);
+    E2eWindow window(folder_.path(), kSpeed);
     window.click_run_stop();
     ASSERT_TRUE(window.follow_take(on_test_day(10, 0, 0), on_test_day(10, 0, 1)));
     ASSERT_TRUE(window.follow_take(on_test_day(10, 0, 2), on_test_day(10, 0, 3)));
@@ -249,8 +250,7 @@ TEST_F(ExfatFolder, SavesEveryTakeCleansWhatItRefusesAndReplacesNothing) {
     EXPECT_EQ(folder_.read(taken), "someone else's");
     for (const std::string& name : {trunked, displayed}) {
         const TakeSound sound = measure_take(folder_.file(name));
-        EXPECT_TRUE(take_length_fits(sound.seconds, 1.0, kFastSpeed))
-            << name << " " << sound.seconds;
+        EXPECT_TRUE(take_length_fits(sound.seconds, 1.0, kSpeed)) << name << " " << sound.seconds;
         EXPECT_NEAR(sound.frequency, kToneHz, kToneHz * 0.02) << name;
     }
 }
@@ -342,7 +342,7 @@ TEST_P(NameTaken, FileThatTakesTheNameKeepsItsBytes) {
         "1.0 | State Net | North Ops | yes | State Net | North | Ops\n"
         "0.5 | State Net | SCAN | no\n");
     const std::string name = "State-Net_North_Ops_10-00-00-AM_10-00-01-AM_12-05-2026.wav";
-    E2eWindow window(folder.path(), kFastSpeed, [&](std::unique_ptr<RecorderControl> real) {
+    E2eWindow window(folder.path(), kSpeed, [&](std::unique_ptr<RecorderControl> real) {
         return std::make_unique<PlantingRecorder>(std::move(real), folder.path(), name, GetParam());
     });
     window.click_run_stop();

@@ -14,6 +14,8 @@ namespace {
 using testing::SimulatorSettings;
 using testing::TempFolder;
 
+constexpr int kSpeed = kFastSpeed;
+
 std::vector<std::string> sorted(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());
     return names;
@@ -36,11 +38,11 @@ TEST_F(LineFaults, UnpluggedMidTakeSavesTheTakeAndRecordsAgainOnceBack) {
         "1.0 | State Net | North Ops | yes | State Net | North | Back\n"
         "0.6 | State Net | SCAN | no\n"
         "unplug 60\n";
-    settings.bits_per_second = kFastSpeed;
+    settings.bits_per_second = kSpeed;
     settings.link_path = folder.file("by-id-scanner");
     start(settings);
     TempFolder takes;
-    E2eWindow window(takes.path(), kFastSpeed);
+    E2eWindow window(takes.path(), kSpeed);
     window.click_run_stop();
     window.time.set(on_test_day(10, 0, 0));
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.take_in_progress(); }));
@@ -83,7 +85,7 @@ TEST_F(LineFaults, ScannerPausedMidTakeEndsItWithinTheLimit) {
         "1.0 | State Net | North Ops | yes | State Net | North | Paused\n"
         "silent 8\n"
         "30 | State Net | North Ops | yes | State Net | North | Paused\n");
-    E2eWindow window(folder.path(), kFastSpeed);
+    E2eWindow window(folder.path(), kSpeed);
     window.click_run_stop();
     window.time.set(on_test_day(10, 0, 0));
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.take_in_progress(); }));
@@ -98,7 +100,7 @@ TEST_F(LineFaults, ScannerPausedMidTakeEndsItWithinTheLimit) {
     std::printf("%.3f s in the take of a 1 s call paused for 8 s\n", kept.seconds);
     // The call, then no more than the silence it takes to name the scanner.
     EXPECT_GT(kept.seconds, 2.0);
-    EXPECT_LT(kept.seconds, 1.0 + 2.0 + duration_bound_seconds(kFastSpeed) + 0.3);
+    EXPECT_LT(kept.seconds, 1.0 + 2.0 + duration_bound_seconds(kSpeed) + 0.3);
     window.click_run_stop();
 }
 
@@ -117,7 +119,7 @@ class QuietScanner : public LineFaults, public ::testing::WithParamInterface<Qui
 TEST_P(QuietScanner, IsNamedUntilItAnswersAgain) {
     const QuietCase& c = GetParam();
     start("0.5 | State Net | SCAN | no\n" + c.fault + "speed 57600\n60 | State Net | SCAN | no\n");
-    E2eWindow window(folder.path(), kFastSpeed);
+    E2eWindow window(folder.path(), kSpeed);
     window.click_run_stop();
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.status() == "Waiting"; }));
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.status() == c.message; }))
@@ -209,7 +211,7 @@ TEST_F(LineFaults, BadInputLeavesEveryFiringWholeAndEveryNameSafe) {
         "0.6 | Caf\xe9 | Ops | yes\n"
         "0.6 | State Net | SCAN | no\n";
     start(scenario);
-    E2eWindow window(folder.path(), kFastSpeed);
+    E2eWindow window(folder.path(), kSpeed);
     window.click_run_stop();
     // The scenario lasts under 4 s; 60 polls is six seconds of them.
     ASSERT_TRUE(E2eWindow::wait_for([&] { return simulator->logged_commands().size() >= 60; }));

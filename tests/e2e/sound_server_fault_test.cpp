@@ -19,6 +19,8 @@ namespace {
 
 using testing::TempFolder;
 
+constexpr int kSpeed = kFastSpeed;
+
 std::string server_folder() {
     const char* folder = std::getenv("TAPERLY_SOUND_FOLDER");
     return folder ? folder : "";
@@ -58,7 +60,7 @@ TEST_F(SoundServerFault, DiesMidTakeIsNamedWhileMissingAndLaterTakesRecordAgain)
         "2.5 | State Net | SCAN | no\n"
         "1.0 | State Net | North Ops | yes | State Net | North | Back\n"
         "0.5 | State Net | SCAN | no\n");
-    E2eWindow window(folder.path(), kFastSpeed);
+    E2eWindow window(folder.path(), kSpeed);
     window.click_run_stop();
 
     window.time.set(on_test_day(10, 0, 0));
@@ -103,7 +105,7 @@ TEST_F(SoundServerFault, DiesMidTakeIsNamedWhileMissingAndLaterTakesRecordAgain)
                 cut.seconds, again.seconds);
     EXPECT_GE(cut.seconds, 0.5) << "what was recorded before the server died is kept";
     EXPECT_NEAR(cut.frequency, kToneHz, kToneHz * 0.02);
-    EXPECT_TRUE(take_length_fits(again.seconds, 1.0, kFastSpeed)) << again.seconds;
+    EXPECT_TRUE(take_length_fits(again.seconds, 1.0, kSpeed)) << again.seconds;
     EXPECT_NEAR(again.frequency, kToneHz, kToneHz * 0.02);
 }
 
@@ -130,7 +132,7 @@ TEST_F(SoundServerFault, InputGoneAndServerFrozenMidTakeHoldUpNoPoll) {
         "0.4 | State Net | SCAN | no\n"
         "16.0 | State Net | North Ops | yes | State Net | North | Frozen\n"
         "1.5 | State Net | SCAN | no\n");
-    E2eWindow window(folder.path(), kFastSpeed);
+    E2eWindow window(folder.path(), kSpeed);
     window.click_run_stop();
     window.time.set(on_test_day(10, 0, 0));
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.take_in_progress(); }));
