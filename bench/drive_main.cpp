@@ -16,12 +16,6 @@
 // Takes go to DIR/takes; the plan to DIR/windows.txt; the feed's own count
 // of what it could not deliver to DIR/feed-stats.txt.
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -41,22 +35,22 @@
 
 #include "app/form1.h"
 #include "app/real_parts.h"
-#include "bench/child_process.h"
 #include "bench/process_usage.h"
 #include "bench/scenario_plan.h"
 #include "bench/window_run.h"
 #include "support/simulator_process.h"
+#include "tools/launch/child_process.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace taperly;
-using bench::ChildProcess;
-using bench::Switches;
 using bench::cpu_seconds;
 using bench::Resident;
 using bench::resident_memory;
+using bench::Switches;
 using bench::wake_ups;
+using launch::ChildProcess;
 
 constexpr double kLeadIn = 3.0;
 constexpr double kTail = 6.0;
@@ -116,29 +110,16 @@ Options parse_options(int argc, char** argv) {
 // Time to the first paint of the window, in a fresh process each run.
 int time_startup(const char* self, int runs) {
     std::vector<double> millis;
+    launch::ChildOptions reported;
+    reported.read_output = true;
     for (int run = 0; run < runs; ++run) {
-        int output[2];
-        if (::pipe(output) != 0) {
+        const long long before = steady_ns();
+        launch::ChildProcess child({self, "--startup-child"}, reported);
+        if (!child.started()) {
             return 1;
         }
-        const long long before = steady_ns();
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(output[1], STDOUT_FILENO);
-            ::close(output[0]);
-            ::execl(self, self, "--startup-child", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(output[1]);
-        std::string text;
-        char bytes[64];
-        ssize_t count;
-        while ((count = ::read(output[0], bytes, sizeof bytes)) > 0) {
-            text.append(bytes, static_cast<std::size_t>(count));
-        }
-        ::close(output[0]);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
+        const std::string text = child.read_line(std::chrono::seconds(60));
+        child.wait_for_exit(std::chrono::seconds(60));
         const long long painted = std::atoll(text.c_str());
         if (painted > before) {
             millis.push_back(static_cast<double>(painted - before) / 1e6);
@@ -216,11 +197,9 @@ int run_program(int argc, char** argv, const Options& options) {
     std::ofstream(options.out + "/windows.txt") << bench::windows_text(plan);
     std::ofstream(options.out + "/scenario.txt") << scenario;
 
-    testing::SimulatorSettings settings;
-    settings.scenario = scenario;
-    settings.bits_per_second = options.speed;
+    testing::SimulatorSettings settings =
+        bench::simulator_settings(scenario, options.speed, options.out);
     settings.start_now = true;
-    settings.log_path = options.out + "/commands.log";
     testing::SimulatorProcess simulator(settings);
     // The simulator's clock started as it named its line: the feed's too.
     const long long origin = steady_ns();
@@ -241,10 +220,8 @@ int run_program(int argc, char** argv, const Options& options) {
     }
 
     Form1 form(make_real_parts(takes, QString()));
-    form.show();
-    auto* status_line = form.findChild<QLineEdit*>("Text3");
-    if (!bench::choose_and_run(form, options.speed)) {
-        std::printf("- Run could not be clicked: \"%s\"\n", qPrintable(status_line->text()));
+    QLineEdit* status_line = bench::show_and_run(form, options.speed);
+    if (status_line == nullptr) {
         return 1;
     }
     const auto clicked = Clock::now();

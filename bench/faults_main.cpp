@@ -87,21 +87,18 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     std::filesystem::create_directories(out + "/takes");
 
-    testing::SimulatorSettings settings;
-    settings.scenario = std::to_string(kQuietBefore) + " | Bench | SCAN | no\nunplug " +
-                        std::to_string(retry_seconds) + "\n5 | Bench | SCAN | no\nsilent " +
-                        std::to_string(kSilence) + "\n3600 | Bench | SCAN | no\n";
-    settings.bits_per_second = speed;
-    settings.log_path = out + "/commands.log";
+    const std::string scenario = std::to_string(kQuietBefore) + " | Bench | SCAN | no\nunplug " +
+                                 std::to_string(retry_seconds) +
+                                 "\n5 | Bench | SCAN | no\nsilent " + std::to_string(kSilence) +
+                                 "\n3600 | Bench | SCAN | no\n";
+    testing::SimulatorSettings settings = bench::simulator_settings(scenario, speed, out);
     settings.link_path = out + "/by-id-bench-scanner";
     testing::SimulatorProcess simulator(settings);
     simulator.point_com_port(1);
 
     Form1 form(make_real_parts(out + "/takes", QString()));
-    form.show();
-    auto* status_line = form.findChild<QLineEdit*>("Text3");
-    if (!bench::choose_and_run(form, speed)) {
-        std::printf("- Run could not be clicked: \"%s\"\n", qPrintable(status_line->text()));
+    QLineEdit* status_line = bench::show_and_run(form, speed);
+    if (status_line == nullptr) {
         return 1;
     }
 

@@ -14,9 +14,6 @@
 //   --rate    the rate the pipe source reads (default 22050)
 
 #include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <dirent.h>
@@ -33,6 +30,7 @@
 #include "recorder/capture/default_source.h"
 #include "recorder/capture/pulse_capture.h"
 #include "recorder/capture/pulse_pace.h"
+#include "tools/launch/child_process.h"
 
 namespace {
 
@@ -82,22 +80,10 @@ Options parse(int argc, char** argv) {
     return options;
 }
 
-pid_t start_feed(const Options& options, long long origin_ns, const std::string& windows) {
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent) {
-            ::_exit(126);
-        }
-        const std::string rate = std::to_string(options.rate);
-        const std::string origin = std::to_string(origin_ns);
-        ::execl(TAPERLY_BENCH_FEED, TAPERLY_BENCH_FEED, options.fifo.c_str(), rate.c_str(),
-                "--origin-ns", origin.c_str(), "--windows", windows.c_str(),
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    return pid;
+launch::ChildProcess start_feed(const Options& options, long long origin_ns,
+                                const std::string& windows) {
+    return launch::ChildProcess({TAPERLY_BENCH_FEED, options.fifo, std::to_string(options.rate),
+                                 "--origin-ns", std::to_string(origin_ns), "--windows", windows});
 }
 
 // Context switches of every thread but the calling one (the capture's):
@@ -168,7 +154,7 @@ int main(int argc, char** argv) {
     const Clock::time_point origin = Clock::now();
     const long long origin_ns =
         std::chrono::duration_cast<std::chrono::nanoseconds>(origin.time_since_epoch()).count();
-    const pid_t feed = start_feed(options, origin_ns, windows);
+    launch::ChildProcess feed = start_feed(options, origin_ns, windows);
 
     // Taken as the recorder takes it: when woken, and every 200 ms (a status
     // reply) in any case.
@@ -212,8 +198,7 @@ int main(int argc, char** argv) {
     }
     const Switches after = other_threads_switches();
     const double seconds = std::chrono::duration<double>(Clock::now() - origin).count();
-    ::kill(feed, SIGTERM);
-    ::waitpid(feed, nullptr, 0);
+    feed.stop();
     ::unlink(windows);
     if (ages_ms.empty()) {
         std::printf("- no burst was captured from %s\n", source.c_str());

@@ -32,11 +32,11 @@
 
 #include "app/form1.h"
 #include "app/real_parts.h"
-#include "bench/child_process.h"
 #include "bench/process_usage.h"
 #include "bench/soak_plan.h"
 #include "bench/window_run.h"
 #include "support/simulator_process.h"
+#include "tools/launch/child_process.h"
 
 namespace {
 
@@ -124,29 +124,25 @@ int main(int argc, char** argv) {
     const std::string scenario = bench::soak_scenario_text(plan, unplugs, run_seconds + 60.0);
     std::ofstream(options.out + "/scenario.txt") << scenario;
 
-    testing::SimulatorSettings settings;
-    settings.scenario = scenario;
-    settings.bits_per_second = options.speed;
+    testing::SimulatorSettings settings =
+        bench::simulator_settings(scenario, options.speed, options.out);
     settings.start_now = true;
-    settings.log_path = options.out + "/commands.log";
     settings.link_path = options.out + "/by-id-soak-scanner";
     testing::SimulatorProcess simulator(settings);
     const auto origin = SteadyClock::now();
     const long long origin_ns =
         std::chrono::duration_cast<std::chrono::nanoseconds>(origin.time_since_epoch()).count();
     simulator.point_com_port(1);
-    bench::ChildProcess feed({TAPERLY_BENCH_FEED, options.fifo, "22050", "--origin-ns",
-                              std::to_string(origin_ns), "--windows", options.out + "/windows.txt",
-                              "--reopen", "--stats", options.out + "/feed-stats.txt"});
+    launch::ChildProcess feed({TAPERLY_BENCH_FEED, options.fifo, "22050", "--origin-ns",
+                               std::to_string(origin_ns), "--windows", options.out + "/windows.txt",
+                               "--reopen", "--stats", options.out + "/feed-stats.txt"});
     const auto elapsed = [&] {
         return std::chrono::duration<double>(SteadyClock::now() - origin).count();
     };
 
     Form1 form(make_real_parts(options.out + "/takes", QString()));
-    form.show();
-    auto* status_line = form.findChild<QLineEdit*>("Text3");
-    if (!bench::choose_and_run(form, options.speed)) {
-        std::printf("- Run could not be clicked: \"%s\"\n", qPrintable(status_line->text()));
+    QLineEdit* status_line = bench::show_and_run(form, options.speed);
+    if (status_line == nullptr) {
         return 1;
     }
     const double cpu_start = bench::cpu_seconds();

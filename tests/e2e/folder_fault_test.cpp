@@ -10,20 +10,17 @@
 #include <set>
 #include <thread>
 
-#include "e2e/e2e_window.h"
+#include "e2e/e2e_test.h"
 #include "e2e/private_mounts.h"
 #include "e2e/stderr_capture.h"
 #include "recorder/takes/take_file.h"
-#include "support/temp_folder.h"
 
 namespace taperly::e2e {
 namespace {
 
-using testing::SimulatorProcess;
-using testing::SimulatorSettings;
 using testing::TempFolder;
 
-constexpr int kSpeed = 57600;
+constexpr int kSpeed = kFastSpeed;
 
 // A small disk mounted over a fresh folder for one test.
 class SmallDisk {
@@ -44,22 +41,10 @@ class SmallDisk {
     std::string refusal_;
 };
 
-class WithSimulator : public ::testing::Test {
+class WithSimulator : public E2eTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
-    }
-    void start(const std::string& scenario) {
-        SimulatorSettings settings;
-        settings.scenario = scenario;
-        settings.bits_per_second = kSpeed;
-        simulator_ = std::make_unique<SimulatorProcess>(settings);
-        simulator_->point_com_port(1);
-    }
-
     TempFolder scratch_;
     StderrCapture errors_{scratch_.file("stderr.txt")};
-    std::unique_ptr<SimulatorProcess> simulator_;
 };
 
 class FolderFaults : public WithSimulator {

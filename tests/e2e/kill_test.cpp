@@ -7,16 +7,12 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "e2e/e2e_window.h"
+#include "e2e/e2e_test.h"
 #include "e2e/window_process.h"
-#include "support/temp_folder.h"
 
 namespace taperly::e2e {
 namespace {
 
-using testing::SimulatorProcess;
-using testing::SimulatorSettings;
-using testing::TempFolder;
 using testing::wait_until;
 
 // "unfinished_", a start time and the date as takes give it: "_12-05-2026.wav".
@@ -37,18 +33,12 @@ bool is_unfinished_name(const std::string& name) {
     return true;
 }
 
-TEST(KilledMidTake, HiddenTakePlaysAndTheNextStartNamesIt) {
-    ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
-    TempFolder folder;
-    // COM1 at 57600 bit/s, polled every 100 ms.
-    folder.write(kSettingsFile, "0\r\n3\r\n100\r\n");
-    SimulatorSettings settings;
-    settings.bits_per_second = 57600;
-    settings.scenario =
+class KilledMidTake : public DriverTest {};
+
+TEST_F(KilledMidTake, HiddenTakePlaysAndTheNextStartNamesIt) {
+    start(
         "0.4 | State Net | SCAN | no\n"
-        "30 | State Net | North Ops | yes | State Net | North | Killed\n";
-    SimulatorProcess simulator(settings);
-    simulator.point_com_port(1);
+        "30 | State Net | North Ops | yes | State Net | North | Killed\n");
 
     WindowProcess taperly(folder.path(), true);
     ASSERT_TRUE(taperly.started());

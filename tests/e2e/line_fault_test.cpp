@@ -6,37 +6,23 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "e2e/e2e_window.h"
-#include "support/temp_folder.h"
+#include "e2e/e2e_test.h"
 
 namespace taperly::e2e {
 namespace {
 
-using testing::SimulatorProcess;
 using testing::SimulatorSettings;
 using testing::TempFolder;
 
-constexpr int kSpeed = 57600;
-
-std::unique_ptr<SimulatorProcess> start_simulator(const std::string& scenario) {
-    SimulatorSettings settings;
-    settings.scenario = scenario;
-    settings.bits_per_second = kSpeed;
-    auto simulator = std::make_unique<SimulatorProcess>(settings);
-    simulator->point_com_port(1);
-    return simulator;
-}
+constexpr int kSpeed = kFastSpeed;
 
 std::vector<std::string> sorted(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());
     return names;
 }
 
-class LineFaults : public ::testing::Test {
+class LineFaults : public E2eTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
-    }
     TempFolder folder;
 };
 
@@ -54,8 +40,7 @@ TEST_F(LineFaults, UnpluggedMidTakeSavesTheTakeAndRecordsAgainOnceBack) {
         "unplug 60\n";
     settings.bits_per_second = kSpeed;
     settings.link_path = folder.file("by-id-scanner");
-    SimulatorProcess simulator(settings);
-    simulator.point_com_port(1);
+    start(settings);
     TempFolder takes;
     E2eWindow window(takes.path(), kSpeed);
     window.click_run_stop();
@@ -82,7 +67,7 @@ TEST_F(LineFaults, UnpluggedMidTakeSavesTheTakeAndRecordsAgainOnceBack) {
     const std::string back = "State-Net_North_Back_10-00-05-AM_10-00-06-AM_12-05-2026.wav";
     EXPECT_EQ(takes.names(), sorted({kSettingsFile, back, lost}));
     EXPECT_NEAR(measure_take(takes.file(back)).frequency, kToneHz, kToneHz * 0.02);
-    EXPECT_NE(simulator.error_output().find("the line is back on /dev/pts/"), std::string::npos);
+    EXPECT_NE(simulator->error_output().find("the line is back on /dev/pts/"), std::string::npos);
 
     // Pulled again for good: Stop ends the run while it is being tried.
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.status() == "Line lost, trying again"; }));
@@ -95,7 +80,7 @@ TEST_F(LineFaults, UnpluggedMidTakeSavesTheTakeAndRecordsAgainOnceBack) {
 // A scanner paused mid-call: the take ends once the silence is named, with
 // what was heard and the silence up to then, not when the scanner is back.
 TEST_F(LineFaults, ScannerPausedMidTakeEndsItWithinTheLimit) {
-    auto simulator = start_simulator(
+    start(
         "0.4 | State Net | SCAN | no\n"
         "1.0 | State Net | North Ops | yes | State Net | North | Paused\n"
         "silent 8\n"
@@ -133,8 +118,7 @@ class QuietScanner : public LineFaults, public ::testing::WithParamInterface<Qui
 // lasts, polling goes on, and the first reply that can be read clears it.
 TEST_P(QuietScanner, IsNamedUntilItAnswersAgain) {
     const QuietCase& c = GetParam();
-    auto simulator = start_simulator("0.5 | State Net | SCAN | no\n" + c.fault +
-                                     "speed 57600\n60 | State Net | SCAN | no\n");
+    start("0.5 | State Net | SCAN | no\n" + c.fault + "speed 57600\n60 | State Net | SCAN | no\n");
     E2eWindow window(folder.path(), kSpeed);
     window.click_run_stop();
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.status() == "Waiting"; }));
@@ -226,7 +210,7 @@ TEST_F(LineFaults, BadInputLeavesEveryFiringWholeAndEveryNameSafe) {
         raw(std::string("GID,TRK,0,0,Sy\x01s/x,Gr\0p,T:g\xff,more,fields\r", 38)) +
         "0.6 | Caf\xe9 | Ops | yes\n"
         "0.6 | State Net | SCAN | no\n";
-    auto simulator = start_simulator(scenario);
+    start(scenario);
     E2eWindow window(folder.path(), kSpeed);
     window.click_run_stop();
     // The scenario lasts under 4 s; 60 polls is six seconds of them.

@@ -3,16 +3,13 @@
 // only during the scenario's transmissions, from the same instant as the
 // scanner simulator, so each take tells which stretch of the feed it holds.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -20,14 +17,13 @@
 
 #include "bench/scenario_plan.h"
 #include "bench/take_reading.h"
-#include "e2e/e2e_window.h"
-#include "support/temp_folder.h"
+#include "e2e/e2e_test.h"
+#include "tools/launch/child_process.h"
 
 namespace taperly::e2e {
 namespace {
 
 using bench::Transmission;
-using testing::SimulatorProcess;
 using testing::SimulatorSettings;
 using testing::TempFolder;
 
@@ -37,37 +33,6 @@ std::string feed_pipe() {
     const char* folder = std::getenv("TAPERLY_SOUND_FOLDER");
     return folder ? std::string(folder) + "/feed.fifo" : "";
 }
-
-// The numbered feed, playing `windows` from `origin_ns` until it goes away.
-class Feed {
-  public:
-    Feed(const std::string& windows_file, long long origin_ns) {
-        const std::string origin = std::to_string(origin_ns);
-        const std::string pipe = feed_pipe();
-        const pid_t parent = ::getpid();
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-            if (::getppid() != parent) {
-                ::_exit(126);
-            }
-            ::execl(TAPERLY_FEED, TAPERLY_FEED, pipe.c_str(), "22050", "--origin-ns",
-                    origin.c_str(), "--windows", windows_file.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-    }
-    ~Feed() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    Feed(const Feed&) = delete;
-    Feed& operator=(const Feed&) = delete;
-
-  private:
-    pid_t pid_ = -1;
-};
 
 struct PreRollCase {
     const char* name;
@@ -86,32 +51,47 @@ struct Held {
     double end = 0;
 };
 
-class PreRollOnRealParts : public ::testing::TestWithParam<PreRollCase> {
+// The scanner simulator and the numbered feed playing one plan from the same
+// instant, the feed sounding only during the plan's transmissions.
+class WithFeed : public E2eTest {
+  protected:
+    void SetUp() override {
+        E2eTest::SetUp();
+        ASSERT_NE(feed_pipe(), "") << "TAPERLY_SOUND_FOLDER names no feed server";
+    }
+    void play(const std::vector<Transmission>& plan, int bits_per_second) {
+        feed_folder_.write("windows.txt", bench::windows_text(plan));
+        SimulatorSettings settings;
+        settings.scenario = bench::scenario_text(plan, 1.5);
+        settings.bits_per_second = bits_per_second;
+        settings.start_now = true;
+        start(settings);
+        // The simulator's clock started as it named its line: the feed's too.
+        const long long origin = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count();
+        feed_ = std::make_unique<launch::ChildProcess>(std::vector<std::string>{
+            TAPERLY_FEED, feed_pipe(), "22050", "--origin-ns", std::to_string(origin), "--windows",
+            feed_folder_.file("windows.txt")});
+    }
+
+  private:
+    TempFolder feed_folder_;
+    std::unique_ptr<launch::ChildProcess> feed_;
+};
+
+class PreRollOnRealParts : public WithFeed, public ::testing::WithParamInterface<PreRollCase> {
   protected:
     void TearDown() override { unsetenv("TAPERLY_PREROLL"); }
 };
 
 TEST_P(PreRollOnRealParts, EachTakeHoldsItsWholeTransmissionAndNothingElse) {
     const PreRollCase& c = GetParam();
-    ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
-    ASSERT_NE(feed_pipe(), "") << "TAPERLY_SOUND_FOLDER names no feed server";
     if (!c.pre_roll) {
         setenv("TAPERLY_PREROLL", "0", 1);
     }
     TempFolder folder;
-    TempFolder feed_folder;
-    feed_folder.write("windows.txt", bench::windows_text(c.plan));
-    SimulatorSettings settings;
-    settings.scenario = bench::scenario_text(c.plan, 1.5);
-    settings.bits_per_second = c.speed;
-    settings.start_now = true;
-    SimulatorProcess simulator(settings);
-    // The simulator's clock started as it named its line: the feed's too.
-    const long long origin = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch())
-                                 .count();
-    Feed feed(feed_folder.file("windows.txt"), origin);
-    simulator.point_com_port(1);
+    play(c.plan, c.speed);
     E2eWindow window(folder.path(), c.speed);
     window.click_run_stop();
     ASSERT_EQ(window.caption(), "Stop") << window.status();
@@ -185,7 +165,7 @@ NamedTimes times_in(const std::string& name) {
     return {name.substr(start + 1, end - start - 1), name.substr(end + 1, date - end - 1)};
 }
 
-class SplitOnRealParts : public ::testing::Test {
+class SplitOnRealParts : public WithFeed {
   protected:
     void TearDown() override { unsetenv("TAPERLY_MAX_TAKE_MINUTES"); }
 };
@@ -193,25 +173,11 @@ class SplitOnRealParts : public ::testing::Test {
 // A call of 150 s with takes of at most a minute: three files, each named by
 // its own start and end, that join sample for sample.
 TEST_F(SplitOnRealParts, ALongCallBecomesTakesThatJoinExactly) {
-    ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
-    ASSERT_NE(feed_pipe(), "") << "TAPERLY_SOUND_FOLDER names no feed server";
     setenv("TAPERLY_MAX_TAKE_MINUTES", "1", 1);
     const std::vector<Transmission> plan{{2.0, 152.0}};
-    constexpr int kSpeed = 57600;
     TempFolder folder;
-    TempFolder feed_folder;
-    feed_folder.write("windows.txt", bench::windows_text(plan));
-    SimulatorSettings settings;
-    settings.scenario = bench::scenario_text(plan, 1.5);
-    settings.bits_per_second = kSpeed;
-    settings.start_now = true;
-    SimulatorProcess simulator(settings);
-    const long long origin = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch())
-                                 .count();
-    Feed feed(feed_folder.file("windows.txt"), origin);
-    simulator.point_com_port(1);
-    E2eWindow window(folder.path(), kSpeed);
+    play(plan, kFastSpeed);
+    E2eWindow window(folder.path(), kFastSpeed);
     window.click_run_stop();
     ASSERT_EQ(window.caption(), "Stop") << window.status();
     // The clock the names are read from runs with the call.

@@ -3,8 +3,8 @@
 // ends with status 0.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,17 +12,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <ostream>
+#include <string>
+#include <vector>
 
-#include "e2e/e2e_window.h"
+#include "e2e/e2e_test.h"
 #include "e2e/window_process.h"
-#include "support/temp_folder.h"
+#include "tools/launch/child_process.h"
 
 namespace taperly::e2e {
 namespace {
 
-using testing::SimulatorProcess;
-using testing::SimulatorSettings;
 using testing::TempFolder;
 using testing::wait_until;
 
@@ -53,23 +54,15 @@ double hidden_seconds(const TempFolder& folder) {
     return bytes <= 44 ? 0 : static_cast<double>((bytes - 44) / 2) / WaveFileWriter::kSampleRate;
 }
 
-class EndedBySignal : public ::testing::TestWithParam<SignalCase> {};
+class EndedBySignal : public DriverTest, public ::testing::WithParamInterface<SignalCase> {};
 
 TEST_P(EndedBySignal, SavesTheTakeAsStopDoesAndExitsWithZero) {
-    ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
     const SignalCase& c = GetParam();
-    TempFolder folder;
-    folder.write(kSettingsFile, "0\r\n3\r\n100\r\n");
-    SimulatorSettings settings;
-    settings.bits_per_second = 57600;
-    settings.scenario = c.mid_take
-                            ? "0.4 | State Net | SCAN | no\n"
-                              "30 | State Net | North Ops | yes | State Net | North | Ended\n"
-                            : "0.4 | State Net | SCAN | no\n"
-                              "1 | State Net | North Ops | yes | State Net | North | Short\n"
-                              "60 | State Net | SCAN | no\n";
-    SimulatorProcess simulator(settings);
-    simulator.point_com_port(1);
+    start(c.mid_take ? "0.4 | State Net | SCAN | no\n"
+                       "30 | State Net | North Ops | yes | State Net | North | Ended\n"
+                     : "0.4 | State Net | SCAN | no\n"
+                       "1 | State Net | North Ops | yes | State Net | North | Short\n"
+                       "60 | State Net | SCAN | no\n");
 
     WindowProcess taperly(folder.path(), true);
     ASSERT_TRUE(taperly.started());
@@ -124,27 +117,24 @@ class PrivateDisplay {
   public:
     PrivateDisplay() {
         int pipe[2];
-        if (::pipe(pipe) != 0) {
+        if (::pipe2(pipe, O_CLOEXEC) != 0) {
             return;
         }
-        const std::string fd = std::to_string(pipe[1]);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            ::close(pipe[0]);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-                     "640x480x24", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
+        // The write end alone goes to Xvfb, which is told its number.
+        ::fcntl(pipe[1], F_SETFD, 0);
+        read_end_ = pipe[0];
+        xvfb_ = std::make_unique<launch::ChildProcess>(
+            std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(pipe[1]), "-nolisten",
+                                     "tcp", "-screen", "0", "640x480x24"},
+            ended_with_the_test());
         ::close(pipe[1]);
         // Read to the line's end and kept open: Xvfb ends itself when the
         // rest of its number cannot be written.
-        read_end_ = pipe[0];
         std::string digits;
         pollfd ready{read_end_, POLLIN, 0};
         char got = 0;
-        while (pid_ > 0 && ::poll(&ready, 1, 10000) == 1 && ::read(read_end_, &got, 1) == 1 &&
-               got != '\n') {
+        while (xvfb_->started() && ::poll(&ready, 1, 10000) == 1 &&
+               ::read(read_end_, &got, 1) == 1 && got != '\n') {
             digits.push_back(got);
         }
         if (got == '\n' && !digits.empty()) {
@@ -163,30 +153,29 @@ class PrivateDisplay {
     // ":N", empty when it did not start.
     const std::string& name() const { return name_; }
     void kill() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
+        if (xvfb_) {
+            xvfb_->end_with(SIGKILL);
         }
     }
 
   private:
-    pid_t pid_ = -1;
+    static launch::ChildOptions ended_with_the_test() {
+        launch::ChildOptions options;
+        options.death_signal = SIGKILL;
+        return options;
+    }
+
+    std::unique_ptr<launch::ChildProcess> xvfb_;
     int read_end_ = -1;
     std::string name_;
 };
 
-TEST(BrokenDisplay, SavesTheTakeUnderItsNameBeforeTaperlyEnds) {
-    ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
-    TempFolder folder;
-    folder.write(kSettingsFile, "0\r\n3\r\n100\r\n");
-    SimulatorSettings settings;
-    settings.bits_per_second = 57600;
-    settings.scenario =
+class BrokenDisplay : public DriverTest {};
+
+TEST_F(BrokenDisplay, SavesTheTakeUnderItsNameBeforeTaperlyEnds) {
+    start(
         "0.4 | State Net | SCAN | no\n"
-        "30 | State Net | North Ops | yes | State Net | North | Broken\n";
-    SimulatorProcess simulator(settings);
-    simulator.point_com_port(1);
+        "30 | State Net | North Ops | yes | State Net | North | Broken\n");
     PrivateDisplay display;
     ASSERT_NE(display.name(), "") << "Xvfb did not start";
 

@@ -12,17 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "e2e/e2e_window.h"
-#include "support/temp_folder.h"
+#include "e2e/e2e_test.h"
 
 namespace taperly::e2e {
 namespace {
 
-using testing::SimulatorProcess;
-using testing::SimulatorSettings;
 using testing::TempFolder;
 
-constexpr int kSpeed = 57600;
+constexpr int kSpeed = kFastSpeed;
 
 std::string server_folder() {
     const char* folder = std::getenv("TAPERLY_SOUND_FOLDER");
@@ -40,25 +37,29 @@ std::uintmax_t recorded_bytes(const TempFolder& folder) {
     return hidden_take_bytes(folder.path(), folder.names());
 }
 
-TEST(SoundServerFault, DiesMidTakeIsNamedWhileMissingAndLaterTakesRecordAgain) {
-    ASSERT_NE(server_folder(), "") << "TAPERLY_SOUND_FOLDER names no server of this test's own";
-    const pid_t server = server_pid();
-    ASSERT_GT(server, 0);
-    ASSERT_TRUE(sound_server_answers()) << "the test's own server is not running";
+// On a sound server of the test's own, which it kills, freezes and restarts.
+class SoundServerFault : public E2eTest {
+  protected:
+    void SetUp() override {
+        ASSERT_NE(server_folder(), "") << "TAPERLY_SOUND_FOLDER names no server of this test's own";
+        server = server_pid();
+        ASSERT_GT(server, 0);
+        ASSERT_TRUE(sound_server_answers()) << "the test's own server is not running";
+    }
 
+    pid_t server = 0;
     TempFolder folder;
-    SimulatorSettings settings;
-    settings.bits_per_second = kSpeed;
-    settings.scenario =
+};
+
+TEST_F(SoundServerFault, DiesMidTakeIsNamedWhileMissingAndLaterTakesRecordAgain) {
+    start(
         "0.4 | State Net | SCAN | no\n"
         "2.0 | State Net | North Ops | yes | State Net | North | Dies\n"
         "1.5 | State Net | SCAN | no\n"
         "1.5 | State Net | North Ops | yes | State Net | North | Unheard\n"
         "2.5 | State Net | SCAN | no\n"
         "1.0 | State Net | North Ops | yes | State Net | North | Back\n"
-        "0.5 | State Net | SCAN | no\n";
-    SimulatorProcess simulator(settings);
-    simulator.point_com_port(1);
+        "0.5 | State Net | SCAN | no\n");
     E2eWindow window(folder.path(), kSpeed);
     window.click_run_stop();
 
@@ -125,22 +126,12 @@ std::vector<double> command_times(const std::string& log_path) {
 // After the test above, which left its server running again. The input
 // goes mid-take, so the capture is dead and looked for again; then the
 // server freezes for 10 s: polling must go on as if nothing happened.
-TEST(SoundServerFault, InputGoneAndServerFrozenMidTakeHoldUpNoPoll) {
-    ASSERT_NE(server_folder(), "") << "TAPERLY_SOUND_FOLDER names no server of this test's own";
-    const pid_t server = server_pid();
-    ASSERT_GT(server, 0);
-    ASSERT_TRUE(sound_server_answers()) << "the test's own server is not running";
+TEST_F(SoundServerFault, InputGoneAndServerFrozenMidTakeHoldUpNoPoll) {
     setenv("TAPERLY_AUDIO_INPUT", "tone_1000", 1);
-
-    TempFolder folder;
-    SimulatorSettings settings;
-    settings.bits_per_second = kSpeed;
-    settings.scenario =
+    start(
         "0.4 | State Net | SCAN | no\n"
         "16.0 | State Net | North Ops | yes | State Net | North | Frozen\n"
-        "1.5 | State Net | SCAN | no\n";
-    SimulatorProcess simulator(settings);
-    simulator.point_com_port(1);
+        "1.5 | State Net | SCAN | no\n");
     E2eWindow window(folder.path(), kSpeed);
     window.click_run_stop();
     window.time.set(on_test_day(10, 0, 0));
@@ -155,7 +146,7 @@ TEST(SoundServerFault, InputGoneAndServerFrozenMidTakeHoldUpNoPoll) {
         E2eWindow::wait_for([&] { return window.status().rfind("No sound input", 0) == 0; }, 3000))
         << window.status();
 
-    const double frozen_from = command_times(simulator.log_path()).back();
+    const double frozen_from = command_times(simulator->log_path()).back();
     ASSERT_EQ(::kill(server, SIGSTOP), 0);
     std::set<std::string> shown;
     E2eWindow::wait_for(
@@ -165,7 +156,7 @@ TEST(SoundServerFault, InputGoneAndServerFrozenMidTakeHoldUpNoPoll) {
         },
         10000);
     ASSERT_EQ(::kill(server, SIGCONT), 0);
-    const std::vector<double> times = command_times(simulator.log_path());
+    const std::vector<double> times = command_times(simulator->log_path());
     const double thawed_at = times.back();
 
     // The scanner's word ends the take: its end, 16 s after it began.

@@ -7,14 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "e2e/e2e_window.h"
-#include "support/temp_folder.h"
+#include "e2e/e2e_test.h"
 
 namespace taperly::e2e {
 namespace {
 
-using testing::SimulatorProcess;
-using testing::SimulatorSettings;
 using testing::TempFolder;
 
 struct ExpectedTake {
@@ -52,17 +49,12 @@ const std::vector<ExpectedTake>& expected_takes() {
     return takes;
 }
 
-class TakesOnRealParts : public ::testing::TestWithParam<int> {};
+class TakesOnRealParts : public E2eTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(TakesOnRealParts, GiveExactlyTheExpectedFiles) {
-    ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
     const int speed = GetParam();
     TempFolder folder;
-    SimulatorSettings settings;
-    settings.scenario = kScenario;
-    settings.bits_per_second = speed;
-    SimulatorProcess simulator(settings);
-    simulator.point_com_port(1);
+    start(kScenario, speed);
     E2eWindow window(folder.path(), speed);
 
     window.click_run_stop();

@@ -4,16 +4,13 @@
 // own that the test can signal and kill.
 
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "support/simulator_process.h"
+#include "tools/launch/child_process.h"
 
 extern char** environ;
 
@@ -22,7 +19,27 @@ namespace taperly::e2e {
 class WindowProcess {
   public:
     // Saving into `folder`; with `run_at_start`, Run is pressed by itself.
-    WindowProcess(const std::string& folder, bool run_at_start) {
+    WindowProcess(const std::string& folder, bool run_at_start)
+        : process_({TAPERLY_WINDOW_DRIVER, folder}, options(run_at_start)) {}
+    ~WindowProcess() { kill(); }
+    WindowProcess(const WindowProcess&) = delete;
+    WindowProcess& operator=(const WindowProcess&) = delete;
+
+    bool started() const { return process_.started(); }
+    // Ends it with SIGKILL; its wait status.
+    int kill() { return process_.end_with(SIGKILL).value_or(0); }
+    void send(int signal) { process_.send(signal); }
+    // Its wait status once it has ended, within `limit`; none while it runs.
+    std::optional<int> wait_for_exit(std::chrono::milliseconds limit) {
+        process_.wait_for_exit(limit);
+        return process_.wait_status();
+    }
+    // Whether it is still running (it has not crashed or quit).
+    bool running() { return process_.running(); }
+
+  private:
+    static launch::ChildOptions options(bool run_at_start) {
+        launch::ChildOptions options;
         std::vector<std::string> variables;
         for (char** variable = environ; *variable != nullptr; ++variable) {
             if (std::string(*variable).rfind("TAPERLY_RUN_AT_START=", 0) != 0) {
@@ -32,62 +49,13 @@ class WindowProcess {
         if (run_at_start) {
             variables.emplace_back("TAPERLY_RUN_AT_START=1");
         }
-        std::vector<char*> environment;
-        for (std::string& variable : variables) {
-            environment.push_back(variable.data());
-        }
-        environment.push_back(nullptr);
-        std::string program = TAPERLY_WINDOW_DRIVER;
-        std::string argument = folder;
-        char* arguments[] = {program.data(), argument.data(), nullptr};
-        const pid_t parent = ::getpid();
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (::getppid() != parent) {
-                ::_exit(126);
-            }
-            ::execve(arguments[0], arguments, environment.data());
-            ::_exit(127);
-        }
-    }
-    ~WindowProcess() { kill(); }
-    WindowProcess(const WindowProcess&) = delete;
-    WindowProcess& operator=(const WindowProcess&) = delete;
-
-    bool started() const { return pid_ > 0; }
-    // Ends it with SIGKILL; its wait status.
-    int kill() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            reap(0);
-        }
-        return status_;
-    }
-    void send(int signal) const {
-        if (pid_ > 0) {
-            ::kill(pid_, signal);
-        }
-    }
-    // Its wait status once it has ended, within `limit`; none while it runs.
-    std::optional<int> wait_for_exit(std::chrono::milliseconds limit) {
-        testing::wait_until([this] { return pid_ <= 0 || reap(WNOHANG); }, limit);
-        return pid_ > 0 ? std::nullopt : std::optional<int>(status_);
-    }
-    // Whether it is still running (it has not crashed or quit).
-    bool running() { return pid_ > 0 && !reap(WNOHANG); }
-
-  private:
-    bool reap(int options) {
-        if (::waitpid(pid_, &status_, options) != pid_) {
-            return false;
-        }
-        pid_ = -1;
-        return true;
+        options.environment = variables;
+        // A test killed by its time limit takes its window with it.
+        options.death_signal = SIGKILL;
+        return options;
     }
 
-    pid_t pid_ = -1;
-    int status_ = 0;
+    launch::ChildProcess process_;
 };
 
 }  // namespace taperly::e2e

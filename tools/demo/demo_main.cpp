@@ -30,8 +30,8 @@
 #include "tools/demo/demo_options.h"
 #include "tools/demo/demo_plan.h"
 #include "tools/demo/demo_report.h"
-#include "tools/demo/simulator_child.h"
 #include "tools/demo/take_watch.h"
+#include "tools/launch/simulator_child.h"
 
 namespace taperly::demo {
 namespace {
@@ -155,15 +155,17 @@ int Demo::run() {
     catch_stop_signals(stop_asked_);
     QTemporaryDir scratch;
     const std::string command_log = scratch.filePath("commands.log").toStdString();
-    std::vector<std::string> arguments{"--scenario", options_.scenario,
-                                       "--speed",    std::to_string(options_.speed),
-                                       "--log",      command_log};
-    if (options_.stay) {
-        // Left open, the window goes on following a scanner that keeps busy.
-        arguments.push_back("--loop");
-    }
-    SimulatorChild simulator(options_.simulator, arguments,
-                             scratch.filePath("simulator.txt").toStdString());
+    launch::SimulatorStart start;
+    start.executable = options_.simulator;
+    start.scenario_path = options_.scenario;
+    start.bits_per_second = options_.speed;
+    start.log_path = command_log;
+    start.error_path = scratch.filePath("simulator.txt").toStdString();
+    // Left open, the window goes on following a scanner that keeps busy.
+    start.loop = options_.stay;
+    // The demo's Ctrl-C is for the driver, which ends the simulator itself.
+    start.ignore_interrupt = true;
+    launch::SimulatorChild simulator(start);
     ::setenv("TAPERLY_COM1", simulator.line_path().c_str(), 1);
     std::cout << "Taperly demo\n  scanner simulator on " << simulator.line_path() << " playing "
               << options_.scenario << " (" << plan_.total_seconds << " s)\n";
