@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,12 @@ class ScannerLine {
     const std::string& last_attempt_error() const { return last_attempt_error_; }
 
   private:
+    // Without `retry_from` a port that cannot be opened throws.
+    void open_line(std::string_view port_text, std::string_view speed_text,
+                   std::optional<Time> retry_from);
+    // Throws LinkError, leaving the port closed.
+    void open_port();
+
     ScannerPort& port_;
     State state_ = State::kClosed;
     bool has_been_open_ = false;
