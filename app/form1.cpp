@@ -227,9 +227,17 @@ void Form1::handle(std::function<void()> handler, bool wait_turn) {
 }
 
 void Form1::report_link_lost(const std::string& reason) {
-    QMetaObject::invokeMethod(
-        this, [this, reason] { handle([this, reason] { core_->link_lost(reason); }, true); },
-        Qt::QueuedConnection);
+    if (closing_) {
+        return;
+    }
+    // Told inside a handler, the loss is heard at once all the same: what
+    // fails next in that handler is the same loss, not another one.
+    const auto tell = [this, &reason] { core_->link_lost(reason); };
+    if (handling_) {
+        safely(text3_, tell);
+    } else {
+        handle(tell, false);
+    }
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

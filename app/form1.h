@@ -60,8 +60,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     RunWindow& run_window() { return *this; }
     ScannerPort& port() { return *port_; }
 
-    // Safe to call from inside a port operation: handled once the event
-    // loop is back.
+    // Safe to call from inside a port operation: run control answers the
+    // loss once the step that made that operation is over.
     void report_link_lost(const std::string& reason);
 
   protected:

@@ -49,16 +49,20 @@ void ScannerLine::close() {
 }
 
 void ScannerLine::lost(const std::string& reason, Time now) {
-    if (state_ == State::kClosed) {
+    if (state_ != State::kOpen) {
         return;
     }
-    if (state_ == State::kOpen) {
-        lost_reason_ = reason;
-        last_attempt_error_.clear();
-        next_attempt_ = now;
-    }
+    lost_reason_ = reason;
+    last_attempt_error_.clear();
+    next_attempt_ = now;
     port_.close();
-    state_ = State::kRetrying;
+    state_ = State::kLost;
+}
+
+void ScannerLine::keep_trying() {
+    if (state_ == State::kLost) {
+        state_ = State::kRetrying;
+    }
 }
 
 bool ScannerLine::retry(Time now) {
