@@ -203,10 +203,8 @@ void RunControl::start_run(bool unattended) {
     } else {
         line_.open(window_.port_text(), window_.speed_text());
     }
-    // Bytes an earlier run left half-received must not join the new replies.
-    tracker_.discard_partial_reply();
+    watch_new_line();
     tracker_.look_at_takes_folder();
-    tracker_.watch_line_from(clock_.steady_time());
     tracker_.set_line_speed(line_.bits_per_second());
     // Before the settings are written: a run whose settings cannot be kept
     // still records whole transmissions.
@@ -344,11 +342,16 @@ void RunControl::answer_lost_line() {
 
 void RunControl::reopen_if_due() {
     if (line_.retry(clock_.steady_time())) {
-        // Half a reply from before the loss must not join the first one after it.
-        tracker_.discard_partial_reply();
-        tracker_.watch_line_from(clock_.steady_time());
+        watch_new_line();
     }
     refresh_status();
+}
+
+void RunControl::watch_new_line() {
+    // Bytes half-received before the line opened must not join the first
+    // reply after it, and the scanner's silence is counted from now.
+    tracker_.discard_partial_reply();
+    tracker_.watch_line_from(clock_.steady_time());
 }
 
 StatusFacts RunControl::status_facts() {

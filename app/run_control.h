@@ -87,6 +87,7 @@ class RunControl : private SettingsTarget {
     // Saves the take the loss cut and says so, once no step is under way.
     void answer_lost_line();
     void reopen_if_due();
+    void watch_new_line();
     StatusFacts status_facts();
     void refresh_status();
     void show(const StatusText& status);
