@@ -72,6 +72,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     void wire_signals();
     // Runs a handler unless another one is running; `wait_turn` queues it.
     void handle(std::function<void()> handler, bool wait_turn);
+    // Runs it and shows its failure in the status line.
+    void safely(const std::function<void()>& handler);
 
     // RunWindow
     void set_status_text(const std::string& text) override;
