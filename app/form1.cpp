@@ -55,16 +55,6 @@ QPlainTextEdit* make_text_box(QWidget* parent, const char* name) {
     return box;
 }
 
-// Nothing may throw through the event loop: a slot's failure is shown.
-template <typename Handler>
-void safely(QLineEdit* status_line, Handler&& handler) {
-    try {
-        handler();
-    } catch (const std::exception& error) {
-        status_line->setText(QString::fromStdString(error.what()));
-    }
-}
-
 }  // namespace
 
 Form1::Form1(Form1Parts parts, QWidget* parent)
@@ -222,14 +212,32 @@ void Form1::handle(std::function<void()> handler, bool wait_turn) {
         return;
     }
     handling_ = true;
-    safely(text3_, handler);
+    safely(handler);
     handling_ = false;
 }
 
+void Form1::safely(const std::function<void()>& handler) {
+    // Nothing may throw through the event loop: a slot's failure is shown,
+    // through the status line's one way in, so the next text is still drawn.
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        set_status_text(error.what());
+    }
+}
+
 void Form1::report_link_lost(const std::string& reason) {
-    QMetaObject::invokeMethod(
-        this, [this, reason] { handle([this, reason] { core_->link_lost(reason); }, true); },
-        Qt::QueuedConnection);
+    if (closing_) {
+        return;
+    }
+    // Told inside a handler, the loss is heard at once all the same: what
+    // fails next in that handler is the same loss, not another one.
+    const auto tell = [this, &reason] { core_->link_lost(reason); };
+    if (handling_) {
+        safely(tell);
+    } else {
+        handle(tell, false);
+    }
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -60,8 +60,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     RunWindow& run_window() { return *this; }
     ScannerPort& port() { return *port_; }
 
-    // Safe to call from inside a port operation: handled once the event
-    // loop is back.
+    // Safe to call from inside a port operation: run control answers the
+    // loss once the step that made that operation is over.
     void report_link_lost(const std::string& reason);
 
   protected:
@@ -72,6 +72,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     void wire_signals();
     // Runs a handler unless another one is running; `wait_turn` queues it.
     void handle(std::function<void()> handler, bool wait_turn);
+    // Runs it and shows its failure in the status line.
+    void safely(const std::function<void()>& handler);
 
     // RunWindow
     void set_status_text(const std::string& text) override;

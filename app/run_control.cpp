@@ -10,6 +10,20 @@
 
 namespace taperly {
 
+namespace {
+
+// Counts a step while it is under way, however it ends.
+class StepUnderWay {
+  public:
+    explicit StepUnderWay(int& count) : count_(count) { ++count_; }
+    ~StepUnderWay() { --count_; }
+
+  private:
+    int& count_;
+};
+
+}  // namespace
+
 RunControl::RunControl(RunWindow& window, DisplayWindow& display, ScannerPort& port,
                        RecorderControl& recorder, Clock& clock, std::string folder)
     : window_(window),
@@ -22,13 +36,17 @@ RunControl::RunControl(RunWindow& window, DisplayWindow& display, ScannerPort& p
 
 template <typename Steps>
 void RunControl::guarded(Steps&& steps) {
-    try {
-        steps();
-    } catch (const LinkError& error) {
-        report({error.short_text(), error.what()});
-    } catch (const std::exception& error) {
-        report({error.what(), error.what()});
+    {
+        const StepUnderWay under_way(steps_under_way_);
+        try {
+            steps();
+        } catch (const LinkError& error) {
+            report({error.short_text(), error.what()});
+        } catch (const std::exception& error) {
+            report({error.what(), error.what()});
+        }
     }
+    answer_lost_line();
 }
 
 void RunControl::report(const StatusText& message) {
@@ -185,10 +203,8 @@ void RunControl::start_run(bool unattended) {
     } else {
         line_.open(window_.port_text(), window_.speed_text());
     }
-    // Bytes an earlier run left half-received must not join the new replies.
-    tracker_.discard_partial_reply();
+    watch_new_line();
     tracker_.look_at_takes_folder();
-    tracker_.watch_line_from(clock_.steady_time());
     tracker_.set_line_speed(line_.bits_per_second());
     // Before the settings are written: a run whose settings cannot be kept
     // still records whole transmissions.
@@ -202,7 +218,7 @@ void RunControl::start_run(bool unattended) {
     window_.set_caption_colour(CaptionLabel::Label10, kRunningCaptionColour);
     window_.set_run_caption("Stop");
     // A port that could not be opened is said at once, not at the first firing.
-    if (line_.state() == ScannerLine::State::kRetrying) {
+    if (line_.is_lost()) {
         refresh_status();
     }
     // The number in the file is the user's: one that could not be used is
@@ -217,7 +233,7 @@ void RunControl::stop_run() {
     // name now; left open, the next Run would close it unsaved and the next
     // take would inherit its start time and names.
     const bool take_finished = tracker_.state().take_in_progress();
-    const bool was_retrying = line_.state() == ScannerLine::State::kRetrying;
+    const bool was_retrying = line_.is_lost();
     if (take_finished) {
         tracker_.finish_take();
     }
@@ -252,7 +268,7 @@ void RunControl::logo_clicked() {
 }
 
 void RunControl::poll_timer_fired() {
-    if (line_.state() == ScannerLine::State::kRetrying) {
+    if (line_.is_lost()) {
         guarded([this] { reopen_if_due(); });
         return;
     }
@@ -275,50 +291,67 @@ void RunControl::input_arrived() {
 
 template <typename Step>
 void RunControl::poll_step(Step&& step) {
-    try {
-        const bool was_taking = tracker_.state().take_in_progress();
-        step();
-        // The line shows at once how the take ended: left to the mode timer,
-        // a Stop just after the closing reply would keep "Recording" on it.
-        if (was_taking && !tracker_.state().take_in_progress()) {
-            if (recorder_.Mode() == kModeNotOpen && recorder_.storage().save_failure.empty() &&
-                tracker_.name_not_saved().empty()) {
-                recovered_note_.reset();
+    guarded([this, &step] {
+        try {
+            const bool was_taking = tracker_.state().take_in_progress();
+            step();
+            // The line shows at once how the take ended: left to the mode
+            // timer, a Stop just after the closing reply would keep
+            // "Recording" on it.
+            if (was_taking && !tracker_.state().take_in_progress()) {
+                if (recorder_.Mode() == kModeNotOpen && recorder_.storage().save_failure.empty() &&
+                    tracker_.name_not_saved().empty()) {
+                    recovered_note_.reset();
+                }
+                refresh_status();
             }
-            refresh_status();
+        } catch (const LinkError& error) {
+            line_lost({error.short_text(), error.what()});
         }
-    } catch (const LinkError& error) {
-        if (run_is_on()) {
-            line_lost_during_run(error.what());
-        } else {
-            report({error.short_text(), error.what()});
-        }
-    } catch (const std::exception& error) {
-        report({error.what(), error.what()});
-    }
+    });
 }
 
-void RunControl::line_lost_during_run(const std::string& reason) {
-    if (line_.state() != ScannerLine::State::kOpen) {
+void RunControl::link_lost(const std::string& reason) {
+    line_lost({reason, reason});
+}
+
+void RunControl::line_lost(const StatusText& reason) {
+    if (!run_is_on()) {
+        report(reason);
         return;
     }
+    line_.lost(reason.detail, clock_.steady_time());
+    answer_lost_line();
+}
+
+void RunControl::answer_lost_line() {
+    // A loss told from inside a step (the port reports it from inside its
+    // write or read) is answered once that step is over, not in its middle.
+    if (steps_under_way_ != 0 || line_.state() != ScannerLine::State::kLost) {
+        return;
+    }
+    line_.keep_trying();
     // What was recorded is saved under its name now, exactly as a Stop
     // would; the transmission's end went unheard with the line.
     if (tracker_.state().take_in_progress()) {
         guarded([this] { tracker_.finish_take(); });
     }
-    line_.lost(reason, clock_.steady_time());
     tracker_.discard_partial_reply();
     refresh_status();
 }
 
 void RunControl::reopen_if_due() {
     if (line_.retry(clock_.steady_time())) {
-        // Half a reply from before the loss must not join the first one after it.
-        tracker_.discard_partial_reply();
-        tracker_.watch_line_from(clock_.steady_time());
+        watch_new_line();
     }
     refresh_status();
+}
+
+void RunControl::watch_new_line() {
+    // Bytes half-received before the line opened must not join the first
+    // reply after it, and the scanner's silence is counted from now.
+    tracker_.discard_partial_reply();
+    tracker_.watch_line_from(clock_.steady_time());
 }
 
 StatusFacts RunControl::status_facts() {
@@ -329,7 +362,7 @@ StatusFacts RunControl::status_facts() {
         report_held_at_mode_.reset();
     }
     facts.held_report = held_report_;
-    facts.line_lost = line_.state() == ScannerLine::State::kRetrying;
+    facts.line_lost = line_.is_lost();
     facts.line_never_opened = facts.line_lost && !line_.has_been_open();
     facts.line_name = line_.line_name();
     facts.bits_per_second = line_.bits_per_second();
@@ -356,14 +389,6 @@ void RunControl::refresh_status() {
 
 void RunControl::mode_timer_fired() {
     refresh_status();
-}
-
-void RunControl::link_lost(const std::string& reason) {
-    if (run_is_on()) {
-        line_lost_during_run(reason);
-    } else {
-        report({reason, reason});
-    }
 }
 
 void RunControl::shut_down() {

@@ -51,7 +51,9 @@ class RunControl : private SettingsTarget {
     // whatever keeps the run from recording.
     void mode_timer_fired();
     // The serial line went away: during a run the take in progress is saved
-    // and the line is opened again as soon as it can be.
+    // and the line is opened again as soon as it can be. Safe to call from
+    // inside a port operation of a handler under way: the line hears of it
+    // at once, the run answers it when that handler's step is over.
     void link_lost(const std::string& reason);
     // The window is closing: a take in progress is kept, the port released.
     void shut_down();
@@ -80,8 +82,12 @@ class RunControl : private SettingsTarget {
     // tried again instead of ending the run.
     void start_run(bool unattended = false);
     void stop_run();
-    void line_lost_during_run(const std::string& reason);
+    // Every loss comes here, however it was noticed.
+    void line_lost(const StatusText& reason);
+    // Saves the take the loss cut and says so, once no step is under way.
+    void answer_lost_line();
     void reopen_if_due();
+    void watch_new_line();
     StatusFacts status_facts();
     void refresh_status();
     void show(const StatusText& status);
@@ -110,6 +116,8 @@ class RunControl : private SettingsTarget {
     // not be used.
     std::optional<int> wanted_interval_;
     std::optional<int> interval_from_file_;
+    // Steps of handlers under way, one inside another.
+    int steps_under_way_ = 0;
 };
 
 }  // namespace taperly

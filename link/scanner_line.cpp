@@ -7,29 +7,37 @@
 namespace taperly {
 
 void ScannerLine::open(std::string_view port_text, std::string_view speed_text) {
-    close();
-    open_scanner_port(port_, port_text, speed_text);
-    port_number_ = port_number_from_text(port_text);
-    bits_per_second_ = line_settings_from_text(speed_text).bits_per_second;
-    state_ = State::kOpen;
-    has_been_open_ = true;
+    open_line(port_text, speed_text, std::nullopt);
 }
 
 void ScannerLine::open_or_keep_trying(std::string_view port_text, std::string_view speed_text,
                                       Time now) {
+    open_line(port_text, speed_text, now);
+}
+
+void ScannerLine::open_line(std::string_view port_text, std::string_view speed_text,
+                            std::optional<Time> retry_from) {
     close();
     port_number_ = port_number_to_open(port_text);
     bits_per_second_ = line_settings_from_text(speed_text).bits_per_second;
     try {
-        port_.open(port_number_, bits_per_second_);
+        open_port();
     } catch (const LinkError& error) {
+        if (!retry_from) {
+            throw;
+        }
         state_ = State::kRetrying;
         lost_reason_ = error.what();
-        next_attempt_ = now + kRetryPace;
-        return;
+        next_attempt_ = *retry_from + kRetryPace;
     }
+}
+
+void ScannerLine::open_port() {
+    port_.open(port_number_, bits_per_second_);
     state_ = State::kOpen;
     has_been_open_ = true;
+    lost_reason_.clear();
+    last_attempt_error_.clear();
 }
 
 void ScannerLine::close() {
@@ -41,16 +49,20 @@ void ScannerLine::close() {
 }
 
 void ScannerLine::lost(const std::string& reason, Time now) {
-    if (state_ == State::kClosed) {
+    if (state_ != State::kOpen) {
         return;
     }
-    if (state_ == State::kOpen) {
-        lost_reason_ = reason;
-        last_attempt_error_.clear();
-        next_attempt_ = now;
-    }
+    lost_reason_ = reason;
+    last_attempt_error_.clear();
+    next_attempt_ = now;
     port_.close();
-    state_ = State::kRetrying;
+    state_ = State::kLost;
+}
+
+void ScannerLine::keep_trying() {
+    if (state_ == State::kLost) {
+        state_ = State::kRetrying;
+    }
 }
 
 bool ScannerLine::retry(Time now) {
@@ -59,15 +71,11 @@ bool ScannerLine::retry(Time now) {
     }
     next_attempt_ = now + kRetryPace;
     try {
-        port_.open(port_number_, bits_per_second_);
+        open_port();
     } catch (const LinkError& error) {
         last_attempt_error_ = error.what();
         return false;
     }
-    state_ = State::kOpen;
-    has_been_open_ = true;
-    lost_reason_.clear();
-    last_attempt_error_.clear();
     return true;
 }
 

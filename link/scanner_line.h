@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,9 @@ namespace taperly {
 class ScannerLine {
   public:
     using Time = std::chrono::milliseconds;
-    enum class State { kClosed, kOpen, kRetrying };
+    // kLost: gone, and whoever runs the line has not yet answered the loss
+    // (saved what was being recorded); kRetrying: answered, or never opened.
+    enum class State { kClosed, kOpen, kLost, kRetrying };
 
     // At most one attempt a second: a device that is gone costs nothing.
     static constexpr Time kRetryPace{1000};
@@ -30,16 +33,24 @@ class ScannerLine {
     // as a lost line is. Texts that name no port or speed still throw.
     void open_or_keep_trying(std::string_view port_text, std::string_view speed_text, Time now);
     void close();
-    // The line went away: what is left of it is closed and the same COM port
-    // is tried again at `now` and then every kRetryPace.
+    // The line went away, whoever noticed it: the port reporting it, or a
+    // write or read that failed. What is left of it is closed and the same
+    // COM port is tried again from `now`, then every kRetryPace. Only the
+    // first word of a loss counts: what fails after it is the same loss, told
+    // worse ("the port is not open").
     void lost(const std::string& reason, Time now);
+    // The loss has been answered; from now the line is only tried again.
+    void keep_trying();
     // While retrying, makes the attempt that is due, if one is; true when the
-    // line is open again. The device is looked up anew at every attempt, so
-    // a link that now names another device is followed.
+    // line is open again. A loss not yet answered is not retried, so what it
+    // cut is saved before the line can bring anything new. The device is
+    // looked up anew at every attempt, so a link that now names another
+    // device is followed.
     bool retry(Time now);
 
     State state() const { return state_; }
     bool is_open() const { return state_ == State::kOpen; }
+    bool is_lost() const { return state_ == State::kLost || state_ == State::kRetrying; }
     // Whether the line was ever open since it was last opened or closed: a
     // line being tried may be lost or not have come up yet.
     bool has_been_open() const { return has_been_open_; }
@@ -52,6 +63,12 @@ class ScannerLine {
     const std::string& last_attempt_error() const { return last_attempt_error_; }
 
   private:
+    // Without `retry_from` a port that cannot be opened throws.
+    void open_line(std::string_view port_text, std::string_view speed_text,
+                   std::optional<Time> retry_from);
+    // Throws LinkError, leaving the port closed.
+    void open_port();
+
     ScannerPort& port_;
     State state_ = State::kClosed;
     bool has_been_open_ = false;

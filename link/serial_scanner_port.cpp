@@ -1,6 +1,6 @@
 #include "link/serial_scanner_port.h"
 
-#include <QMetaObject>
+#include <QSignalBlocker>
 #include <algorithm>
 #include <climits>
 #include <exception>
@@ -82,10 +82,16 @@ SerialScannerPort::SerialScannerPort(std::function<void(const std::string& reaso
     : QObject(parent), on_link_lost_(std::move(on_link_lost)) {
     connect(&serial_, &QSerialPort::errorOccurred, this, &SerialScannerPort::on_serial_error);
     connect(&serial_, &QSerialPort::readyRead, this, [this] {
-        if (on_input_ && !fetching_ && lost_reason_.empty()) {
+        if (on_input_ && !fetching_) {
             on_input_();
         }
     });
+}
+
+SerialScannerPort::~SerialScannerPort() {
+    // The receiver of a loss may be gone already; a port going away has
+    // nothing to report.
+    close_quietly();
 }
 
 void SerialScannerPort::on_input(std::function<void()> arrived) {
@@ -94,8 +100,6 @@ void SerialScannerPort::on_input(std::function<void()> arrived) {
 
 void SerialScannerPort::open(int port_number, int bits_per_second) {
     close();
-    ++opening_;
-    lost_reason_.clear();
     port_number_ = port_number;
     device_ = serial_device_for_port(port_number);
     if (device_.empty()) {
@@ -165,14 +169,22 @@ std::string SerialScannerPort::open_failure_reason() const {
 }
 
 void SerialScannerPort::close() {
-    if (serial_.isOpen()) {
-        serial_.close();
+    close_quietly();
+}
+
+void SerialScannerPort::close_quietly() {
+    if (!serial_.isOpen()) {
+        return;
     }
-    lost_reason_.clear();
+    // A device that is gone refuses its old settings back as it is closed;
+    // that is no loss of its own, and must not close the port again from
+    // inside its own closing.
+    const QSignalBlocker quiet(serial_);
+    serial_.close();
 }
 
 bool SerialScannerPort::is_open() const {
-    return serial_.isOpen() && lost_reason_.empty();
+    return serial_.isOpen();
 }
 
 void SerialScannerPort::write(std::string_view bytes) {
@@ -190,6 +202,7 @@ void SerialScannerPort::write(std::string_view bytes) {
 int SerialScannerPort::pending_input_count() {
     require_open("read from");
     take_in_arrived_bytes();
+    require_open("read from");
     const qint64 waiting = serial_.bytesAvailable();
     if (waiting == 0 && gathering_ &&
         std::chrono::steady_clock::now() - last_delivery_ > kQuietBeforeByteReading) {
@@ -205,6 +218,7 @@ int SerialScannerPort::pending_input_count() {
 std::string SerialScannerPort::read_pending_input() {
     require_open("read from");
     take_in_arrived_bytes();
+    require_open("read from");
     const QByteArray bytes = serial_.readAll();
     if (!bytes.isEmpty()) {
         last_delivery_ = std::chrono::steady_clock::now();
@@ -220,7 +234,7 @@ void SerialScannerPort::take_in_arrived_bytes() {
     // asking without waiting makes bytes that have already arrived count now.
     fetching_ = true;
     for (int read = 0; read < kMostReadsPerCall; ++read) {
-        if (!serial_.isOpen() || !lost_reason_.empty() || !serial_.waitForReadyRead(0)) {
+        if (!serial_.isOpen() || !serial_.waitForReadyRead(0)) {
             break;
         }
     }
@@ -228,9 +242,6 @@ void SerialScannerPort::take_in_arrived_bytes() {
 }
 
 void SerialScannerPort::require_open(const char* doing) const {
-    if (!lost_reason_.empty()) {
-        throw LinkError(lost_reason_);
-    }
     if (!serial_.isOpen()) {
         const std::string port =
             port_number_ > 0 ? "COM" + std::to_string(port_number_) : "the port";
@@ -240,7 +251,7 @@ void SerialScannerPort::require_open(const char* doing) const {
 }
 
 void SerialScannerPort::on_serial_error(QSerialPort::SerialPortError error) {
-    if (!means_lost_line(error) || !serial_.isOpen() || !lost_reason_.empty()) {
+    if (!means_lost_line(error) || !serial_.isOpen()) {
         return;
     }
     // The system's own text is left out: after a hang-up QSerialPort
@@ -248,24 +259,19 @@ void SerialScannerPort::on_serial_error(QSerialPort::SerialPortError error) {
     const char* what = error == QSerialPort::ResourceError ? "the device went away"
                        : error == QSerialPort::ReadError   ? "reading from it failed"
                                                            : "writing to it failed";
-    lost_reason_ = "The serial line on " + line_name() + " was lost: " + what + ".";
-    // QSerialPort is still inside its own notification here; it is closed
-    // from the event loop instead, right after. Until then every call
-    // through ScannerPort already sees the loss.
-    const unsigned opening = opening_;
-    QMetaObject::invokeMethod(
-        this, [this, opening] { finish_lost_line(opening); }, Qt::QueuedConnection);
+    const std::string reason = "The serial line on " + line_name() + " was lost: " + what + ".";
+    // Closed at once, so that the event loop does not take the same error
+    // again and again, and the loss is reported once.
+    close_quietly();
+    report_lost_line(reason);
 }
 
-void SerialScannerPort::finish_lost_line(unsigned opening) {
-    if (opening != opening_ || lost_reason_.empty()) {
-        return;
-    }
-    const std::string reason = lost_reason_;
-    serial_.close();
+void SerialScannerPort::report_lost_line(const std::string& reason) {
     if (!on_link_lost_) {
         return;
     }
+    // The report comes from inside QSerialPort's own notification: nothing
+    // may be thrown through it.
     try {
         on_link_lost_(reason);
     } catch (const std::exception& error) {

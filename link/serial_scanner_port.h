@@ -14,14 +14,16 @@ namespace taperly {
 // The scanner's serial line over QSerialPort: 8 data bits, no parity, one stop
 // bit, no flow control. A line that goes away while open (adapter pulled,
 // other end closed) is closed at its first error and reported once through
-// `on_link_lost`, from the event loop and never from inside a call of this
-// class, so the poll cycle is not re-entered.
+// `on_link_lost` at that moment, which may be inside a write or read of this
+// class: the receiver takes note and acts once that call is over. What the
+// loss means for a run is the line owner's to decide, not the port's.
 class SerialScannerPort : public QObject, public ScannerPort {
     Q_OBJECT
 
   public:
     explicit SerialScannerPort(std::function<void(const std::string& reason)> on_link_lost,
                                QObject* parent = nullptr);
+    ~SerialScannerPort() override;
 
     void open(int port_number, int bits_per_second) override;
     void close() override;
@@ -33,7 +35,8 @@ class SerialScannerPort : public QObject, public ScannerPort {
 
   private:
     void on_serial_error(QSerialPort::SerialPortError error);
-    void finish_lost_line(unsigned opening);
+    void close_quietly();
+    void report_lost_line(const std::string& reason);
     void take_in_arrived_bytes();
     void require_open(const char* doing) const;
     void configure_line(int bits_per_second);
@@ -44,11 +47,6 @@ class SerialScannerPort : public QObject, public ScannerPort {
     std::function<void(const std::string& reason)> on_link_lost_;
     int port_number_ = 0;
     std::string device_;
-    // Counts openings, so a loss noticed on an earlier opening is never
-    // reported against, or allowed to close, a later one.
-    unsigned opening_ = 0;
-    // Set at the first error of a lost line until the event loop closes it.
-    std::string lost_reason_;
     std::function<void()> on_input_;
     // True while this class fetches bytes itself: the caller is reading then.
     bool fetching_ = false;

@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <ostream>
+#include <stdexcept>
 
 #include "support/fakes.h"
 #include "support/temp_folder.h"
@@ -39,11 +40,11 @@ class UrlCatcher : public QObject {
 class Form1Test : public ::testing::Test {
   protected:
     // The window over fakes, starting up with `settings` (none when absent).
-    Form1& make(std::optional<std::string> settings = std::nullopt) {
+    Form1& make(std::optional<std::string> settings = std::nullopt,
+                std::unique_ptr<FakeRecorder> recorder = std::make_unique<FakeRecorder>()) {
         if (settings) {
             folder.write(kSettings, *settings);
         }
-        auto recorder = std::make_unique<FakeRecorder>();
         recorder_ = recorder.get();
         Form1Parts parts{[this](LinkLostHandler) {
                              auto port = std::make_unique<FakePort>();
@@ -216,6 +217,32 @@ TEST_F(Form1Test, LogoOpensTheHelpPage) {
     QDesktopServices::unsetUrlHandler("file");
     ASSERT_EQ(catcher.opened.size(), 1);
     EXPECT_EQ(catcher.opened[0].toLocalFile().toStdString(), folder.file("taperly-help.html"));
+}
+
+// A recorder that stops answering while it fails.
+class FailingRecorder : public FakeRecorder {
+  public:
+    int Mode() const override {
+        if (failing) {
+            throw std::runtime_error("Recorder gone");
+        }
+        return FakeRecorder::Mode();
+    }
+    bool failing = false;
+};
+
+// A handler's failure is said on the status line like any other text, so
+// what the line said before is drawn again once the failure is over.
+TEST_F(Form1Test, StatusLineSaysAgainWhatItSaidBeforeAHandlerFailed) {
+    auto recorder = std::make_unique<FailingRecorder>();
+    FailingRecorder& failing = *recorder;
+    make("0\r\n0\r\n", std::move(recorder));
+    click("Command2");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return text3() == "Waiting"; }, 5000)) << text3();
+    failing.failing = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return text3() == "Recorder gone"; }, 5000)) << text3();
+    failing.failing = false;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return text3() == "Waiting"; }, 5000)) << text3();
 }
 
 TEST_F(Form1Test, ClosingTheWindowReleasesThePort) {

@@ -67,7 +67,10 @@ int main(int argc, char** argv) {
                 replies += std::count(received.begin(), received.end(), '\r');
             }
         } catch (const taperly::LinkError& error) {
-            lost = error.what();
+            // The port's own report, when it came first, says best what happened.
+            if (lost.empty()) {
+                lost = error.what();
+            }
             QCoreApplication::quit();
         }
     });
