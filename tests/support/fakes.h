@@ -138,11 +138,12 @@ class FakeRecorder : public RecorderControl {
 
 class FakeClock : public Clock {
   public:
-    LocalTime local_time() override { return {time, date}; }
+    LocalTime local_time() override { return {time, date, wall}; }
     SteadyTime steady_time() override { return steady; }
 
     std::string time = "9:05:07 PM";
     CalendarDate date{2026, 12, 5};
+    WallTime wall{21, 5, 7, -5 * 3600};
     SteadyTime steady{0};
 };
 
