@@ -61,7 +61,8 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
     : QWidget(parent),
       recorder_(std::move(parts.recorder)),
       clock_(std::move(parts.clock)),
-      help_page_(std::move(parts.help_page)) {
+      help_page_(std::move(parts.help_page)),
+      take_log_(std::move(parts.take_log)) {
     port_ = parts.make_port([this](const std::string& reason) { report_link_lost(reason); });
     build_widgets();
     wire_signals();
@@ -70,6 +71,7 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
     core_ = std::make_unique<RunControl>(window, display, *port_, *recorder_, *clock_,
                                          std::move(parts.folder));
     core_->tracker().set_longest_take(parts.longest_take);
+    core_->set_take_log(take_log_.get());
     // Bytes that arrive while a handler runs are read by it or by the next poll.
     port_->on_input([this] { handle([this] { core_->input_arrived(); }, false); });
     core_->start_up(parts.run_at_start ? AtStart::kRun : AtStart::kWaitForRun);

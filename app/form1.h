@@ -43,6 +43,8 @@ struct Form1Parts {
     bool run_at_start = false;
     // A call longer than this is saved in takes of this length.
     std::chrono::minutes longest_take{60};
+    // Where every take gets its row; none keeps no log.
+    std::unique_ptr<TakeLog> take_log = nullptr;
 };
 
 // Taperly's one window. It only wires its widgets and timers to RunControl.
@@ -128,6 +130,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     QTimer timer1_;
     QTimer timer3_;
 
+    // Declared before the core, which adds rows until it is gone.
+    std::unique_ptr<TakeLog> take_log_;
     std::unique_ptr<RunControl> core_;
     // What the mirror shows now, once a status reply has set it.
     std::optional<std::string> mirrored_;

@@ -7,6 +7,7 @@
 #include "app/system_clock.h"
 #include "link/serial_scanner_port.h"
 #include "recorder/sound_recorder.h"
+#include "tracking/take_log_file.h"
 
 namespace taperly {
 
@@ -48,7 +49,8 @@ Form1Parts make_real_parts(const std::string& folder, const QString& help_page) 
                       folder,
                       help_page,
                       run_at_start(),
-                      longest_take()};
+                      longest_take(),
+                      std::make_unique<TakeLogFile>(folder)};
 }
 
 }  // namespace taperly

@@ -95,7 +95,13 @@ bool RunControl::start_up_steps() {
 }
 
 void RunControl::recover_takes() {
-    const std::vector<std::string> names = recover_unfinished_takes(folder_);
+    std::vector<std::string> names;
+    for (const RecoveredTake& take : recover_unfinished_takes_told(folder_)) {
+        if (take_log_ != nullptr) {
+            take_log_->add(recovered_take_entry(take.name, take.started, take.frames));
+        }
+        names.push_back(take.name);
+    }
     if (names.empty()) {
         return;
     }

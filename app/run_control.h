@@ -58,6 +58,13 @@ class RunControl : private SettingsTarget {
     // The window is closing: a take in progress is kept, the port released.
     void shut_down();
 
+    // Every take gets a row in `log`, those recovered at start-up too: set
+    // before start_up. None keeps no log.
+    void set_take_log(TakeLog* log) {
+        take_log_ = log;
+        tracker_.set_take_log(log);
+    }
+
     bool run_is_on() const;
     // The poll period read from a settings file, "-" when none was read.
     const std::string& show_t1i() const { return show_t1i_; }
@@ -118,6 +125,7 @@ class RunControl : private SettingsTarget {
     std::optional<int> interval_from_file_;
     // Steps of handlers under way, one inside another.
     int steps_under_way_ = 0;
+    TakeLog* take_log_ = nullptr;
 };
 
 }  // namespace taperly

@@ -70,7 +70,10 @@ LocalTime SystemClock::local_time() {
         }
     }
     const QDate date = now.date();
-    return {text.trimmed().toStdString(), {date.year(), date.month(), date.day()}};
+    const QTime time = now.time();
+    return {text.trimmed().toStdString(),
+            {date.year(), date.month(), date.day()},
+            {time.hour(), time.minute(), time.second(), now.offsetFromUtc()}};
 }
 
 SteadyTime SystemClock::steady_time() {

@@ -49,6 +49,20 @@ struct TakeStorage {
     bool operator==(const TakeStorage&) const = default;
 };
 
+// The sound of the take that ended last, by "close" or by split_take, and
+// what became of it: what the takes log tells of it.
+struct EndedTake {
+    std::int64_t frames = 0;
+    // The largest absolute sample, 0 to 32768.
+    int peak = 0;
+    enum class Saved { kNotAsked, kStored, kNameTaken, kFailed };
+    Saved saved = Saved::kNotAsked;
+    // Why it could not be saved, as the system words it.
+    std::string reason;
+
+    bool operator==(const EndedTake&) const = default;
+};
+
 // The wave-audio recorder as the rest of the program drives it: a few
 // settings and the orders "Open", "Record", "stop", "save" and "close".
 // Every call returns at once and none reports a failure: an order that does
@@ -67,6 +81,8 @@ class RecorderControl {
     // or with the capture that runs between takes.
     virtual RecorderTrouble trouble() const { return {}; }
     virtual TakeStorage storage() const { return {}; }
+    // None (no frames) when the last "close" found no take open.
+    virtual EndedTake ended_take() const { return {}; }
 
     // Not orders: what a run tells the recorder so that a take can begin
     // with the sound from before its first "Record". Times are on the steady

@@ -284,12 +284,16 @@ void WaveRecorder::save() {
     switch (writer_->save_as(file_name_)) {
         case TakeWriter::Saved::kStored:
             save_failure_ = {};
+            saved_ = EndedTake::Saved::kStored;
             break;
         case TakeWriter::Saved::kNameTaken:
+            saved_ = EndedTake::Saved::kNameTaken;
             break;
         case TakeWriter::Saved::kFailed:
             save_failure_ = writer_->failure();
             keep_hidden_ = true;
+            saved_ = EndedTake::Saved::kFailed;
+            not_saved_because_ = save_failure_.reason;
             break;
     }
 }
@@ -305,6 +309,7 @@ void WaveRecorder::split_take(bool save, const std::string& started) {
     if (save) {
         this->save();
     }
+    take_ended();
     if (keep_hidden_) {
         writer_->keep_hidden();
         keep_hidden_ = false;
@@ -324,10 +329,12 @@ void WaveRecorder::close() {
         trouble_ = {};
     }
     take_start_.clear();
+    ended_ = {};
     if (!open_) {
         return;
     }
     stop();
+    take_ended();
     if (keep_hidden_) {
         writer_->keep_hidden();
     } else {

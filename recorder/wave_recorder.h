@@ -39,6 +39,7 @@ class WaveRecorder : public RecorderControl {
     int Mode() const override;
     RecorderTrouble trouble() const override;
     TakeStorage storage() const override;
+    EndedTake ended_take() const override { return ended_; }
     void listen_between_takes(std::chrono::milliseconds reach) override;
     void stop_listening() override;
     void heard_nothing_at(std::chrono::milliseconds sent) override;
@@ -62,6 +63,12 @@ class WaveRecorder : public RecorderControl {
     bool listening() const { return pre_roll_.on(); }
     std::chrono::milliseconds now() const;
     bool room_for_a_take();
+    // The take in the writer has ended: what the takes log tells of it.
+    void take_ended() {
+        ended_ = {writer_->frames(), writer_->peak(), saved_, std::move(not_saved_because_)};
+        saved_ = EndedTake::Saved::kNotAsked;
+        not_saved_because_.clear();
+    }
 
     // The writer outlives the input, so capture never delivers into a
     // writer that is gone.
@@ -85,6 +92,10 @@ class WaveRecorder : public RecorderControl {
     TakeFailure save_failure_;
     // The take could not be saved: "close" leaves it for the next start.
     bool keep_hidden_ = false;
+    // What the take's "save" came to, and why not, until it ends.
+    EndedTake::Saved saved_ = EndedTake::Saved::kNotAsked;
+    std::string not_saved_because_;
+    EndedTake ended_;
     PreRollSettings settings_;
     PreRoll pre_roll_;
     std::chrono::milliseconds last_looked_{0};

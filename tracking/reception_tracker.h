@@ -9,6 +9,7 @@
 #include "recorder/recorder_control.h"
 #include "tracking/clock.h"
 #include "tracking/display_window.h"
+#include "tracking/take_log.h"
 #include "tracking/take_state.h"
 
 namespace taperly {
@@ -78,6 +79,9 @@ class ReceptionTracker {
     // name exists; empty once the next take starts.
     const std::string& name_not_saved() const { return name_not_saved_; }
 
+    // Every take that ends gets a row in `log` (none: no log is kept).
+    void set_take_log(TakeLog* log) { take_log_ = log; }
+
     TakeState& state() { return state_; }
     const TakeState& state() const { return state_; }
     const std::string& dox() const { return dox_; }
@@ -100,6 +104,12 @@ class ReceptionTracker {
     // had it is told about.
     bool name_is_free();
     void split_take();
+    // The take's row as far as the tracker knows it, ending at `end`; taken
+    // before the naming cleans the texts.
+    TakeLogEntry log_entry(const LocalTime& end) const;
+    // Adds the row of the take the recorder ended, if it held any sound.
+    // `name_free`: the tracker found its name free and let it be saved.
+    void log_ended_take(TakeLogEntry entry, bool name_free, bool split_part);
 
     ScannerPort& port_;
     RecorderControl& recorder_;
@@ -119,6 +129,9 @@ class ReceptionTracker {
     int bits_per_second_ = 0;
     std::chrono::minutes longest_take_{60};
     SteadyTime take_began_{0};
+    // The clock's reading when the take in progress began.
+    LocalTime take_started_;
+    TakeLog* take_log_ = nullptr;
     // Which part of its call the take in progress is, 0 between takes.
     int take_part_ = 0;
 };

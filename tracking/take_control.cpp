@@ -18,6 +18,7 @@ void ReceptionTracker::handle_status_reply(const ReplyFields& fields) {
             // take cut short by a crash can still be named by it.
             recorder_.set_take_start(time_piece(state_.Label7) + "_" + date_text(now.date));
             take_began_ = clock_.steady_time();
+            take_started_ = now;
             take_part_ = 1;
         } else if (clock_.steady_time() - take_began_ >= longest_take_) {
             split_take();

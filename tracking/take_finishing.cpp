@@ -50,12 +50,15 @@ void ReceptionTracker::finish_take() {
     // from the same reading as the end time: read after the stop, it could
     // be the next day's.
     const LocalTime now = clock_.local_time();
+    TakeLogEntry entry = log_entry(now);
     recorder_.Command("stop");
     recorder_.setFileName(name_take(state_, now.time_of_day, now.date));
-    if (name_is_free()) {
+    const bool name_free = name_is_free();
+    if (name_free) {
         recorder_.Command("save");
     }
     recorder_.Command("close");
+    log_ended_take(std::move(entry), name_free, false);
     state_.clear();
     take_part_ = 0;
 }
@@ -65,12 +68,15 @@ void ReceptionTracker::split_take() {
     // The names are cleaned for this part's name only: the call goes on, and
     // the display capture compares what it holds with the scanner's texts.
     TakeState named = state_;
+    TakeLogEntry entry = log_entry(now);
     recorder_.setFileName(name_take(named, now.time_of_day, now.date));
     const bool save = name_is_free();
     state_.Label7 = now.time_of_day;
     take_began_ = clock_.steady_time();
+    take_started_ = now;
     ++take_part_;
     recorder_.split_take(save, time_piece(state_.Label7) + "_" + date_text(now.date));
+    log_ended_take(std::move(entry), save, true);
 }
 
 }  // namespace taperly

@@ -42,6 +42,9 @@ class NativeFile {
     static NativeFile claim(const std::string& path, Claim& outcome);
     // A new, empty file at `path`; none when anything already has that name.
     static NativeFile create_new(const std::string& path);
+    // The file at `path`, made when missing, open for reading and for
+    // writing at its end only.
+    static NativeFile open_to_append(const std::string& path);
 
     bool is_open() const { return handle_ != kNone; }
     // False when the system reported a failure while closing (delayed write
@@ -52,6 +55,10 @@ class NativeFile {
     std::int64_t read_at(std::int64_t offset, void* into, std::int64_t count) const;
     // The bytes written at `offset`; fewer than `count` only on failure.
     std::int64_t write_at(std::int64_t offset, const void* from, std::int64_t count);
+    // Writes at the end in one call of the system, so that a file others
+    // append to too never gets rows woven into each other; the bytes
+    // written, fewer than `count` only on failure.
+    std::int64_t append(const void* from, std::int64_t count);
     // The file's length, -1 on failure.
     std::int64_t size() const;
     // Cuts the file to `size` bytes.

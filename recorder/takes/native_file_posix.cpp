@@ -123,6 +123,12 @@ NativeFile NativeFile::create_new(const std::string& path) {
     return fd < 0 ? NativeFile() : NativeFile(fd);
 }
 
+NativeFile NativeFile::open_to_append(const std::string& path) {
+    const int fd =
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, kTakeFileMode);
+    return fd < 0 ? NativeFile() : NativeFile(fd);
+}
+
 bool NativeFile::close() {
     if (!is_open()) {
         return true;
@@ -160,6 +166,15 @@ std::int64_t NativeFile::write_at(std::int64_t offset, const void* from, std::in
         done += put;
     }
     return done;
+}
+
+std::int64_t NativeFile::append(const void* from, std::int64_t count) {
+    for (;;) {
+        const ssize_t put = ::write(descriptor(handle_), from, static_cast<size_t>(count));
+        if (put >= 0 || errno != EINTR) {
+            return put < 0 ? 0 : put;
+        }
+    }
 }
 
 std::int64_t NativeFile::size() const {

@@ -193,6 +193,14 @@ NativeFile NativeFile::create_new(const std::string& path) {
     return NativeFile(reinterpret_cast<std::intptr_t>(handle));
 }
 
+NativeFile NativeFile::open_to_append(const std::string& path) {
+    const HANDLE handle =
+        ::CreateFileW(wide_path(path).c_str(), GENERIC_READ | GENERIC_WRITE, kOpenSharing, nullptr,
+                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return handle == INVALID_HANDLE_VALUE ? failed_with(::GetLastError())
+                                          : NativeFile(reinterpret_cast<std::intptr_t>(handle));
+}
+
 NativeFile NativeFile::claim(const std::string& path, Claim& outcome) {
     outcome = Claim::kFailed;
     // A reparse point is opened as itself, never followed out of the folder.
@@ -269,6 +277,17 @@ std::int64_t NativeFile::write_at(std::int64_t offset, const void* from, std::in
         done += put;
     }
     return done;
+}
+
+std::int64_t NativeFile::append(const void* from, std::int64_t count) {
+    // Both halves of the offset at their largest: at the end, as it is then.
+    OVERLAPPED at{};
+    at.Offset = at.OffsetHigh = 0xFFFFFFFF;
+    DWORD put = 0;
+    if (!::WriteFile(as_handle(handle_), from, static_cast<DWORD>(count), &put, &at)) {
+        set_errno_from(::GetLastError());
+    }
+    return put;
 }
 
 std::int64_t NativeFile::size() const {

@@ -22,6 +22,8 @@ class TakeWriter {
     virtual void append(std::span<const std::int16_t> frames) = 0;
     // The frames the take holds.
     virtual std::int64_t frames() const = 0;
+    // The largest absolute sample among them, 0 to 32768.
+    virtual int peak() const { return 0; }
 
     enum class Saved { kStored, kNameTaken, kFailed };
     // Makes the whole take appear under the bare name in the takes folder in

@@ -77,7 +77,7 @@ std::optional<std::string> give_name(NativeFile& file, const Leftover& leftover,
     return std::nullopt;
 }
 
-std::optional<std::string> recover(const Leftover& leftover, const std::string& folder) {
+std::optional<RecoveredTake> recover(const Leftover& leftover, const std::string& folder) {
     NativeFile::Claim claim = NativeFile::Claim::kFailed;
     NativeFile file = NativeFile::claim(leftover.path, claim);
     if (claim != NativeFile::Claim::kClaimed) {
@@ -101,21 +101,31 @@ std::optional<std::string> recover(const Leftover& leftover, const std::string& 
         return std::nullopt;
     }
     std::optional<std::string> name = give_name(file, leftover, folder);
-    if (name) {
-        flush_folder(folder);
+    if (!name) {
+        return std::nullopt;
     }
-    return name;
+    flush_folder(folder);
+    return RecoveredTake{std::move(*name), leftover.started, frames};
 }
 
 }  // namespace
 
+std::vector<RecoveredTake> recover_unfinished_takes_told(const std::string& folder) {
+    std::vector<RecoveredTake> takes;
+    for (const Leftover& leftover : leftovers_in(folder)) {
+        if (std::optional<RecoveredTake> take = recover(leftover, folder)) {
+            std::fprintf(stderr, "Taperly: an unfinished take is saved as %s\n",
+                         take->name.c_str());
+            takes.push_back(std::move(*take));
+        }
+    }
+    return takes;
+}
+
 std::vector<std::string> recover_unfinished_takes(const std::string& folder) {
     std::vector<std::string> names;
-    for (const Leftover& leftover : leftovers_in(folder)) {
-        if (std::optional<std::string> name = recover(leftover, folder)) {
-            std::fprintf(stderr, "Taperly: an unfinished take is saved as %s\n", name->c_str());
-            names.push_back(std::move(*name));
-        }
+    for (RecoveredTake& take : recover_unfinished_takes_told(folder)) {
+        names.push_back(std::move(take.name));
     }
     return names;
 }

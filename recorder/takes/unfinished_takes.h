@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,5 +15,16 @@ namespace taperly {
 // saved already, and one of a take that holds no sound, is removed. The
 // names given, in no particular order.
 std::vector<std::string> recover_unfinished_takes(const std::string& folder);
+
+// A take recovered so, with what its hidden file told of it.
+struct RecoveredTake {
+    std::string name;
+    // When it began, as its name says it ("9-05-07-PM_12-05-2026"); "" when
+    // not known.
+    std::string started;
+    std::int64_t frames = 0;
+};
+// The same recovery, telling each take.
+std::vector<RecoveredTake> recover_unfinished_takes_told(const std::string& folder);
 
 }  // namespace taperly

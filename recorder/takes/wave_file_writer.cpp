@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -87,6 +88,10 @@ void WaveFileWriter::append(std::span<const std::int16_t> frames) {
     errno = 0;
     const sf_count_t written = sf_write_short(file_.get(), frames.data(), count);
     frames_ += std::max<sf_count_t>(0, written);
+    for (const std::int16_t sample :
+         frames.first(static_cast<std::size_t>(std::max<sf_count_t>(0, written)))) {
+        peak_ = std::max(peak_, std::abs(static_cast<int>(sample)));
+    }
     if (written != count) {
         // Disk full or folder gone: keep what is in the file and stop
         // adding, so the take stays a clean prefix of what was heard.
@@ -139,6 +144,7 @@ void WaveFileWriter::fail(const char* what, const std::string& name, int error) 
 
 void WaveFileWriter::forget() {
     frames_ = 0;
+    peak_ = 0;
     write_failed_ = false;
     failure_ = {};
 }

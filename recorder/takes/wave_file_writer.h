@@ -28,6 +28,7 @@ class WaveFileWriter : public TakeWriter {
     bool begin(const std::string& started) override;
     void append(std::span<const std::int16_t> frames) override;
     std::int64_t frames() const override { return frames_; }
+    int peak() const override { return peak_; }
     Saved save_as(const std::string& name) override;
     void keep_hidden() override;
     void discard() override;
@@ -46,6 +47,7 @@ class WaveFileWriter : public TakeWriter {
     TakeFile take_;
     SndfileHandle file_;
     std::int64_t frames_ = 0;
+    int peak_ = 0;
     bool write_failed_ = false;
     TakeFailure failure_;
 };

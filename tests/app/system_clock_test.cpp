@@ -45,6 +45,9 @@ TEST_P(SystemClockTest, LongTimeWithoutZoneAndWithPlainSpaces) {
     EXPECT_EQ(today.year, 2026);
     EXPECT_EQ(today.month, 12);
     EXPECT_EQ(today.day, 5);
+    EXPECT_EQ(now.wall.hour, 21);
+    EXPECT_EQ(now.wall.second, 7);
+    EXPECT_EQ(now.wall.utc_offset_seconds, 3600) << "Berlin is an hour east of UTC in December";
 }
 
 INSTANTIATE_TEST_SUITE_P(

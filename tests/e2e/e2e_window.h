@@ -38,6 +38,8 @@ inline constexpr int kPollPeriodMs = 100;
 inline constexpr int kStatusReplyBytes = 115;
 inline constexpr int kToneHz = 1000;
 inline constexpr const char* kSettingsFile = "com_settings.txt";
+// The takes log, in the takes folder once a take has ended.
+inline constexpr const char* kTakesLog = "takes.csv";
 // Long enough for a take of a few seconds and the sound server's start.
 inline constexpr int kTakeLimitMs = 15000;
 

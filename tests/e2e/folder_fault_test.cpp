@@ -88,7 +88,7 @@ TEST_F(FolderFaults, ReadOnlyMidRunLosesOnlyTheTakeItCannotHold) {
 
     const std::string before = "State-Net_North_Before_10-00-00-AM_10-00-01-AM_12-05-2026.wav";
     const std::string after = "State-Net_North_After_10-00-04-AM_10-00-05-AM_12-05-2026.wav";
-    EXPECT_EQ(folder.names(), sorted({kSettingsFile, before, after}));
+    EXPECT_EQ(folder.names(), sorted({kSettingsFile, kTakesLog, before, after}));
     EXPECT_EQ(shown.count("Recording"), 0u) << "a take that cannot be held is not recording";
     EXPECT_NE(errors_.text().find("cannot hold a take in " + folder.path()), std::string::npos)
         << errors_.text();
@@ -134,7 +134,7 @@ TEST_F(FolderFaults, FullDiskCutsATakeMakesNoEmptyOnesAndRecordsAgainOnceThereIs
     shown.clear();
     ASSERT_TRUE(window.follow_take(on_test_day(10, 0, 8), on_test_day(10, 0, 9), note));
     EXPECT_EQ(shown, std::set<std::string>{"Disk full: not recording"});
-    EXPECT_EQ(folder.names(), sorted({kSettingsFile, before, long_take}))
+    EXPECT_EQ(folder.names(), sorted({kSettingsFile, kTakesLog, before, long_take}))
         << "a take begun on a full disk left a file";
 
     const TakeSound cut = measure_take(folder.file(long_take));
@@ -155,7 +155,7 @@ TEST_F(FolderFaults, FullDiskCutsATakeMakesNoEmptyOnesAndRecordsAgainOnceThereIs
                                            .count()));
     ASSERT_TRUE(window.follow_take(on_test_day(10, 0, 10), on_test_day(10, 0, 11)));
     window.click_run_stop();
-    EXPECT_EQ(folder.names(), sorted({kSettingsFile, before, after}));
+    EXPECT_EQ(folder.names(), sorted({kSettingsFile, kTakesLog, before, after}));
     for (const std::string& name : {before, after}) {
         const TakeSound whole = measure_take(folder.file(name));
         EXPECT_TRUE(take_length_fits(whole.seconds, 1.0, kSpeed)) << name << " " << whole.seconds;
@@ -200,7 +200,7 @@ TEST_F(FolderFaults, SaveThatFailsKeepsTheTakeForTheNextStartAndSaysSo) {
     E2eWindow next_start(folder.path(), kSpeed);
     const std::string recovered = "unfinished_10-00-00-AM_12-05-2026.wav";
     EXPECT_EQ(next_start.status(), "1 unfinished take saved");
-    EXPECT_EQ(folder.names(), sorted({kSettingsFile, after, recovered}));
+    EXPECT_EQ(folder.names(), sorted({kSettingsFile, kTakesLog, after, recovered}));
     const TakeSound kept = measure_take(folder.file(recovered));
     EXPECT_TRUE(take_length_fits(kept.seconds, 1.5, kSpeed)) << kept.seconds;
     EXPECT_NEAR(kept.frequency, kToneHz, kToneHz * 0.02);
@@ -248,7 +248,7 @@ TEST_F(ExfatFolder, SavesEveryTakeCleansWhatItRefusesAndReplacesNothing) {
         window.wait_for([&] { return window.status() == "Take not saved: name taken"; }, 2000))
         << window.status();
     window.click_run_stop();
-    EXPECT_EQ(folder_.names(), sorted({kSettingsFile, displayed, trunked, taken}));
+    EXPECT_EQ(folder_.names(), sorted({kSettingsFile, kTakesLog, displayed, trunked, taken}));
     EXPECT_EQ(folder_.read(taken), "someone else's");
     for (const std::string& name : {trunked, displayed}) {
         const TakeSound sound = measure_take(folder_.file(name));
@@ -315,6 +315,7 @@ class PlantingRecorder : public RecorderControl {
         real_->Command(order);
     }
     int Mode() const override { return real_->Mode(); }
+    EndedTake ended_take() const override { return real_->ended_take(); }
 
   private:
     void plant(const std::string& name) {
@@ -346,7 +347,7 @@ TEST_P(NameTaken, FileThatTakesTheNameKeepsItsBytes) {
     ASSERT_TRUE(window.follow_take(on_test_day(10, 0, 0), on_test_day(10, 0, 1)));
     window.click_run_stop();
     EXPECT_EQ(folder.read(name), PlantingRecorder::kPlantedBytes);
-    EXPECT_EQ(folder.names(), sorted({kSettingsFile, name}));
+    EXPECT_EQ(folder.names(), sorted({kSettingsFile, kTakesLog, name}));
     if (GetParam() == PlantingRecorder::When::kBetweenTheTestAndTheSave) {
         EXPECT_NE(errors_.text().find("not saved, a file already has the name"), std::string::npos)
             << errors_.text();

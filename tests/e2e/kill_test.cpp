@@ -6,8 +6,10 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <regex>
 
 #include "e2e/e2e_test.h"
+#include "e2e/takes_log_reading.h"
 #include "e2e/window_process.h"
 
 namespace taperly::e2e {
@@ -66,13 +68,26 @@ TEST_F(KilledMidTake, HiddenTakePlaysAndTheNextStartNamesIt) {
     // Started again, by nobody pressing Run: the take is named and plays whole.
     WindowProcess again(folder.path(), false);
     ASSERT_TRUE(again.started());
-    ASSERT_TRUE(wait_until([&] { return temporary_takes(folder.names()).empty(); },
-                           std::chrono::seconds(15)))
-        << "the hidden take was not recovered";
+    // Its row comes just after its name.
+    ASSERT_TRUE(wait_until(
+        [&] {
+            return temporary_takes(folder.names()).empty() &&
+                   !takes_log_rows(folder.path()).empty();
+        },
+        std::chrono::seconds(15)))
+        << "the hidden take was not recovered and logged";
     const std::vector<std::string> after = folder.names();
-    ASSERT_EQ(after.size(), 2u);
-    const std::string& recovered = after[1];
+    ASSERT_EQ(after.size(), 3u) << "the settings, the takes log and the recovered take";
+    const std::string& recovered = after.back();
     EXPECT_TRUE(is_unfinished_name(recovered)) << recovered;
+    // Its start as its name told it, which has no UTC offset; its end unknown.
+    const std::vector<std::string> rows = takes_log_rows(folder.path());
+    ASSERT_EQ(rows.size(), 1u);
+    const std::string dotted = std::regex_replace(recovered, std::regex("[.]"), "[.]");
+    EXPECT_TRUE(
+        std::regex_match(rows[0], std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\|\|)" + dotted +
+                                             R"(\|recovered\|{6}sound\|no level)")))
+        << rows[0];
     const TakeSound whole = measure_take(folder.file(recovered));
     std::printf("recovered as %s, %.3f s\n", recovered.c_str(), whole.seconds);
     ASSERT_TRUE(whole.readable);

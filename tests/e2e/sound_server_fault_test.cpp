@@ -96,7 +96,7 @@ TEST_F(SoundServerFault, DiesMidTakeIsNamedWhileMissingAndLaterTakesRecordAgain)
 
     const std::string dies = "State-Net_North_Dies_10-00-00-AM_10-00-02-AM_12-05-2026.wav";
     const std::string back = "State-Net_North_Back_10-00-05-AM_10-00-06-AM_12-05-2026.wav";
-    std::vector<std::string> expected{kSettingsFile, dies, back};
+    std::vector<std::string> expected{kSettingsFile, kTakesLog, dies, back};
     std::sort(expected.begin(), expected.end());
     ASSERT_EQ(folder.names(), expected);
     const TakeSound cut = measure_take(folder.file(dies));
@@ -181,7 +181,7 @@ TEST_F(SoundServerFault, InputGoneAndServerFrozenMidTakeHoldUpNoPoll) {
     EXPECT_LT(ended_after, 16.0 + 1.0) << "the take did not end at the scanner's word";
     EXPECT_EQ(shown, std::set<std::string>{"No sound input: take cut"});
     const std::string frozen = "State-Net_North_Frozen_10-00-00-AM_10-00-16-AM_12-05-2026.wav";
-    ASSERT_EQ(folder.names(), (std::vector<std::string>{frozen, kSettingsFile}));
+    ASSERT_EQ(folder.names(), (std::vector<std::string>{frozen, kSettingsFile, kTakesLog}));
     EXPECT_GE(measure_take(folder.file(frozen)).seconds, 0.5);
 }
 

@@ -64,12 +64,12 @@ TEST_P(TakesOnRealParts, GiveExactlyTheExpectedFiles) {
     }
     window.click_run_stop();
 
-    std::vector<std::string> expected_names{kSettingsFile};
+    std::vector<std::string> expected_names{kSettingsFile, kTakesLog};
     for (const ExpectedTake& take : expected_takes()) {
         expected_names.push_back(take.name);
     }
     std::sort(expected_names.begin(), expected_names.end());
-    EXPECT_EQ(folder.names(), expected_names) << "the takes, the settings, nothing else";
+    EXPECT_EQ(folder.names(), expected_names) << "the takes, the settings, the log, nothing else";
 
     const double bound = duration_bound_seconds(speed);
     std::printf(

@@ -11,6 +11,7 @@
 #include "recorder/recorder_control.h"
 #include "tracking/clock.h"
 #include "tracking/display_window.h"
+#include "tracking/take_log.h"
 
 namespace taperly::testing {
 
@@ -94,10 +95,13 @@ class FakeRecorder : public RecorderControl {
             mode = kModeStopped;
         } else if (order == "save" && mode != kModeNotOpen) {
             saved.push_back(file_name);
+            saved_this_take = true;
         } else if (order == "close") {
+            end_take(mode != kModeNotOpen);
             mode = kModeNotOpen;
         }
     }
+    EndedTake ended_take() const override { return ended; }
     int Mode() const override { return mode; }
     void listen_between_takes(std::chrono::milliseconds reach) override {
         listening = true;
@@ -109,6 +113,8 @@ class FakeRecorder : public RecorderControl {
     void split_take(bool save, const std::string& started) override {
         log.push_back(std::string("split, ") + (save ? "saving " : "dropping ") + file_name +
                       ", on from " + started);
+        saved_this_take = save;
+        end_take(true);
     }
 
     // Only the orders, without the settings.
@@ -122,7 +128,24 @@ class FakeRecorder : public RecorderControl {
         return only;
     }
 
+    // Each take holds this much sound when it ends, as a take of the real
+    // recorder would.
+    void end_take(bool held) {
+        ended = {};
+        if (held) {
+            ended = {take_frames,
+                     take_peak,
+                     saved_this_take ? EndedTake::Saved::kStored : EndedTake::Saved::kNotAsked,
+                     {}};
+        }
+        saved_this_take = false;
+    }
+
     std::vector<std::string> log;
+    std::int64_t take_frames = 8000;
+    int take_peak = 16384;
+    bool saved_this_take = false;
+    EndedTake ended;
     // Called with each order as it is given: the world moving on meanwhile.
     std::function<void(const std::string&)> on_order;
     std::vector<std::string> saved;
@@ -138,12 +161,20 @@ class FakeRecorder : public RecorderControl {
 
 class FakeClock : public Clock {
   public:
-    LocalTime local_time() override { return {time, date}; }
+    LocalTime local_time() override { return {time, date, wall}; }
     SteadyTime steady_time() override { return steady; }
 
     std::string time = "9:05:07 PM";
     CalendarDate date{2026, 12, 5};
+    WallTime wall{21, 5, 7, -5 * 3600};
     SteadyTime steady{0};
+};
+
+// A takes log that keeps its entries.
+class FakeTakeLog : public TakeLog {
+  public:
+    void add(const TakeLogEntry& entry) override { entries.push_back(entry); }
+    std::vector<TakeLogEntry> entries;
 };
 
 class FakeWindow : public DisplayWindow {

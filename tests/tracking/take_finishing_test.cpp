@@ -176,6 +176,8 @@ TEST_F(FinishTake, CleansTheStateFieldsInPlaceThenClearsEveryField) {
 
 TEST_F(FinishTake, ACallLongerThanATakeGoesOnInTakesNamedByTheirOwnTimes) {
     using std::chrono::milliseconds;
+    testing::FakeTakeLog log;
+    tracker.set_take_log(&log);
     tracker.set_longest_take(std::chrono::minutes(1));
     clock.time = "9:05:07 PM";
     receive(testing::status_reply("Metro Fire", "Dispatch 1", "0"));
@@ -184,6 +186,7 @@ TEST_F(FinishTake, ACallLongerThanATakeGoesOnInTakesNamedByTheirOwnTimes) {
     EXPECT_FALSE(tracker.take_split());
     clock.steady = milliseconds(60000);
     clock.time = "9:06:07 PM";
+    clock.wall.minute = 6;
     receive(testing::status_reply("Metro Fire", "Dispatch 1", "0"));
     const std::string first = "Metro-Fire_-_Dispatch-1_9-05-07-PM_9-06-07-PM_12-05-2026.wav";
     EXPECT_EQ(std::count(recorder.log.begin(), recorder.log.end(),
@@ -194,10 +197,19 @@ TEST_F(FinishTake, ACallLongerThanATakeGoesOnInTakesNamedByTheirOwnTimes) {
     EXPECT_EQ(tracker.state().scan_system1, "Metro Fire") << "cleaned while the call goes on";
 
     clock.time = "9:06:30 PM";
+    clock.wall.second = 30;
     receive(testing::status_reply("Metro Fire", "Dispatch 1", "1"));
-    EXPECT_EQ(recorder.saved, std::vector<std::string>{
-                                  "Metro-Fire_-_Dispatch-1_9-06-07-PM_9-06-30-PM_12-05-2026.wav"});
+    const std::string last = "Metro-Fire_-_Dispatch-1_9-06-07-PM_9-06-30-PM_12-05-2026.wav";
+    EXPECT_EQ(recorder.saved, std::vector<std::string>{last});
     EXPECT_FALSE(tracker.take_split());
+
+    // Each part has its row, with its own times; only the last says how the call ended.
+    ASSERT_EQ(log.entries.size(), 2u);
+    const auto row = [](const TakeLogEntry& entry) { return take_log_row(entry); };
+    EXPECT_EQ(row(log.entries[0]), "2026-12-05T21:05:07-05:00,2026-12-05T21:06:07-05:00,1.000," +
+                                       first + ",split,,,,Metro Fire,Dispatch 1,-6.0\r\n");
+    EXPECT_EQ(row(log.entries[1]), "2026-12-05T21:06:07-05:00,2026-12-05T21:06:30-05:00,1.000," +
+                                       last + ",saved,,,,Metro Fire,Dispatch 1,-6.0\r\n");
 }
 
 TEST(ComposeTakeName, OverlongTextsAreShortenedLongestFirstKeepingTimesAndDate) {

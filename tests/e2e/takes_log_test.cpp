@@ -1,0 +1,61 @@
+// The takes log across a run on the real window, serial line and recorder:
+// a take saved, one whose name a file already had, both after a log a power
+// cut left ending in half a row.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_window.h"
+#include "e2e/takes_log_reading.h"
+#include "support/temp_folder.h"
+
+namespace taperly::e2e {
+namespace {
+
+using testing::SimulatorProcess;
+using testing::SimulatorSettings;
+using testing::TempFolder;
+
+TEST(TakesLogOnRealParts, GetsARowPerTakeAfterAHalfRow) {
+    ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
+    TempFolder folder;
+    const std::string saved = "State-Net_North-Area_Ops_9-05-07-PM_9-05-09-PM_12-05-2026.wav";
+    const std::string taken = "Fire,-EMS_-_Disp,1_9-10-00-PM_9-10-01-PM_12-05-2026.wav";
+    folder.write(taken, "planted before");
+    // Cut off inside a quoted field: a line end alone would join the rows.
+    folder.write("takes.csv",
+                 "start,end,seconds,file,outcome,system,group,talkgroup,display line 1,display "
+                 "line 2,peak dBFS\r\n"
+                 "2026-12-05T20:00:00+00:00,2026-12-05T20:00:01+00:00,1.000,x.wav,saved,\"Fire, E");
+    SimulatorSettings settings;
+    settings.scenario =
+        "0.4 | State Net | SCAN | no\n"
+        "1.5 | State Net | North Ops | yes | State Net | North Area | Ops\n"
+        "0.8 | State Net | SCAN | no\n"
+        "1.0 | Fire, EMS | Disp,1 | yes\n"
+        "0.5 | State Net | SCAN | no\n";
+    settings.bits_per_second = 57600;
+    SimulatorProcess simulator(settings);
+    simulator.point_com_port(1);
+    E2eWindow window(folder.path(), settings.bits_per_second);
+
+    window.click_run_stop();
+    ASSERT_EQ(window.caption(), "Stop") << window.status();
+    ASSERT_TRUE(window.follow_take(on_test_day(21, 5, 7), on_test_day(21, 5, 9)));
+    ASSERT_TRUE(window.follow_take(on_test_day(21, 10, 0), on_test_day(21, 10, 1)));
+    window.click_run_stop();
+
+    EXPECT_EQ(takes_log_rows(folder.path()),
+              (std::vector<std::string>{
+                  "part of a row",
+                  "2026-12-05T21:05:07+00:00|2026-12-05T21:05:09+00:00|" + saved +
+                      "|saved|State Net|North Area|Ops|State Net|North Ops|sound|level",
+                  "2026-12-05T21:10:00+00:00|2026-12-05T21:10:01+00:00|" + taken +
+                      "|name taken||||Fire, EMS|Disp,1|sound|level",
+              }));
+    EXPECT_EQ(folder.read(taken), "planted before");
+}
+
+}  // namespace
+}  // namespace taperly::e2e

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "tracking/clock.h"
+
+namespace taperly {
+
+// What became of a take, as its row in the takes log says it.
+enum class TakeOutcome { kSaved, kNameTaken, kNotSaved, kRecovered, kSplit };
+
+// One take as the takes log tells it. Texts are UTF-8.
+struct TakeLogEntry {
+    // None where the take's start or end is not known (a recovered take's end).
+    std::optional<LocalTime> start;
+    std::optional<LocalTime> end;
+    // A recovered take's start is read from its name, which has no UTC
+    // offset: its time is then written as the local time it was.
+    bool offsets_known = true;
+    // The sound the take holds, at `sample_rate` frames a second.
+    std::int64_t frames = 0;
+    int sample_rate = 8000;
+    std::string file_name;
+    TakeOutcome outcome = TakeOutcome::kSaved;
+    // Why a take was not saved, as the system words it.
+    std::string reason;
+    std::string system;
+    std::string group;
+    std::string talkgroup;
+    std::string display_line1;
+    std::string display_line2;
+    // The largest absolute sample, 0 to 32768; none when not known.
+    std::optional<int> peak;
+};
+
+// The log's first row, with its line end.
+std::string take_log_header();
+// The entry as one CSV row (RFC 4180, UTF-8) with its line end: times in
+// ISO 8601 with their UTC offset, the length in seconds to the millisecond,
+// the peak in dBFS to a tenth, and an empty field for what is not known or
+// for a peak of silence, which has no level.
+std::string take_log_row(const TakeLogEntry& entry);
+
+// The row of a take recovered at start-up as `name`, holding `frames`, that
+// began at `started` as its hidden name said it ("9-05-07-PM_12-05-2026"):
+// its start is told where the name's time reads plainly as hours, minutes
+// and seconds, with AM or PM if any.
+TakeLogEntry recovered_take_entry(const std::string& name, const std::string& started,
+                                  std::int64_t frames);
+
+// Where rows go; a failure to keep one is the log's own business and never
+// reaches the take.
+class TakeLog {
+  public:
+    virtual ~TakeLog() = default;
+    virtual void add(const TakeLogEntry& entry) = 0;
+};
+
+}  // namespace taperly

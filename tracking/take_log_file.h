@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "tracking/take_log.h"
+
+namespace taperly {
+
+// The takes log as `takes.csv` in the takes folder: one row appended and on
+// the disk at the end of every take. A row that cannot be written is told on
+// standard error, once until a row is written again; the take is never
+// held up by it.
+class TakeLogFile : public TakeLog {
+  public:
+    explicit TakeLogFile(std::string takes_folder);
+    void add(const TakeLogEntry& entry) override;
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+    bool failing_ = false;
+};
+
+}  // namespace taperly

@@ -1,0 +1,56 @@
+#include "tracking/reception_tracker.h"
+#include "tracking/take_naming.h"
+
+namespace taperly {
+
+namespace {
+
+// The scanner's texts are Latin-1, the log's UTF-8; "-" is the state's word
+// for a line not seen.
+std::string logged(const std::string& text) {
+    return text == "-" ? std::string() : latin1_to_utf8(text);
+}
+
+}  // namespace
+
+TakeLogEntry ReceptionTracker::log_entry(const LocalTime& end) const {
+    TakeLogEntry entry;
+    entry.start = take_started_;
+    entry.end = end;
+    entry.system = logged(state_.gid_system_name);
+    entry.group = logged(state_.gid_group_name);
+    entry.talkgroup = logged(state_.gid_tg_name);
+    entry.display_line1 = logged(state_.scan_system1);
+    entry.display_line2 = logged(state_.scan_group1);
+    return entry;
+}
+
+void ReceptionTracker::log_ended_take(TakeLogEntry entry, bool name_free, bool split_part) {
+    const EndedTake ended = recorder_.ended_take();
+    // A take that holds no sound has no file, and no row either.
+    if (take_log_ == nullptr || ended.frames == 0) {
+        return;
+    }
+    entry.frames = ended.frames;
+    entry.peak = ended.peak;
+    entry.file_name = recorder_.FileName();
+    switch (ended.saved) {
+        case EndedTake::Saved::kStored:
+            entry.outcome = split_part ? TakeOutcome::kSplit : TakeOutcome::kSaved;
+            break;
+        case EndedTake::Saved::kNameTaken:
+            entry.outcome = TakeOutcome::kNameTaken;
+            break;
+        case EndedTake::Saved::kFailed:
+            entry.outcome = TakeOutcome::kNotSaved;
+            entry.reason = ended.reason;
+            break;
+        case EndedTake::Saved::kNotAsked:
+            entry.outcome = name_free ? TakeOutcome::kNotSaved : TakeOutcome::kNameTaken;
+            entry.reason = "the name cannot stand in the takes folder";
+            break;
+    }
+    take_log_->add(entry);
+}
+
+}  // namespace taperly
