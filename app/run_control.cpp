@@ -5,7 +5,6 @@
 #include "link/link_error.h"
 #include "link/scanner_link.h"
 #include "recorder/recorder_orders.h"
-#include "recorder/takes/unfinished_takes.h"
 #include "tracking/reply_timing.h"
 
 namespace taperly {
@@ -95,13 +94,7 @@ bool RunControl::start_up_steps() {
 }
 
 void RunControl::recover_takes() {
-    std::vector<std::string> names;
-    for (const RecoveredTake& take : recover_unfinished_takes_told(folder_)) {
-        if (take_log_ != nullptr) {
-            take_log_->add(recovered_take_entry(take.name, take.started, take.frames));
-        }
-        names.push_back(take.name);
-    }
+    const std::vector<std::string> names = recover_and_log_unfinished_takes(folder_, take_log_);
     if (names.empty()) {
         return;
     }

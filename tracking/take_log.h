@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tracking/clock.h"
 
@@ -19,9 +20,8 @@ struct TakeLogEntry {
     // A recovered take's start is read from its name, which has no UTC
     // offset: its time is then written as the local time it was.
     bool offsets_known = true;
-    // The sound the take holds, at `sample_rate` frames a second.
+    // The sound the take holds, in frames at the takes' rate.
     std::int64_t frames = 0;
-    int sample_rate = 8000;
     std::string file_name;
     TakeOutcome outcome = TakeOutcome::kSaved;
     // Why a take was not saved, as the system words it.
@@ -57,5 +57,10 @@ class TakeLog {
     virtual ~TakeLog() = default;
     virtual void add(const TakeLogEntry& entry) = 0;
 };
+
+// Recovers what a crash left in `folder` (see recover_unfinished_takes),
+// with a row in `log` for each take, when there is a log; returns the names
+// the takes were given.
+std::vector<std::string> recover_and_log_unfinished_takes(const std::string& folder, TakeLog* log);
 
 }  // namespace taperly

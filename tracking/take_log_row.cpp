@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "recorder/takes/take_format.h"
+#include "recorder/takes/unfinished_takes.h"
 #include "tracking/take_log.h"
 
 namespace taperly {
@@ -43,8 +45,8 @@ std::string iso_time(const std::optional<LocalTime>& time, bool offset_known) {
     return text;
 }
 
-std::string seconds(std::int64_t frames, int sample_rate) {
-    const std::int64_t milliseconds = sample_rate > 0 ? frames * 1000 / sample_rate : 0;
+std::string seconds(std::int64_t frames) {
+    const std::int64_t milliseconds = frames * 1000 / kTakeSampleRate;
     char text[32];
     std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(milliseconds / 1000),
                   static_cast<long long>(milliseconds % 1000));
@@ -90,7 +92,7 @@ std::string take_log_header() {
 std::string take_log_row(const TakeLogEntry& entry) {
     const std::string fields[] = {iso_time(entry.start, entry.offsets_known),
                                   iso_time(entry.end, entry.offsets_known),
-                                  seconds(entry.frames, entry.sample_rate),
+                                  seconds(entry.frames),
                                   field(entry.file_name),
                                   field(outcome(entry)),
                                   field(entry.system),
@@ -107,6 +109,17 @@ std::string take_log_row(const TakeLogEntry& entry) {
         row += text;
     }
     return row + kLineEnd;
+}
+
+std::vector<std::string> recover_and_log_unfinished_takes(const std::string& folder, TakeLog* log) {
+    std::vector<std::string> names;
+    for (const RecoveredTake& take : recover_unfinished_takes_told(folder)) {
+        if (log != nullptr) {
+            log->add(recovered_take_entry(take.name, take.started, take.frames));
+        }
+        names.push_back(take.name);
+    }
+    return names;
 }
 
 }  // namespace taperly

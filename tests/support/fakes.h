@@ -142,7 +142,7 @@ class FakeRecorder : public RecorderControl {
     }
 
     std::vector<std::string> log;
-    std::int64_t take_frames = 8000;
+    std::int64_t take_frames = 22050;
     int take_peak = 16384;
     bool saved_this_take = false;
     EndedTake ended;

@@ -16,7 +16,8 @@ TakeLogEntry take(TakeOutcome outcome, int offset_minutes = -5 * 60) {
     TakeLogEntry entry;
     entry.start = at(21, 5, 7, offset_minutes);
     entry.end = at(21, 5, 9, offset_minutes);
-    entry.frames = 12345;
+    // 1.543 s at the takes' 22050 frames a second.
+    entry.frames = 34025;
     entry.file_name = "Metro_Tac-2_9-05-07-PM_9-05-09-PM_12-05-2026.wav";
     entry.outcome = outcome;
     entry.system = "Metro";
@@ -51,7 +52,7 @@ std::vector<RowCase> row_cases() {
          times + name + ",\"not saved: No space left on device, or so\",Metro,,Tac 2,,,\r\n"},
         {"recovered: the start its name told, without an offset",
          recovered_take_entry("unfinished_9-05-07-PM_12-05-2026.wav", "9-05-07-PM_12-05-2026",
-                              16000),
+                              44100),
          "2026-12-05T21:05:07,,2.000,unfinished_9-05-07-PM_12-05-2026.wav,recovered,,,,,,\r\n"},
         {"recovered with a day half the name does not spell plainly",
          recovered_take_entry("unfinished_오후-9-05-07_12-05-2026.wav", "오후-9-05-07_12-05-2026",
