@@ -6,7 +6,6 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <regex>
 
 #include "e2e/e2e_test.h"
 #include "e2e/takes_log_reading.h"
@@ -83,11 +82,11 @@ TEST_F(KilledMidTake, HiddenTakePlaysAndTheNextStartNamesIt) {
     // Its start as its name told it, which has no UTC offset; its end unknown.
     const std::vector<std::string> rows = takes_log_rows(folder.path());
     ASSERT_EQ(rows.size(), 1u);
-    const std::string dotted = std::regex_replace(recovered, std::regex("[.]"), "[.]");
-    EXPECT_TRUE(
-        std::regex_match(rows[0], std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\|\|)" + dotted +
-                                             R"(\|recovered\|{6}sound\|no level)")))
-        << rows[0];
+    const std::string start = rows[0].substr(0, rows[0].find('|'));
+    EXPECT_TRUE(start.size() == 19 && start[4] == '-' && start[7] == '-' && start[10] == 'T' &&
+                start[13] == ':' && start[16] == ':')
+        << "not a local time without an offset: " << rows[0];
+    EXPECT_EQ(rows[0], start + "||" + recovered + "|recovered||||||sound|no level");
     const TakeSound whole = measure_take(folder.file(recovered));
     std::printf("recovered as %s, %.3f s\n", recovered.c_str(), whole.seconds);
     ASSERT_TRUE(whole.readable);
