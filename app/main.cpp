@@ -4,16 +4,12 @@
 #include "app/abrupt_end.h"
 #include "app/artwork.h"
 #include "app/form1.h"
+#include "app/quit_signals.h"
 #include "app/real_parts.h"
 #include "settings/executable_folder.h"
-#ifndef _WIN32
-#include "app/quit_signals.h"
-#endif
 
 int main(int argc, char* argv[]) {
-#ifndef _WIN32
     taperly::QuitSignals::hold();
-#endif
     QApplication application(argc, argv);
     QApplication::setApplicationName("Taperly");
     QApplication::setWindowIcon(taperly::window_icon());
@@ -28,9 +24,7 @@ int main(int argc, char* argv[]) {
     form.show();
     // A display that goes away ends the program from inside Qt.
     taperly::AbruptEndGuard abrupt_end(form);
-#ifndef _WIN32
     // Logging out, shutting down and Ctrl-C end Taperly as closing it does.
     taperly::QuitSignals quit_signals(form);
-#endif
     return QApplication::exec();
 }

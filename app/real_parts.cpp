@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "app/system_clock.h"
-#include "link/serial_scanner_port.h"
+#include "link/make_scanner_port.h"
 #include "recorder/sound_recorder.h"
 #include "tracking/take_log_file.h"
 
@@ -42,7 +42,7 @@ std::chrono::minutes longest_take() {
 
 Form1Parts make_real_parts(const std::string& folder, const QString& help_page) {
     return Form1Parts{[](LinkLostHandler on_link_lost) -> std::unique_ptr<ScannerPort> {
-                          return std::make_unique<SerialScannerPort>(std::move(on_link_lost));
+                          return make_scanner_port(std::move(on_link_lost));
                       },
                       make_sound_recorder(folder),
                       std::make_unique<SystemClock>(),

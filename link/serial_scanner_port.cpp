@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "link/link_error.h"
+#include "link/make_scanner_port.h"
 #include "link/port_devices.h"
 
 #ifndef _WIN32
@@ -283,6 +284,11 @@ void SerialScannerPort::report_lost_line(const std::string& reason) {
 
 std::string SerialScannerPort::line_name() const {
     return "COM" + std::to_string(port_number_) + " (" + device_ + ")";
+}
+
+std::unique_ptr<ScannerPort> make_scanner_port(
+    std::function<void(const std::string& reason)> on_link_lost) {
+    return std::make_unique<SerialScannerPort>(std::move(on_link_lost));
 }
 
 }  // namespace taperly
