@@ -14,16 +14,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Packages built for Windows here (GoogleTest) are found where they were put.
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
 
-# Qt and libsndfile built for Windows here (scripts/build-windows-libs) are
-# found through CMAKE_PREFIX_PATH; Qt's build tools are the system's own.
-set(QT_HOST_PATH /usr)
-set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake)
-
-if(TAPERLY_CORE_ONLY)
-    # Whole programs, with the compiler's own libraries inside, so that Wine
-    # needs no DLL search path.
-    set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-endif()
+# Whole programs, with the compiler's own libraries inside, so that Wine
+# needs no DLL search path.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 # CTest runs each test program through Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
