@@ -1,5 +1,7 @@
-#include <QGuiApplication>
-#include <QSessionManager>
+#include <windows.h>
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QWidget>
 
@@ -7,22 +9,43 @@
 
 namespace taperly {
 
+namespace {
+
+// Windows ends the process once WM_ENDSESSION has been answered, so the
+// window is closed (and the take in progress saved) before the answer.
+class SessionEndFilter : public QAbstractNativeEventFilter {
+  public:
+    QWidget* window = nullptr;
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        const MSG* msg = static_cast<const MSG*>(message);
+        if (window != nullptr && type == "windows_generic_MSG" && msg->message == WM_ENDSESSION &&
+            msg->wParam == TRUE) {
+            window->close();
+        }
+        return false;
+    }
+};
+
+SessionEndFilter session_end;
+
+}  // namespace
+
 // Windows ends a session with window messages, not signals: they wait in the
-// queue until the event loop runs, so there is nothing to hold back.
+// queue until the event loop runs, so there is nothing to hold back. A
+// program without a console sees no Ctrl-C.
 void QuitSignals::hold() {}
 
-// Qt turns the session's end into a request to save the user's work; the
-// take in progress is that work, and closing the window saves it. A program
-// without a console sees no Ctrl-C.
 QuitSignals::QuitSignals(QWidget& window) : window_(window) {
-    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &window_,
-                     [this](QSessionManager&) { arrived(); });
+    session_end.window = &window_;
+    QCoreApplication::instance()->installNativeEventFilter(&session_end);
 }
 
-QuitSignals::~QuitSignals() = default;
-
-void QuitSignals::arrived() {
-    window_.close();
+QuitSignals::~QuitSignals() {
+    QCoreApplication::instance()->removeNativeEventFilter(&session_end);
+    session_end.window = nullptr;
 }
+
+void QuitSignals::arrived() { window_.close(); }
 
 }  // namespace taperly
