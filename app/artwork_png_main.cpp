@@ -1,5 +1,6 @@
 // Draws the SVG artwork into the PNG files that builds without Qt's SVG
-// module (Windows) show instead: scripts/artwork-png runs it into app/.
+// module (Windows) show instead, and the icon Windows shows for taperly.exe:
+// scripts/artwork-png runs it into app/.
 #include <QGuiApplication>
 #include <QImage>
 #include <cstdio>
@@ -20,8 +21,10 @@ int main(int argc, char* argv[]) {
                     .save(folder + QString("/taperly-icon-%1.png").arg(size)) &&
                 saved;
     }
+    saved =
+        taperly::window_icon().pixmap(32, 32).save(folder + "/taperly-icon.ico", "ICO") && saved;
     if (!saved) {
-        std::fprintf(stderr, "%s: cannot write the PNG files into %s\n", argv[0], argv[1]);
+        std::fprintf(stderr, "%s: cannot write the PNG and ICO files into %s\n", argv[0], argv[1]);
         return 1;
     }
     return 0;

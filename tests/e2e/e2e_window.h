@@ -29,7 +29,6 @@
 #include "recorder/sound_test_support.h"
 #include "recorder/takes/wave_file_writer.h"
 #include "recorder/wave_test_support.h"
-#include "support/simulator_process.h"
 #include "tracking/reply_timing.h"
 
 namespace taperly::e2e {

@@ -8,6 +8,7 @@
 
 #include "e2e/e2e_window.h"
 #include "e2e/takes_log_reading.h"
+#include "support/simulator_process.h"
 #include "support/temp_folder.h"
 
 namespace taperly::e2e {
