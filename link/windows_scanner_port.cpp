@@ -1,7 +1,9 @@
 #include "link/windows_scanner_port.h"
 
+#include <QTimer>
 #include <QWinEventNotifier>
 #include <QtGlobal>
+#include <algorithm>
 #include <climits>
 #include <exception>
 #include <utility>
@@ -25,6 +27,16 @@ constexpr DWORD kWriteLimitMs = 2000;
 // What closing leaves the writes still on their way to finish in: a key
 // pressed just before Stop still reaches the scanner.
 constexpr DWORD kCloseWriteLimitMs = 100;
+
+// How long the rest of a reply is left to gather in the line before it is
+// read: about 32 bytes' time. At 9600 bit/s a 115-byte status reply takes
+// 120 ms to arrive, and reading each byte as it comes would wake the program
+// every millisecond or two; this wakes it a few times a reply, and is short
+// beside the reply itself.
+int gather_pause_ms(int bits_per_second) {
+    const long long pause = (32LL * 10 * 1000 + bits_per_second - 1) / bits_per_second;
+    return static_cast<int>(std::clamp(pause, 1LL, 40LL));
+}
 
 std::wstring wide(const std::string& text) {
     std::wstring converted;
@@ -121,8 +133,11 @@ WindowsScannerPort::~WindowsScannerPort() {
     // nothing to report.
     close_handles();
     read_notifier_.reset();
-    if (read_.hEvent != nullptr) {
-        ::CloseHandle(read_.hEvent);
+    gather_timer_.reset();
+    for (HANDLE event : {read_.hEvent, drain_.hEvent}) {
+        if (event != nullptr) {
+            ::CloseHandle(event);
+        }
     }
 }
 
@@ -152,16 +167,26 @@ void WindowsScannerPort::open(int port_number, int bits_per_second) {
     }
     try {
         configure_line(bits_per_second);
-        if (read_.hEvent == nullptr) {
-            read_.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-            if (read_.hEvent == nullptr) {
+        if (read_.hEvent == nullptr || drain_.hEvent == nullptr) {
+            for (HANDLE* event : {&read_.hEvent, &drain_.hEvent}) {
+                if (*event == nullptr) {
+                    *event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+                }
+            }
+            if (read_.hEvent == nullptr || drain_.hEvent == nullptr) {
                 throw open_failure("the system has no event left to wait on (" +
                                    system_text(::GetLastError()) + ")");
             }
             read_notifier_ = std::make_unique<QWinEventNotifier>(read_.hEvent);
             QObject::connect(read_notifier_.get(), &QWinEventNotifier::activated,
                              [this] { on_read_signalled(); });
+            gather_timer_ = std::make_unique<QTimer>();
+            gather_timer_->setSingleShot(true);
+            gather_timer_->setTimerType(Qt::PreciseTimer);
+            QObject::connect(gather_timer_.get(), &QTimer::timeout, [this] { on_gathered(); });
         }
+        gather_timer_->setInterval(gather_pause_ms(bits_per_second));
+        last_byte_ = '\r';
         ::ResetEvent(read_.hEvent);
         read_notifier_->setEnabled(true);
         if (!start_byte_read()) {
@@ -233,7 +258,27 @@ bool WindowsScannerPort::start_byte_read() {
 }
 
 void WindowsScannerPort::on_read_signalled() {
-    if (!take_in_arrived_bytes() || !on_input_) {
+    if (take_in_arrived_bytes()) {
+        report_input();
+    }
+}
+
+void WindowsScannerPort::on_gathered() {
+    if (!is_open()) {
+        return;
+    }
+    const std::size_t before = arrived_.size();
+    if (!read_waiting_bytes()) {
+        return;
+    }
+    const bool came = arrived_.size() > before;
+    if (wait_for_more(came && last_byte_ != '\r') && came) {
+        report_input();
+    }
+}
+
+void WindowsScannerPort::report_input() {
+    if (!on_input_ || !is_open()) {
         return;
     }
     // The event loop called: nothing may be thrown back into it.
@@ -248,22 +293,30 @@ void WindowsScannerPort::on_read_signalled() {
 }
 
 bool WindowsScannerPort::take_in_arrived_bytes() {
+    if (!is_open()) {
+        return false;
+    }
+    if (gather_timer_->isActive()) {
+        // The caller reads before the pause is over: it gets what has come.
+        const std::size_t before = arrived_.size();
+        return read_waiting_bytes() && arrived_.size() > before;
+    }
     bool arrived = false;
-    for (int read = 0; read < kMostReadsPerCall; ++read) {
-        if (line_ == INVALID_HANDLE_VALUE || !read_pending_ || !HasOverlappedIoCompleted(&read_)) {
+    for (int read = 0; read < kMostReadsPerCall && read_pending_; ++read) {
+        if (!HasOverlappedIoCompleted(&read_)) {
             break;
         }
         DWORD got = 0;
-        if (!::GetOverlappedResult(line_, &read_, &got, FALSE)) {
-            const DWORD error = ::GetLastError();
-            if (error == ERROR_IO_INCOMPLETE) {
-                break;
-            }
-            read_pending_ = false;
-            lose_line(failure("reading from it", error));
+        const bool done = ::GetOverlappedResult(line_, &read_, &got, FALSE);
+        const DWORD error = done ? ERROR_SUCCESS : ::GetLastError();
+        if (error == ERROR_IO_INCOMPLETE) {
             break;
         }
         read_pending_ = false;
+        if (!done) {
+            lose_line(failure("reading from it", error));
+            break;
+        }
         if (got == 0) {
             // A read that waits for its byte ends without one only when the
             // line behind it has hung up.
@@ -271,16 +324,28 @@ bool WindowsScannerPort::take_in_arrived_bytes() {
             break;
         }
         arrived_.push_back(read_byte_);
+        last_byte_ = read_byte_;
         arrived = true;
-        if (!read_waiting_bytes()) {
-            break;
-        }
-        if (!start_byte_read()) {
-            lose_line(failure("reading from it", ::GetLastError()));
+        if (!read_waiting_bytes() || !wait_for_more(last_byte_ != '\r')) {
             break;
         }
     }
-    return arrived;
+    return arrived && is_open();
+}
+
+bool WindowsScannerPort::wait_for_more(bool mid_reply) {
+    if (mid_reply) {
+        // The completed read's event would have the event loop call again
+        // and again while nothing reads.
+        ::ResetEvent(read_.hEvent);
+        gather_timer_->start();
+        return true;
+    }
+    if (!start_byte_read()) {
+        lose_line(failure("reading from it", ::GetLastError()));
+        return false;
+    }
+    return true;
 }
 
 bool WindowsScannerPort::read_waiting_bytes() {
@@ -297,22 +362,25 @@ bool WindowsScannerPort::read_waiting_bytes() {
     }
     std::string bytes(status.cbInQue, '\0');
     DWORD got = 0;
-    if (!::ReadFile(line_, bytes.data(), status.cbInQue, &got, &read_)) {
+    if (!::ReadFile(line_, bytes.data(), status.cbInQue, &got, &drain_)) {
         DWORD error = ::GetLastError();
         if (error == ERROR_IO_PENDING) {
-            if (::WaitForSingleObject(read_.hEvent, kWaitingBytesReadLimitMs) != WAIT_OBJECT_0) {
-                ::CancelIoEx(line_, &read_);
+            if (::WaitForSingleObject(drain_.hEvent, kWaitingBytesReadLimitMs) != WAIT_OBJECT_0) {
+                ::CancelIoEx(line_, &drain_);
             }
             // A read cut short keeps the bytes it had taken.
-            error =
-                ::GetOverlappedResult(line_, &read_, &got, TRUE) ? ERROR_SUCCESS : ::GetLastError();
+            error = ::GetOverlappedResult(line_, &drain_, &got, TRUE) ? ERROR_SUCCESS
+                                                                      : ::GetLastError();
         }
         if (error != ERROR_SUCCESS && error != ERROR_OPERATION_ABORTED) {
             lose_line(failure("reading from it", error));
             return false;
         }
     }
-    arrived_.append(bytes.data(), got);
+    if (got > 0) {
+        arrived_.append(bytes.data(), got);
+        last_byte_ = bytes[got - 1];
+    }
     return true;
 }
 
@@ -345,6 +413,7 @@ void WindowsScannerPort::close_handles() {
     writes_.clear();
     if (read_notifier_) {
         read_notifier_->setEnabled(false);
+        gather_timer_->stop();
     }
     ::CloseHandle(line_);
     line_ = INVALID_HANDLE_VALUE;

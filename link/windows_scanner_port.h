@@ -17,6 +17,7 @@
 #include "link/link_error.h"
 #include "link/scanner_port.h"
 
+class QTimer;
 class QWinEventNotifier;
 
 namespace taperly {
@@ -54,14 +55,20 @@ class WindowsScannerPort : public ScannerPort {
     };
 
     void configure_line(int bits_per_second);
-    // Starts the read of the next byte; false when the line refused it (and
-    // has been reported lost).
+    // Starts the read of the next byte; false when the line refused it.
     bool start_byte_read();
-    // Takes in the byte read and everything waiting behind it, if the read
-    // has completed, and starts the next. True when bytes came.
+    // Takes in what has arrived: the byte read and everything waiting behind
+    // it, or, while a reply gathers, what has gathered. True when bytes came.
     bool take_in_arrived_bytes();
+    // Mid-reply, lets the rest of it gather for a moment; otherwise waits
+    // for the next byte. False when the line was lost.
+    bool wait_for_more(bool mid_reply);
+    // Reads every byte the line counts as waiting. False when the line was
+    // lost.
     bool read_waiting_bytes();
     void on_read_signalled();
+    void on_gathered();
+    void report_input();
     // Forgets the writes the line has finished; false when one failed (and
     // the line has been reported lost).
     bool reap_finished_writes();
@@ -80,6 +87,11 @@ class WindowsScannerPort : public ScannerPort {
     char read_byte_ = 0;
     bool read_pending_ = false;
     std::unique_ptr<QWinEventNotifier> read_notifier_;
+    // The reads of waiting bytes, which nothing watches.
+    OVERLAPPED drain_{};
+    // While it runs, no read waits: the rest of a reply gathers in the line.
+    std::unique_ptr<QTimer> gather_timer_;
+    char last_byte_ = '\r';
     std::list<QueuedWrite> writes_;
     // What has arrived and the caller has not read yet.
     std::string arrived_;
