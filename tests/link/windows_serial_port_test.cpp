@@ -48,6 +48,10 @@ bool turn_events_until(const std::function<bool()>& done, Clock::duration limit 
     return true;
 }
 
+void turn_events_for(Clock::duration span) {
+    turn_events_until([] { return false; }, span);
+}
+
 std::size_t replies_in(const std::string& text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r'));
 }
@@ -130,7 +134,7 @@ TEST_F(WindowsSerialPort, CarriesRepliesWholeReportsThePulledLineOnceAndOpensAga
     EXPECT_FALSE(port.is_open());
     EXPECT_NE(losses.front().find("COM1"), std::string::npos) << losses.front();
     EXPECT_NE(losses.front().find("went away"), std::string::npos) << losses.front();
-    turn_events_until([] { return false; }, 300ms);
+    turn_events_for(300ms);
     EXPECT_EQ(losses.size(), 1u);
     EXPECT_TRUE(read_errors.empty()) << read_errors.front();
     EXPECT_THROW(port.write("STS\r"), LinkError);
@@ -145,7 +149,7 @@ TEST_F(WindowsSerialPort, CarriesRepliesWholeReportsThePulledLineOnceAndOpensAga
                 return true;
             } catch (const LinkError& error) {
                 last_error = error.what();
-                turn_events_until([] { return false; }, 200ms);
+                turn_events_for(200ms);
                 return false;
             }
         },
