@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <numeric>
 
 #include "recorder/capture/audio_input.h"
 
@@ -12,6 +13,8 @@ namespace taperly {
 namespace {
 
 constexpr int kTableSteps = 512;
+// More places than this between input frames are weighed as they come.
+constexpr std::int64_t kMostPlaces = 1024;
 // The Kaiser window's shape: some 80 dB of stop band.
 constexpr double kKaiserBeta = 8.0;
 constexpr double kStopDecibels = 80.0;
@@ -63,6 +66,35 @@ SampleConversion::SampleConversion(DeviceFormat format)
         kernel_[i] = static_cast<float>(2 * cutoff * sinc * window);
     }
     history_.assign(static_cast<std::size_t>(2 * delay_), 0.0f);
+
+    place_step_ = std::gcd<std::int64_t>(format.rate, kCaptureRate);
+    const std::int64_t places = kCaptureRate / place_step_;
+    if (places <= kMostPlaces) {
+        const std::size_t taps = static_cast<std::size_t>(2 * delay_) + 1;
+        place_weights_.resize(static_cast<std::size_t>(places) * taps);
+        for (std::int64_t place = 0; place < places; ++place) {
+            const double fraction = static_cast<double>(place * place_step_) / kCaptureRate;
+            float* weights = place_weights_.data() + static_cast<std::size_t>(place) * taps;
+            double sum = 0;
+            for (std::size_t j = 0; j < taps; ++j) {
+                sum += kernel_at(static_cast<double>(j) - delay_ - fraction);
+            }
+            for (std::size_t j = 0; j < taps; ++j) {
+                weights[j] =
+                    static_cast<float>(kernel_at(static_cast<double>(j) - delay_ - fraction) / sum);
+            }
+        }
+    }
+}
+
+float SampleConversion::kernel_at(double distance) const {
+    const double at = std::abs(distance) * kTableSteps;
+    if (at > static_cast<double>(kernel_.size() - 2)) {
+        return 0;
+    }
+    const auto point = static_cast<std::size_t>(at);
+    const double between = at - static_cast<double>(point);
+    return static_cast<float>(kernel_[point] + (kernel_[point + 1] - kernel_[point]) * between);
 }
 
 float SampleConversion::mono_sample(const unsigned char* frame) const {
@@ -130,24 +162,26 @@ void SampleConversion::take_in(float mono, std::vector<std::int16_t>& out) {
 float SampleConversion::filtered() const {
     // The output frame lies at next_whole_ + delay_ + fraction in history_;
     // each input frame is weighed by the kernel at its distance from there.
-    const double fraction = static_cast<double>(next_part_) / kCaptureRate;
     const std::size_t taps = static_cast<std::size_t>(2 * delay_) + 1;
     const float* input = history_.data() + next_whole_;
+    if (!place_weights_.empty()) {
+        const float* weights =
+            place_weights_.data() + static_cast<std::size_t>(next_part_ / place_step_) * taps;
+        float sum = 0;
+        for (std::size_t j = 0; j < taps; ++j) {
+            sum += weights[j] * input[j];
+        }
+        return sum;
+    }
+    const double fraction = static_cast<double>(next_part_) / kCaptureRate;
     double sum = 0;
     double weights = 0;
-    const double last_point = static_cast<double>(kernel_.size() - 2);
     for (std::size_t j = 0; j < taps; ++j) {
-        const double distance = std::abs(static_cast<double>(j) - delay_ - fraction) * kTableSteps;
-        if (distance > last_point) {
-            continue;
-        }
-        const auto point = static_cast<std::size_t>(distance);
-        const double between = distance - static_cast<double>(point);
-        const double weight = kernel_[point] + (kernel_[point + 1] - kernel_[point]) * between;
+        const double weight = kernel_at(static_cast<double>(j) - delay_ - fraction);
         sum += weight * input[j];
         weights += weight;
     }
-    // Each phase of the kernel passes a steady level unchanged, so that
+    // Each place's weights together pass a steady level unchanged, so that
     // full scale stays full scale.
     return static_cast<float>(weights > 0 ? sum / weights : 0);
 }

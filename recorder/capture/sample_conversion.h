@@ -45,6 +45,7 @@ class SampleConversion {
     float mono_sample(const unsigned char* frame) const;
     void take_in(float mono, std::vector<std::int16_t>& out);
     float filtered() const;
+    float kernel_at(double distance) const;
 
     DeviceFormat format_;
     std::size_t frame_bytes_;
@@ -52,6 +53,11 @@ class SampleConversion {
     // frame, read between points by straight lines.
     std::vector<float> kernel_;
     double kernel_reach_;
+    // Where the two rates stand in a small ratio (48000, 44100, 16000 and
+    // their kin), the output frames fall on few places between input frames:
+    // each place's weights are worked out once, delay_ * 2 + 1 of them.
+    std::vector<float> place_weights_;
+    std::int64_t place_step_ = 1;
     int delay_;
     // The input frames the next output frame needs, oldest first; the first
     // 2 * delay_ of them are the silence before the stream began.

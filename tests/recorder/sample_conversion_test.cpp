@@ -164,7 +164,9 @@ INSTANTIATE_TEST_SUITE_P(RatesFormatsChannels, ConversionTable,
                                            DeviceFormat{SampleEncoding::kInt16, 1, 16000},
                                            DeviceFormat{SampleEncoding::kInt32, 2, 96000},
                                            DeviceFormat{SampleEncoding::kInt32, 4, 22050},
-                                           DeviceFormat{SampleEncoding::kFloat32, 2, 8000}),
+                                           DeviceFormat{SampleEncoding::kFloat32, 2, 8000},
+                                           // In no small ratio to the takes' rate.
+                                           DeviceFormat{SampleEncoding::kInt16, 2, 44099}),
                          [](const ::testing::TestParamInfo<DeviceFormat>& info) {
                              return std::string(encoding_name(info.param.encoding)) + "_" +
                                     std::to_string(info.param.channels) + "ch_" +

@@ -1,0 +1,325 @@
+#include "recorder/capture/wasapi_capture.h"
+
+#include <windows.h>
+
+#include <audioclient.h>
+#include <mmreg.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "recorder/capture/audio_input.h"
+#include "recorder/capture/sample_conversion.h"
+#include "recorder/capture/wasapi_device.h"
+
+namespace taperly {
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+// What the device may hold for us between two visits, in 100 ns units: far
+// more than the longest piece, so that a busy machine loses nothing. Asked
+// for no size, Wine's PulseAudio driver holds three periods (30 ms), which
+// overflow long before the next visit.
+constexpr REFERENCE_TIME kBufferDuration = 20'000'000;
+// A gap the device reports beyond this is no gap but a position reset.
+constexpr std::uint64_t kLongestGapSeconds = 10;
+
+// KSDATAFORMAT_SUBTYPE_PCM and _IEEE_FLOAT, which MinGW-w64's libraries
+// leave undefined: the format tag in the standard base GUID.
+constexpr GUID kSubtypePcm{
+    WAVE_FORMAT_PCM, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+constexpr GUID kSubtypeFloat{
+    WAVE_FORMAT_IEEE_FLOAT, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+std::optional<DeviceFormat> device_format(const WAVEFORMATEX& format) {
+    WORD tag = format.wFormatTag;
+    if (tag == WAVE_FORMAT_EXTENSIBLE && format.cbSize >= 22) {
+        const auto& extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE&>(format);
+        if (IsEqualGUID(extensible.SubFormat, kSubtypeFloat)) {
+            tag = WAVE_FORMAT_IEEE_FLOAT;
+        } else if (IsEqualGUID(extensible.SubFormat, kSubtypePcm)) {
+            tag = WAVE_FORMAT_PCM;
+        }
+    }
+    DeviceFormat device;
+    if (tag == WAVE_FORMAT_IEEE_FLOAT && format.wBitsPerSample == 32) {
+        device.encoding = SampleEncoding::kFloat32;
+    } else if (tag == WAVE_FORMAT_PCM && format.wBitsPerSample == 16) {
+        device.encoding = SampleEncoding::kInt16;
+    } else if (tag == WAVE_FORMAT_PCM && format.wBitsPerSample == 32) {
+        device.encoding = SampleEncoding::kInt32;
+    } else {
+        return std::nullopt;
+    }
+    device.channels = format.nChannels;
+    device.rate = static_cast<int>(format.nSamplesPerSec);
+    const int sample_bytes = format.wBitsPerSample / 8;
+    if (device.channels <= 0 || device.rate <= 0 ||
+        format.nBlockAlign != device.channels * sample_bytes) {
+        return std::nullopt;
+    }
+    return device;
+}
+
+std::string error_words(const char* what, HRESULT result) {
+    if (result == AUDCLNT_E_DEVICE_INVALIDATED) {
+        return "the recording device went away";
+    }
+    char code[16];
+    std::snprintf(code, sizeof code, "%08lx", static_cast<unsigned long>(result));
+    return std::string(what) + " (error 0x" + code + ")";
+}
+
+// Now on the scale of WASAPI's QPC positions, 100 ns units.
+std::uint64_t qpc_now() {
+    LARGE_INTEGER count;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    const auto ticks = static_cast<std::uint64_t>(count.QuadPart);
+    const auto per_second = static_cast<std::uint64_t>(frequency.QuadPart);
+    return ticks / per_second * 10'000'000 + ticks % per_second * 10'000'000 / per_second;
+}
+
+// An opened, started stream and what turns its packets into frames.
+struct Stream {
+    ComPtr<IAudioClient> client;
+    ComPtr<IAudioCaptureClient> capture;
+    std::optional<SampleConversion> conversion;
+};
+
+std::optional<Stream> open_stream(const std::string& wanted, std::string& problem) {
+    const ComPtr<IMMDevice> device = open_recording_device(wanted, problem);
+    if (!device) {
+        return std::nullopt;
+    }
+    Stream stream;
+    HRESULT result = device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr,
+                                      reinterpret_cast<void**>(stream.client.GetAddressOf()));
+    if (FAILED(result)) {
+        problem = error_words("the recording device cannot be opened", result);
+        return std::nullopt;
+    }
+    WAVEFORMATEX* mix = nullptr;
+    result = stream.client->GetMixFormat(&mix);
+    if (FAILED(result)) {
+        problem = error_words("the recording device tells no format", result);
+        return std::nullopt;
+    }
+    const std::optional<DeviceFormat> format = device_format(*mix);
+    result = format ? stream.client->Initialize(AUDCLNT_SHAREMODE_SHARED, 0, kBufferDuration, 0,
+                                                mix, nullptr)
+                    : E_FAIL;
+    CoTaskMemFree(mix);
+    if (!format) {
+        problem = "the recording device's sound format is not one Taperly can read";
+        return std::nullopt;
+    }
+    if (FAILED(result)) {
+        problem = error_words("the recording device cannot be recorded from", result);
+        return std::nullopt;
+    }
+    result = stream.client->GetService(IID_PPV_ARGS(&stream.capture));
+    if (SUCCEEDED(result)) {
+        result = stream.client->Start();
+    }
+    if (FAILED(result)) {
+        problem = error_words("the recording device cannot be recorded from", result);
+        return std::nullopt;
+    }
+    stream.conversion.emplace(*format);
+    return stream;
+}
+
+}  // namespace
+
+WasapiCapture::WasapiCapture(std::string wanted, std::chrono::milliseconds piece,
+                             std::chrono::milliseconds gather, std::function<void()> wake)
+    : wanted_(std::move(wanted)),
+      wake_(std::move(wake)),
+      orders_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+      piece_(piece),
+      gather_(gather),
+      dating_(kCaptureRate) {
+    if (orders_ == nullptr) {
+        problem_ = "Windows gives the capture no event";
+        state_ = State::kFailed;
+        return;
+    }
+    thread_ = std::thread([this] { run(); });
+}
+
+WasapiCapture::~WasapiCapture() {
+    quit_ = true;
+    if (orders_ != nullptr) {
+        SetEvent(orders_);
+    }
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    if (orders_ != nullptr) {
+        CloseHandle(orders_);
+    }
+}
+
+std::string WasapiCapture::problem() const {
+    std::lock_guard lock(mutex_);
+    return problem_;
+}
+
+WasapiCapture::Clock::time_point WasapiCapture::take(std::vector<std::int16_t>& into) {
+    wake_pending_ = false;
+    std::lock_guard lock(mutex_);
+    into.insert(into.end(), captured_.begin(), captured_.end());
+    captured_.clear();
+    return dating_.newest();
+}
+
+void WasapiCapture::collect_now(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    const std::uint64_t request = ++asked_;
+    SetEvent(orders_);
+    collected_changed_.wait_for(lock, limit,
+                                [&] { return collected_ >= request || state_ == State::kFailed; });
+}
+
+void WasapiCapture::set_pace(std::chrono::milliseconds piece, std::chrono::milliseconds gather) {
+    {
+        std::lock_guard lock(mutex_);
+        piece_ = piece;
+        gather_ = gather;
+    }
+    SetEvent(orders_);
+}
+
+void WasapiCapture::wake_reader() {
+    if (!wake_pending_.exchange(true)) {
+        wake_();
+    }
+}
+
+void WasapiCapture::fail(const std::string& problem) {
+    {
+        std::lock_guard lock(mutex_);
+        problem_ = problem;
+        state_ = State::kFailed;
+    }
+    collected_changed_.notify_all();
+    wake_reader();
+}
+
+void WasapiCapture::run() {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    std::string problem;
+    std::optional<Stream> stream = open_stream(wanted_, problem);
+    if (!stream) {
+        fail(problem);
+    } else {
+        state_ = State::kCapturing;
+        wake_reader();
+    }
+    const int delay = stream ? stream->conversion->delay_frames() : 0;
+    const int rate = stream ? stream->conversion->format().rate : 1;
+    std::optional<std::uint64_t> next_position;
+    std::vector<std::int16_t> frames;
+    while (!quit_) {
+        std::uint64_t asked = 0;
+        std::chrono::milliseconds piece{};
+        {
+            std::lock_guard lock(mutex_);
+            asked = asked_;
+            piece = piece_;
+        }
+        // Every packet the device holds is taken each time: it hands sound
+        // over in packets of one period each, many to a visit.
+        std::optional<Clock::time_point> newest_at;
+        bool restart_dating = false;
+        HRESULT result = S_OK;
+        while (state_ == State::kCapturing) {
+            UINT32 waiting = 0;
+            result = stream->capture->GetNextPacketSize(&waiting);
+            if (FAILED(result) || waiting == 0) {
+                break;
+            }
+            BYTE* data = nullptr;
+            UINT32 count = 0;
+            DWORD flags = 0;
+            UINT64 position = 0;
+            UINT64 qpc = 0;
+            result = stream->capture->GetBuffer(&data, &count, &flags, &position, &qpc);
+            if (FAILED(result) || result == AUDCLNT_S_BUFFER_EMPTY) {
+                break;
+            }
+            const auto arrived = Clock::now();
+            const std::uint64_t arrived_qpc = qpc_now();
+            // Frames the device lost are silence here, so that the sound
+            // after them keeps its time.
+            if (next_position && position > *next_position &&
+                position - *next_position <=
+                    kLongestGapSeconds * static_cast<std::uint64_t>(rate)) {
+                stream->conversion->convert_silence(
+                    static_cast<std::size_t>(position - *next_position), frames);
+            } else if (next_position && position != *next_position) {
+                restart_dating = true;
+            }
+            next_position = position + count;
+            if ((flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0) {
+                stream->conversion->convert_silence(count, frames);
+            } else {
+                stream->conversion->convert(data, count, frames);
+            }
+            result = stream->capture->ReleaseBuffer(count);
+            if (FAILED(result)) {
+                break;
+            }
+            // The packet's first frame was captured at its QPC position; the
+            // newest frame out of the filter lies its delay before the last.
+            auto newest = arrived;
+            const bool dated = (flags & AUDCLNT_BUFFERFLAGS_TIMESTAMP_ERROR) == 0 && qpc != 0 &&
+                               qpc <= arrived_qpc && arrived_qpc - qpc < 50'000'000;
+            if (dated) {
+                newest -= std::chrono::duration_cast<Clock::duration>(
+                    std::chrono::nanoseconds((arrived_qpc - qpc) * 100));
+                newest += std::chrono::duration_cast<Clock::duration>(
+                    std::chrono::duration<double>(static_cast<double>(count) - 1 - delay) / rate);
+            }
+            newest_at = newest;
+        }
+        if (FAILED(result) && state_ == State::kCapturing) {
+            fail(error_words("the recording device stopped delivering sound", result));
+        }
+        bool gathered = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (restart_dating) {
+                dating_.restart();
+            }
+            if (!frames.empty() && newest_at) {
+                dating_.arrived(frames.size(), *newest_at);
+            }
+            captured_.insert(captured_.end(), frames.begin(), frames.end());
+            gathered =
+                captured_.size() >= static_cast<std::size_t>(gather_.count()) * kCaptureRate / 1000;
+            collected_ = std::max(collected_, asked);
+        }
+        frames.clear();
+        collected_changed_.notify_all();
+        if (gathered) {
+            wake_reader();
+        }
+        // A failed capture only waits for its end.
+        WaitForSingleObject(
+            orders_, state_ == State::kFailed ? INFINITE : static_cast<DWORD>(piece.count()));
+    }
+    if (stream) {
+        stream->client->Stop();
+    }
+    stream.reset();
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
+}
+
+}  // namespace taperly
