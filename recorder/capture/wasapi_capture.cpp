@@ -5,10 +5,15 @@
 #include <audioclient.h>
 #include <mmreg.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 #include "recorder/capture/audio_input.h"
+#include "recorder/capture/capture_dating.h"
 #include "recorder/capture/sample_conversion.h"
 #include "recorder/capture/wasapi_device.h"
 
@@ -135,109 +140,153 @@ std::optional<Stream> open_stream(const std::string& wanted, std::string& proble
 
 }  // namespace
 
+struct WasapiCapture::Shared {
+    Shared(std::string wanted, std::chrono::milliseconds piece, std::chrono::milliseconds gather,
+           std::function<void()> wake)
+        : wanted(std::move(wanted)),
+          orders(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+          piece(piece),
+          gather(gather),
+          dating(kCaptureRate),
+          wake(std::move(wake)) {}
+    ~Shared() {
+        if (orders != nullptr) {
+            CloseHandle(orders);
+        }
+    }
+    Shared(const Shared&) = delete;
+    Shared& operator=(const Shared&) = delete;
+
+    void run();
+    void fail(const std::string& why);
+    void wake_reader();
+
+    const std::string wanted;
+    std::atomic<State> state{State::kOpening};
+    std::atomic<bool> quit{false};
+    std::atomic<bool> wake_pending{false};
+    // Wakes the capture's thread for an order.
+    const HANDLE orders;
+
+    mutable std::mutex mutex;
+    std::condition_variable collected_changed;
+    std::chrono::milliseconds piece;
+    std::chrono::milliseconds gather;
+    std::uint64_t asked = 0;
+    std::uint64_t collected = 0;
+    std::string problem;
+    std::vector<std::int16_t> captured;
+    CaptureDating dating;
+
+    // Emptied when the handle goes: the reader may be gone by then.
+    std::mutex wake_mutex;
+    std::function<void()> wake;
+};
+
 WasapiCapture::WasapiCapture(std::string wanted, std::chrono::milliseconds piece,
                              std::chrono::milliseconds gather, std::function<void()> wake)
-    : wanted_(std::move(wanted)),
-      wake_(std::move(wake)),
-      orders_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-      piece_(piece),
-      gather_(gather),
-      dating_(kCaptureRate) {
-    if (orders_ == nullptr) {
-        problem_ = "Windows gives the capture no event";
-        state_ = State::kFailed;
+    : shared_(std::make_shared<Shared>(std::move(wanted), piece, gather, std::move(wake))) {
+    if (shared_->orders == nullptr) {
+        shared_->problem = "Windows gives the capture no event";
+        shared_->state = State::kFailed;
         return;
     }
-    thread_ = std::thread([this] { run(); });
+    std::thread([shared = shared_] { shared->run(); }).detach();
 }
 
 WasapiCapture::~WasapiCapture() {
-    quit_ = true;
-    if (orders_ != nullptr) {
-        SetEvent(orders_);
+    {
+        std::lock_guard lock(shared_->wake_mutex);
+        shared_->wake = nullptr;
     }
-    if (thread_.joinable()) {
-        thread_.join();
+    shared_->quit = true;
+    if (shared_->orders != nullptr) {
+        SetEvent(shared_->orders);
     }
-    if (orders_ != nullptr) {
-        CloseHandle(orders_);
-    }
+}
+
+WasapiCapture::State WasapiCapture::state() const {
+    return shared_->state;
 }
 
 std::string WasapiCapture::problem() const {
-    std::lock_guard lock(mutex_);
-    return problem_;
+    std::lock_guard lock(shared_->mutex);
+    return shared_->problem;
 }
 
 WasapiCapture::Clock::time_point WasapiCapture::take(std::vector<std::int16_t>& into) {
-    wake_pending_ = false;
-    std::lock_guard lock(mutex_);
-    into.insert(into.end(), captured_.begin(), captured_.end());
-    captured_.clear();
-    return dating_.newest();
+    shared_->wake_pending = false;
+    std::lock_guard lock(shared_->mutex);
+    into.insert(into.end(), shared_->captured.begin(), shared_->captured.end());
+    shared_->captured.clear();
+    return shared_->dating.newest();
 }
 
 void WasapiCapture::collect_now(std::chrono::milliseconds limit) {
-    std::unique_lock lock(mutex_);
-    const std::uint64_t request = ++asked_;
-    SetEvent(orders_);
-    collected_changed_.wait_for(lock, limit,
-                                [&] { return collected_ >= request || state_ == State::kFailed; });
+    std::unique_lock lock(shared_->mutex);
+    const std::uint64_t request = ++shared_->asked;
+    SetEvent(shared_->orders);
+    shared_->collected_changed.wait_for(lock, limit, [&] {
+        return shared_->collected >= request || shared_->state == State::kFailed;
+    });
 }
 
 void WasapiCapture::set_pace(std::chrono::milliseconds piece, std::chrono::milliseconds gather) {
     {
-        std::lock_guard lock(mutex_);
-        piece_ = piece;
-        gather_ = gather;
+        std::lock_guard lock(shared_->mutex);
+        shared_->piece = piece;
+        shared_->gather = gather;
     }
-    SetEvent(orders_);
+    SetEvent(shared_->orders);
 }
 
-void WasapiCapture::wake_reader() {
-    if (!wake_pending_.exchange(true)) {
-        wake_();
+void WasapiCapture::Shared::wake_reader() {
+    if (!wake_pending.exchange(true)) {
+        std::lock_guard lock(wake_mutex);
+        if (wake) {
+            wake();
+        }
     }
 }
 
-void WasapiCapture::fail(const std::string& problem) {
+void WasapiCapture::Shared::fail(const std::string& why) {
     {
-        std::lock_guard lock(mutex_);
-        problem_ = problem;
-        state_ = State::kFailed;
+        std::lock_guard lock(mutex);
+        problem = why;
+        state = State::kFailed;
     }
-    collected_changed_.notify_all();
+    collected_changed.notify_all();
     wake_reader();
 }
 
-void WasapiCapture::run() {
+void WasapiCapture::Shared::run() {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    std::string problem;
-    std::optional<Stream> stream = open_stream(wanted_, problem);
+    std::string why;
+    std::optional<Stream> stream = open_stream(wanted, why);
     if (!stream) {
-        fail(problem);
+        fail(why);
     } else {
-        state_ = State::kCapturing;
+        state = State::kCapturing;
         wake_reader();
     }
     const int delay = stream ? stream->conversion->delay_frames() : 0;
     const int rate = stream ? stream->conversion->format().rate : 1;
     std::optional<std::uint64_t> next_position;
     std::vector<std::int16_t> frames;
-    while (!quit_) {
-        std::uint64_t asked = 0;
-        std::chrono::milliseconds piece{};
+    while (!quit) {
+        std::uint64_t asked_now = 0;
+        std::chrono::milliseconds piece_now{};
         {
-            std::lock_guard lock(mutex_);
-            asked = asked_;
-            piece = piece_;
+            std::lock_guard lock(mutex);
+            asked_now = asked;
+            piece_now = piece;
         }
         // Every packet the device holds is taken each time: it hands sound
         // over in packets of one period each, many to a visit.
         std::optional<Clock::time_point> newest_at;
         bool restart_dating = false;
         HRESULT result = S_OK;
-        while (state_ == State::kCapturing) {
+        while (state == State::kCapturing) {
             UINT32 waiting = 0;
             result = stream->capture->GetNextPacketSize(&waiting);
             if (FAILED(result) || waiting == 0) {
@@ -287,31 +336,31 @@ void WasapiCapture::run() {
             }
             newest_at = newest;
         }
-        if (FAILED(result) && state_ == State::kCapturing) {
+        if (FAILED(result) && state == State::kCapturing) {
             fail(error_words("the recording device stopped delivering sound", result));
         }
         bool gathered = false;
         {
-            std::lock_guard lock(mutex_);
+            std::lock_guard lock(mutex);
             if (restart_dating) {
-                dating_.restart();
+                dating.restart();
             }
             if (!frames.empty() && newest_at) {
-                dating_.arrived(frames.size(), *newest_at);
+                dating.arrived(frames.size(), *newest_at);
             }
-            captured_.insert(captured_.end(), frames.begin(), frames.end());
+            captured.insert(captured.end(), frames.begin(), frames.end());
             gathered =
-                captured_.size() >= static_cast<std::size_t>(gather_.count()) * kCaptureRate / 1000;
-            collected_ = std::max(collected_, asked);
+                captured.size() >= static_cast<std::size_t>(gather.count()) * kCaptureRate / 1000;
+            collected = std::max(collected, asked_now);
         }
         frames.clear();
-        collected_changed_.notify_all();
+        collected_changed.notify_all();
         if (gathered) {
             wake_reader();
         }
         // A failed capture only waits for its end.
         WaitForSingleObject(
-            orders_, state_ == State::kFailed ? INFINITE : static_cast<DWORD>(piece.count()));
+            orders, state == State::kFailed ? INFINITE : static_cast<DWORD>(piece_now.count()));
     }
     if (stream) {
         stream->client->Stop();
