@@ -28,6 +28,11 @@ using Microsoft::WRL::ComPtr;
 // for no size, Wine's PulseAudio driver holds three periods (30 ms), which
 // overflow long before the next visit.
 constexpr REFERENCE_TIME kBufferDuration = 20'000'000;
+// A device that is open hands over a packet every period, silent or not; one
+// that has handed over none for this long has stopped (Wine's driver says
+// nothing else when the sound server went away), and a take would otherwise
+// go on without sound and without a word.
+constexpr std::chrono::seconds kStalledAfter{2};
 // A gap the device reports beyond this is no gap but a position reset.
 constexpr std::uint64_t kLongestGapSeconds = 10;
 
@@ -273,6 +278,7 @@ void WasapiCapture::Shared::run() {
     const int rate = stream ? stream->conversion->format().rate : 1;
     std::optional<std::uint64_t> next_position;
     std::vector<std::int16_t> frames;
+    auto last_packet_at = Clock::now();
     while (!quit) {
         std::uint64_t asked_now = 0;
         std::chrono::milliseconds piece_now{};
@@ -303,6 +309,7 @@ void WasapiCapture::Shared::run() {
             }
             const auto arrived = Clock::now();
             const std::uint64_t arrived_qpc = qpc_now();
+            last_packet_at = arrived;
             // Frames the device lost are silence here, so that the sound
             // after them keeps its time.
             if (next_position && position > *next_position &&
@@ -338,6 +345,8 @@ void WasapiCapture::Shared::run() {
         }
         if (FAILED(result) && state == State::kCapturing) {
             fail(error_words("the recording device stopped delivering sound", result));
+        } else if (state == State::kCapturing && Clock::now() - last_packet_at > kStalledAfter) {
+            fail("the recording device stopped delivering sound");
         }
         bool gathered = false;
         {
