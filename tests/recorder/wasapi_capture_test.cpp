@@ -63,6 +63,24 @@ TEST(WasapiCapture, DeliversTheToneWholeAtTheTakesRateByItsOwnDates) {
               std::vector<std::size_t>{});
 }
 
+// Wine names each of the server's inputs after its description, which holds
+// the pipe's path; a part of it in another case picks the 440 Hz one.
+TEST(WasapiCapture, TheDeviceAPartOfItsNameNamesIsTaken) {
+    qputenv("TAPERLY_AUDIO_INPUT", "TONE-440");
+    const auto input = make_audio_input();
+    std::vector<std::int16_t> frames;
+    ASSERT_TRUE(input->start([&](std::span<const std::int16_t> more, std::chrono::milliseconds) {
+        frames.insert(frames.end(), more.begin(), more.end());
+    })) << input->problem();
+    run_events_until(std::chrono::steady_clock::now() + 2s, [] { return false; });
+    input->deliver_up_to_now();
+    EXPECT_TRUE(input->running()) << input->problem();
+    input->stop();
+    qunsetenv("TAPERLY_AUDIO_INPUT");
+    ASSERT_GT(frames.size(), 22050u / 2);
+    EXPECT_NEAR(testing::tone_frequency({frames.begin() + 22050 / 5, frames.end()}, 22050), 440, 2);
+}
+
 // Another device than the one asked for is never taken: it would fill takes
 // with the wrong sound and look like success.
 TEST(WasapiCapture, ADeviceNoneMatchesIsReportedNotReplaced) {
