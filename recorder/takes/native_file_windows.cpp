@@ -125,6 +125,28 @@ std::wstring wide_path(const std::string& path) {
     return tidy;
 }
 
+// Whether a name in the path is longer than Windows' file systems hold. For
+// such a name Windows says the path is not valid and Wine that it is not
+// there: neither tells the user what is wrong.
+bool has_overlong_name(const std::wstring& path) {
+    std::size_t run = 0;
+    for (const wchar_t unit : path) {
+        run = unit == L'\\' ? 0 : run + 1;
+        if (run > 255) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The reason for a failed call on `path`, with a name too long told as such.
+void set_errno_for(DWORD error, const std::wstring& path) {
+    set_errno_from(error);
+    if ((errno == ENOENT || errno == EINVAL) && has_overlong_name(path)) {
+        errno = ENAMETOOLONG;
+    }
+}
+
 NativeFile failed_with(DWORD error) {
     set_errno_from(error);
     return {};
@@ -186,9 +208,11 @@ NativeFile NativeFile::create_hidden(const std::string& folder, const std::strin
 }
 
 NativeFile NativeFile::create_new(const std::string& path) {
-    const HANDLE handle = create(wide_path(path), FILE_ATTRIBUTE_NORMAL, kOpenSharing);
+    const std::wstring wide = wide_path(path);
+    const HANDLE handle = create(wide, FILE_ATTRIBUTE_NORMAL, kOpenSharing);
     if (handle == INVALID_HANDLE_VALUE) {
-        return failed_with(::GetLastError());
+        set_errno_for(::GetLastError(), wide);
+        return {};
     }
     return NativeFile(reinterpret_cast<std::intptr_t>(handle));
 }
@@ -333,7 +357,9 @@ NameAdded NativeFile::rename(const std::string& /*from*/, const std::string& to)
     rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(name_bytes);
     std::memcpy(rename->FileName, target.c_str(), name_bytes + sizeof(wchar_t));
-    if (!set_information(handle_, FileRenameInfo, *rename, static_cast<DWORD>(buffer.size()))) {
+    if (!::SetFileInformationByHandle(as_handle(handle_), FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size()))) {
+        set_errno_for(::GetLastError(), target);
         return errno == EEXIST ? NameAdded::kNameTaken : NameAdded::kFailed;
     }
     FILE_BASIC_INFO basic{};
@@ -353,11 +379,11 @@ NameAdded add_name(const std::string& from, const std::string& to) {
     // Both names are one file with one set of attributes: the saved take
     // must not be hidden.
     ::SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (::CreateHardLinkW(wide_path(to).c_str(), source.c_str(), nullptr)) {
+    const std::wstring target = wide_path(to);
+    if (::CreateHardLinkW(target.c_str(), source.c_str(), nullptr)) {
         return NameAdded::kAdded;
     }
-    const DWORD error = ::GetLastError();
-    set_errno_from(error);
+    set_errno_for(::GetLastError(), target);
     return errno == EEXIST ? NameAdded::kNameTaken : NameAdded::kFailed;
 }
 
