@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # The Windows zip holds exactly what a user needs, and every DLL its programs
 # import is in it or is Windows' own; unzipped into a Wine folder of its own
-# and started with TAPERLY_RUN_AT_START=1, it shows its window, writes its
-# settings beside itself, records a call, and saves the take in progress when
-# the window is closed as Windows closes it (WM_CLOSE).
-# Usage: wine_package_test.sh BUILD-FOLDER SIMULATOR SCENARIO
+# beside a com_settings.txt that chose COM1 and started, it shows its window,
+# and once Run is clicked it writes its settings beside itself, records a
+# call, and saves the take in progress when the window is closed as Windows
+# closes it (WM_CLOSE).
+# Usage: wine_package_test.sh BUILD-FOLDER SIMULATOR SCENARIO WINDOW-MESSAGE.EXE
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-[[ $# -eq 3 ]] || { echo "usage: $0 BUILD-FOLDER SIMULATOR SCENARIO" >&2; exit 2; }
-build=$1 simulator=$2 scenario=$3
+[[ $# -eq 4 ]] || { echo "usage: $0 BUILD-FOLDER SIMULATOR SCENARIO WINDOW-MESSAGE.EXE" >&2; exit 2; }
+build=$1 simulator=$2 scenario=$3 window_message=$4
 if [[ -z ${DISPLAY:-} ]]; then
     exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
+
+# Every Wine program of the run on the virtual display, the Wine folder's
+# desktop included.
+export TAPERLY_WINE_DISPLAY=1
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
 wait_for() {  # SECONDS CONDITION...
@@ -47,23 +52,32 @@ mkdir -p "$folder"
 system32=$WINEPREFIX/drive_c/windows/system32
 while IFS= read -r program; do
     while IFS= read -r dll; do
+        # API sets: the loader maps them onto Windows' own DLLs.
+        [[ ${dll,,} == api-ms-win-* || ${dll,,} == ext-ms-win-* ]] && continue
         [[ -n $(find "$folder" "$folder/platforms" "$system32" -maxdepth 1 -iname "$dll" -print -quit) ]] \
             || fail "${program#"$folder"/} needs $dll, which is neither in the zip nor Windows' own"
     done < <(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p')
 done < <(find "$folder" -iname '*.exe' -o -iname '*.dll')
 
-TAPERLY_RUN_AT_START=1 "$root/scripts/wine-with-scanner" "$simulator" "$scenario" --speed 9600 \
-    -- --display "$folder/taperly.exe" &
+# COM1 at 9600 bit/s, polled every 100 ms, written long ago: Run writes it anew.
+printf '0\r\n0\r\n100\r\n' >"$folder/com_settings.txt"
+touch -d '2020-01-01' "$folder/com_settings.txt"
+"$root/scripts/wine-with-scanner" "$simulator" "$scenario" --speed 9600 -- "$folder/taperly.exe" &
 running=$!
 shown() { xwininfo -root -tree 2>/dev/null | grep -q '"Taperly"'; }
+written_at_run() { [[ $(stat -c %Y "$folder/com_settings.txt") -gt $(date -d '2021-01-01' +%s) ]]; }
+# Run, in the middle of the button (153, 225, 57 by 25 in the window).
+click_run() { "$root/scripts/wine-run" "$window_message" Taperly click 181 237; }
 saved_take() { compgen -G "$folder/County-Fire_-_Dispatch_*.wav" >/dev/null; }
 take_under_way() { compgen -G "$folder/.taperly-take-*" >/dev/null; }
 wait_for 60 shown || fail "no window titled Taperly"
-wait_for 60 test -f "$folder/com_settings.txt" || fail "no com_settings.txt beside taperly.exe after Run"
+sleep 2
+click_run || fail "Run could not be clicked"
+wait_for 30 written_at_run || fail "com_settings.txt beside taperly.exe was not written at Run"
 wait_for 60 saved_take || fail "the first call was not saved: $(ls -A "$folder")"
 wait_for 30 take_under_way || fail "the second call was not being recorded: $(ls -A "$folder")"
 sleep 1
-"$root/scripts/wine-run" taskkill /im taperly.exe >/dev/null 2>&1 || true
+"$root/scripts/wine-run" "$window_message" Taperly close || fail "the window could not be closed"
 wait_for 30 bash -c "! kill -0 $running 2>/dev/null" || fail "taperly.exe did not end when closed"
 wait "$running" || true
 compgen -G "$folder/Metro_-_Tac-2_*.wav" >/dev/null \
