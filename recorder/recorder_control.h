@@ -6,6 +6,7 @@
 #include <string>
 
 #include "recorder/takes/take_failure.h"
+#include "recorder/takes/take_tags.h"
 
 namespace taperly {
 
@@ -98,6 +99,9 @@ class RecorderControl {
     // ("9-05-07-PM_12-05-2026"), until the next "close": a take cut short
     // before its save can still be named by it.
     virtual void set_take_start(const std::string& /*started*/) {}
+    // What the take says of itself inside its file, from the next "Open"
+    // (or now, for the take open now) until the next "close".
+    virtual void set_take_tags(const TakeTags& /*tags*/) {}
     // A call longer than a take may be: what was recorded of it so far is
     // saved under FileName when `save` (as "save" would, never over a file),
     // and the call goes on as a new take that began at `started`, from the

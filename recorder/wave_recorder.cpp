@@ -154,6 +154,10 @@ void WaveRecorder::set_take_start(const std::string& started) {
     take_start_ = started;
 }
 
+void WaveRecorder::set_take_tags(const TakeTags& tags) {
+    writer_->describe(tags);
+}
+
 void WaveRecorder::set_trouble(RecorderTrouble trouble) {
     // Told once when it begins, not at every repeated order of the take.
     if (trouble.kind == RecorderTrouble::Kind::kNoInput && trouble != trouble_) {
@@ -330,19 +334,20 @@ void WaveRecorder::close() {
     }
     take_start_.clear();
     ended_ = {};
-    if (!open_) {
-        return;
+    if (open_) {
+        stop();
+        take_ended();
+        if (keep_hidden_) {
+            writer_->keep_hidden();
+        } else {
+            writer_->discard();
+        }
+        keep_hidden_ = false;
+        open_ = false;
+        stopped_ = false;
     }
-    stop();
-    take_ended();
-    if (keep_hidden_) {
-        writer_->keep_hidden();
-    } else {
-        writer_->discard();
-    }
-    keep_hidden_ = false;
-    open_ = false;
-    stopped_ = false;
+    // Once the take is closed, so that one kept for recovery keeps its tags.
+    writer_->describe({});
 }
 
 void WaveRecorder::take_frames(std::span<const std::int16_t> frames,

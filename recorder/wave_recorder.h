@@ -44,6 +44,7 @@ class WaveRecorder : public RecorderControl {
     void stop_listening() override;
     void heard_nothing_at(std::chrono::milliseconds sent) override;
     void set_take_start(const std::string& started) override;
+    void set_take_tags(const TakeTags& tags) override;
     void split_take(bool save, const std::string& started) override;
 
   private:

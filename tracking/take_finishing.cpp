@@ -4,6 +4,7 @@
 #include "tracking/file_name_limits.h"
 #include "tracking/reception_tracker.h"
 #include "tracking/take_naming.h"
+#include "tracking/take_tags.h"
 
 namespace taperly {
 
@@ -52,6 +53,7 @@ void ReceptionTracker::finish_take() {
     const LocalTime now = clock_.local_time();
     TakeLogEntry entry = log_entry(now);
     recorder_.Command("stop");
+    recorder_.set_take_tags(take_tags(entry));
     recorder_.setFileName(name_take(state_, now.time_of_day, now.date));
     const bool name_free = name_is_free();
     if (name_free) {
@@ -75,7 +77,9 @@ void ReceptionTracker::split_take() {
     take_began_ = clock_.steady_time();
     take_started_ = now;
     ++take_part_;
+    recorder_.set_take_tags(take_tags(entry));
     recorder_.split_take(save, time_piece(state_.Label7) + "_" + date_text(now.date));
+    recorder_.set_take_tags(take_tags(log_entry(now)));
     log_ended_take(std::move(entry), save, true);
 }
 

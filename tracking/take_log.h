@@ -35,6 +35,9 @@ struct TakeLogEntry {
     std::optional<int> peak;
 };
 
+// The time in ISO 8601 with its UTC offset, "2026-12-05T21:05:07-05:00".
+std::string iso_8601(const LocalTime& time);
+
 // The log's first row, with its line end.
 std::string take_log_header();
 // The entry as one CSV row (RFC 4180, UTF-8) with its line end: times in

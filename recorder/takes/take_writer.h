@@ -5,6 +5,7 @@
 #include <string>
 
 #include "recorder/takes/take_failure.h"
+#include "recorder/takes/take_tags.h"
 
 namespace taperly {
 
@@ -24,6 +25,9 @@ class TakeWriter {
     virtual std::int64_t frames() const = 0;
     // The largest absolute sample among them, 0 to 32768.
     virtual int peak() const { return 0; }
+    // What the take says of itself from now on: written into the take open
+    // now, until it is saved, and into every take begun later.
+    virtual void describe(const TakeTags& tags) = 0;
 
     enum class Saved { kStored, kNameTaken, kFailed };
     // Makes the whole take appear under the bare name in the takes folder in
