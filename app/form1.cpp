@@ -59,10 +59,10 @@ QPlainTextEdit* make_text_box(QWidget* parent, const char* name) {
 
 Form1::Form1(Form1Parts parts, QWidget* parent)
     : QWidget(parent),
+      take_log_(std::move(parts.take_log)),
       recorder_(std::move(parts.recorder)),
       clock_(std::move(parts.clock)),
-      help_page_(std::move(parts.help_page)),
-      take_log_(std::move(parts.take_log)) {
+      help_page_(std::move(parts.help_page)) {
     port_ = parts.make_port([this](const std::string& reason) { report_link_lost(reason); });
     build_widgets();
     wire_signals();

@@ -108,6 +108,9 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     QWidget* control(Control which) const;
     QTimer& timer(Timer which);
 
+    // Destroyed last: the recorder adds the rows of takes it stores after
+    // they ended (FLAC) until it is gone, and the core adds rows until it is.
+    std::unique_ptr<TakeLog> take_log_;
     // The core refers to these, so they are destroyed after it.
     std::unique_ptr<ScannerPort> port_;
     std::unique_ptr<RecorderControl> recorder_;
@@ -130,8 +133,6 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     QTimer timer1_;
     QTimer timer3_;
 
-    // Declared before the core, which adds rows until it is gone.
-    std::unique_ptr<TakeLog> take_log_;
     std::unique_ptr<RunControl> core_;
     // What the mirror shows now, once a status reply has set it.
     std::optional<std::string> mirrored_;

@@ -299,6 +299,10 @@ void WaveRecorder::save() {
             saved_ = EndedTake::Saved::kFailed;
             not_saved_because_ = save_failure_.reason;
             break;
+        case TakeWriter::Saved::kPending:
+            save_failure_ = {};
+            saved_ = EndedTake::Saved::kPending;
+            break;
     }
 }
 
