@@ -23,9 +23,8 @@ TakeKeeper::~TakeKeeper() {
 }
 
 void TakeKeeper::work() {
-    std::unique_lock lock(mutex_);
-    while (!ending_) {
-        lock.unlock();
+    // Once at start, even when Taperly ends at once, and then every hour.
+    for (;;) {
         // A failure here must not end the program: the takes stay, and the
         // next hour tries again.
         try {
@@ -33,8 +32,10 @@ void TakeKeeper::work() {
         } catch (const std::exception& failure) {
             std::fprintf(stderr, "Taperly: old takes could not be removed: %s\n", failure.what());
         }
-        lock.lock();
-        woken_.wait_for(lock, std::chrono::hours(1), [this] { return ending_; });
+        std::unique_lock lock(mutex_);
+        if (woken_.wait_for(lock, std::chrono::hours(1), [this] { return ending_; })) {
+            return;
+        }
     }
 }
 
