@@ -48,9 +48,9 @@ struct Form1Parts {
     std::unique_ptr<TakeLog> take_log = nullptr;
     // Saved takes are removed once they are this many days old (the log
     // tells which and how old); none keeps every take.
-    std::optional<int> keep_days;
+    std::optional<int> keep_days = std::nullopt;
     // The clock that keeping reads, from a thread of its own.
-    std::function<LocalTime()> keeping_clock;
+    std::function<LocalTime()> keeping_clock = nullptr;
 };
 
 // Taperly's one window. It only wires its widgets and timers to RunControl.
