@@ -397,9 +397,4 @@ void WaveRecorder::write_frames(std::span<const std::int16_t> frames) {
     }
 }
 
-bool is_bare_file_name(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(name_breakers()) == std::string::npos;
-}
-
 }  // namespace taperly

@@ -133,8 +133,7 @@ std::optional<int> keep_days_asked(const char* setting) {
     char* end = nullptr;
     errno = 0;
     const long days = std::strtol(setting, &end, 10);
-    if (*setting < '0' || *setting > '9' || *end != '\0' || errno != 0 || days < 1 ||
-        days > 3650) {
+    if (*setting < '0' || *setting > '9' || *end != '\0' || errno != 0 || days < 1 || days > 3650) {
         std::fprintf(stderr,
                      "Taperly: TAPERLY_KEEP_DAYS=%s is not a number of days from 1 to 3650; "
                      "every take is kept\n",
