@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "recorder/fake_input.h"
+#include "recorder/take_format_choice.h"
 #include "recorder/takes/flac_saver.h"
 #include "recorder/takes/wave_file_writer.h"
 #include "recorder/wave_recorder.h"
@@ -83,11 +84,28 @@ TEST_P(FlacTakes, StoredAsToldAndNothingElseLeft) {
         std::ofstream(folder.file("take.flac")) << "someone else's";
     }
     std::promise<LateSave> told;
+    bool wav_held_throughout = false;
     {
         auto input = std::make_unique<testing::FakeInput>();
         testing::FakeInput& fake = *input;
+        // The real encoding, watched: while it runs, and when it has named
+        // the FLAC take, the hidden WAV is still there.
+        auto watched = [&wav_held_throughout](const FlacSource& source) {
+            const auto hidden_wav_there = [&source] {
+                for (const std::string& name : names_in(source.folder)) {
+                    if (name.starts_with(".taperly-take-") && name.ends_with(".wav")) {
+                        return true;
+                    }
+                }
+                return false;
+            };
+            const bool before = hidden_wav_there();
+            const FlacStored stored = store_as_flac(source);
+            wav_held_throughout = before && hidden_wav_there();
+            return stored;
+        };
         auto saver = row.encoding_fails ? std::make_unique<FlacSaver>(&fails_to_encode)
-                                        : std::make_unique<FlacSaver>();
+                                        : std::make_unique<FlacSaver>(watched);
         WaveRecorder recorder(std::move(input),
                               std::make_unique<WaveFileWriter>(folder.path(), std::move(saver)));
         ASSERT_EQ(recorder.take_extension(), ".flac");
@@ -114,6 +132,7 @@ TEST_P(FlacTakes, StoredAsToldAndNothingElseLeft) {
     ASSERT_EQ(outcome.wait_for(std::chrono::seconds(0)), std::future_status::ready);
     const LateSave late = outcome.get();
     EXPECT_EQ(late.saved, row.told);
+    EXPECT_TRUE(wav_held_throughout || row.encoding_fails) << "the take was nowhere for a while";
     EXPECT_EQ(late.frames, kFrames);
     EXPECT_EQ(names_in(folder.path()), row.folder) << "no hidden take, no partial FLAC";
     if (row.name_taken_before) {
@@ -155,6 +174,13 @@ INSTANTIATE_TEST_SUITE_P(
         std::replace(name.begin(), name.end(), ' ', '_');
         return name;
     });
+
+TEST(TakeFormatSetting, OnlyFlacAsksForFlac) {
+    EXPECT_TRUE(flac_asked("flac"));
+    for (const char* wav : {static_cast<const char*>(nullptr), "", "wav", "FLAC", "mp3", "flac "}) {
+        EXPECT_FALSE(flac_asked(wav)) << (wav == nullptr ? "unset" : wav);
+    }
+}
 
 }  // namespace
 }  // namespace taperly
