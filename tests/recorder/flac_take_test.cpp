@@ -155,12 +155,13 @@ TEST_P(FlacTakes, StoredAsToldAndNothingElseLeft) {
         EXPECT_EQ(decoded(command), sent) << reader;
     }
     std::map<std::string, std::string> read = testing::ffprobe_tags(take);
-    EXPECT_EQ(read["TITLE"] + read["title"], "Caf\u00e9 Nord");
-    EXPECT_EQ(read["COMMENT"] + read["comment"], "Talkgroup: Fire Dispatch");
-    EXPECT_EQ(read["DATE"] + read["date"], "2026-12-05T21:05:07-05:00");
-    EXPECT_NE((read["ENCODER"] + read["encoder"] + read["SOFTWARE"] + read["software"])
-                  .find("Taperly 1.0"),
-              std::string::npos);
+    EXPECT_EQ(read["title"], "Caf\u00e9 Nord");
+    EXPECT_EQ(read["comment"], "Talkgroup: Fire Dispatch");
+    EXPECT_EQ(read["date"], "2026-12-05T21:05:07-05:00");
+    // The WAV's software is its INFO's, "encoder" to ffprobe; to a FLAC
+    // take's libsndfile adds its own name.
+    const std::string software = read[row.encoding_fails ? "encoder" : "software"];
+    EXPECT_TRUE(software.starts_with("Taperly 1.0")) << software;
 }
 
 INSTANTIATE_TEST_SUITE_P(
