@@ -299,6 +299,10 @@ void WaveRecorder::save() {
             saved_ = EndedTake::Saved::kFailed;
             not_saved_because_ = save_failure_.reason;
             break;
+        case TakeWriter::Saved::kPending:
+            save_failure_ = {};
+            saved_ = EndedTake::Saved::kPending;
+            break;
     }
 }
 
@@ -391,11 +395,6 @@ void WaveRecorder::write_frames(std::span<const std::int16_t> frames) {
         }
         trouble_ = {RecorderTrouble::Kind::kWriteFailed, failure.told};
     }
-}
-
-bool is_bare_file_name(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(name_breakers()) == std::string::npos;
 }
 
 }  // namespace taperly

@@ -47,7 +47,7 @@ std::string seconds(std::int64_t frames) {
 std::string outcome(const TakeLogEntry& entry) {
     switch (entry.outcome) {
         case TakeOutcome::kSaved:
-            return "saved";
+            return entry.reason.empty() ? "saved" : "saved (" + entry.reason + ")";
         case TakeOutcome::kNameTaken:
             return "name taken";
         case TakeOutcome::kNotSaved:
@@ -55,7 +55,9 @@ std::string outcome(const TakeLogEntry& entry) {
         case TakeOutcome::kRecovered:
             return "recovered";
         case TakeOutcome::kSplit:
-            return "split";
+            return entry.reason.empty() ? "split" : "split (" + entry.reason + ")";
+        case TakeOutcome::kRemoved:
+            return "removed";
     }
     return {};
 }

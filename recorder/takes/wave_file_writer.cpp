@@ -32,7 +32,8 @@ std::uint32_t data_bytes(std::int64_t frames) {
 
 }  // namespace
 
-WaveFileWriter::WaveFileWriter(std::string takes_folder) : take_(std::move(takes_folder)) {}
+WaveFileWriter::WaveFileWriter(std::string takes_folder, std::unique_ptr<FlacSaver> flac)
+    : flac_(std::move(flac)), take_(std::make_unique<TakeFile>(std::move(takes_folder))) {}
 
 WaveFileWriter::~WaveFileWriter() {
     discard();
@@ -40,20 +41,20 @@ WaveFileWriter::~WaveFileWriter() {
 
 bool WaveFileWriter::begin(const std::string& started) {
     discard();
-    if (!take_.create(started)) {
-        fail("cannot hold a take in", take_.folder(), errno);
+    if (!take_->create(started)) {
+        fail("cannot hold a take in", take_->folder(), errno);
         return false;
     }
     if (!write_head()) {
-        fail("cannot start a take in", take_.hidden_path(), errno != 0 ? errno : EIO);
-        take_.discard();
+        fail("cannot start a take in", take_->hidden_path(), errno != 0 ? errno : EIO);
+        take_->discard();
         return false;
     }
     return true;
 }
 
 void WaveFileWriter::append(std::span<const std::int16_t> frames) {
-    if (!take_.is_open() || sealed_ || write_failed_ || frames.empty()) {
+    if (!take_->is_open() || sealed_ || write_failed_ || frames.empty()) {
         return;
     }
     // The samples go to the file as they lie in memory, which is the WAV
@@ -61,7 +62,7 @@ void WaveFileWriter::append(std::span<const std::int16_t> frames) {
     static_assert(std::endian::native == std::endian::little);
     const auto bytes = static_cast<std::int64_t>(frames.size_bytes());
     errno = 0;
-    const std::int64_t written = take_.write(frames.data(), bytes);
+    const std::int64_t written = take_->write(frames.data(), bytes);
     const std::int64_t whole = std::max<std::int64_t>(0, written) / kTakeBytesPerFrame;
     frames_ += whole;
     for (const std::int16_t sample : frames.first(static_cast<std::size_t>(whole))) {
@@ -71,7 +72,7 @@ void WaveFileWriter::append(std::span<const std::int16_t> frames) {
         // Disk full or folder gone: keep what is in the file and stop
         // adding, so the take stays a clean prefix of what was heard.
         write_failed_ = true;
-        fail("the rest of this take is lost; writing failed for", take_.hidden_path(),
+        fail("the rest of this take is lost; writing failed for", take_->hidden_path(),
              errno != 0 ? errno : EIO);
     }
     write_sizes();
@@ -79,7 +80,7 @@ void WaveFileWriter::append(std::span<const std::int16_t> frames) {
 
 void WaveFileWriter::describe(const TakeTags& tags) {
     tags_ = tags;
-    if (take_.is_open() && !sealed_) {
+    if (take_->is_open() && !sealed_) {
         // A failure leaves the room as it was: the take loses its tags, not
         // its sound, and the save writes the header again.
         write_head();
@@ -87,10 +88,10 @@ void WaveFileWriter::describe(const TakeTags& tags) {
 }
 
 TakeWriter::Saved WaveFileWriter::save_as(const std::string& name) {
-    if (!take_.is_open()) {
+    if (!take_->is_open()) {
         return Saved::kFailed;
     }
-    const std::string target = take_.path_of(name);
+    const std::string target = take_->path_of(name);
     errno = 0;
     if (!sealed_ && !write_head()) {
         return kept_for_recovery(target);
@@ -98,7 +99,10 @@ TakeWriter::Saved WaveFileWriter::save_as(const std::string& name) {
     // Nothing touches the file afterwards, because once saved it is the
     // saved take.
     sealed_ = true;
-    switch (take_.save_as(name)) {
+    if (flac_ && name.ends_with(".flac")) {
+        return save_later(name);
+    }
+    switch (take_->save_as(name)) {
         case TakeFile::Saved::kStored:
             return Saved::kStored;
         case TakeFile::Saved::kNameTaken:
@@ -113,26 +117,33 @@ TakeWriter::Saved WaveFileWriter::save_as(const std::string& name) {
 TakeWriter::Saved WaveFileWriter::kept_for_recovery(const std::string& target) {
     fail("could not save", target, errno != 0 ? errno : EIO);
     std::fprintf(stderr, "Taperly: the take stays as %s, to be recovered at the next start\n",
-                 take_.hidden_path().c_str());
+                 take_->hidden_path().c_str());
     return Saved::kFailed;
 }
 
+TakeWriter::Saved WaveFileWriter::save_later(const std::string& name) {
+    std::string folder = take_->folder();
+    flac_->add({std::exchange(take_, std::make_unique<TakeFile>(std::move(folder))), frames_, peak_,
+                tags_, name, std::exchange(late_told_, nullptr)});
+    return Saved::kPending;
+}
+
 void WaveFileWriter::keep_hidden() {
-    take_.keep_hidden();
+    take_->keep_hidden();
     forget();
 }
 
 void WaveFileWriter::discard() {
-    take_.discard();
+    take_->discard();
     forget();
 }
 
 bool WaveFileWriter::write_head() {
     const TakeHead head = take_head(tags_, data_bytes(frames_));
-    const std::int64_t end = take_.position();
-    const bool written = take_.seek(0, SEEK_SET) == 0 &&
-                         take_.write(head.data(), kTakeHeaderSize) == kTakeHeaderSize;
-    take_.seek(std::max(end, kTakeHeaderSize), SEEK_SET);
+    const std::int64_t end = take_->position();
+    const bool written = take_->seek(0, SEEK_SET) == 0 &&
+                         take_->write(head.data(), kTakeHeaderSize) == kTakeHeaderSize;
+    take_->seek(std::max(end, kTakeHeaderSize), SEEK_SET);
     return written;
 }
 
@@ -141,14 +152,14 @@ bool WaveFileWriter::write_head() {
 void WaveFileWriter::write_sizes() {
     const std::uint32_t data = data_bytes(frames_);
     unsigned char field[4];
-    const std::int64_t end = take_.position();
+    const std::int64_t end = take_->position();
     riff::put_u32(field, static_cast<std::uint32_t>(kTakeHeaderSize - 8) + data);
-    take_.seek(4, SEEK_SET);
-    take_.write(field, 4);
+    take_->seek(4, SEEK_SET);
+    take_->write(field, 4);
     riff::put_u32(field, data);
-    take_.seek(kTakeDataSizeAt, SEEK_SET);
-    take_.write(field, 4);
-    take_.seek(end, SEEK_SET);
+    take_->seek(kTakeDataSizeAt, SEEK_SET);
+    take_->write(field, 4);
+    take_->seek(end, SEEK_SET);
 }
 
 void WaveFileWriter::fail(const char* what, const std::string& name, int error) {
@@ -156,6 +167,7 @@ void WaveFileWriter::fail(const char* what, const std::string& name, int error) 
 }
 
 void WaveFileWriter::forget() {
+    late_told_ = nullptr;
     frames_ = 0;
     peak_ = 0;
     write_failed_ = false;
