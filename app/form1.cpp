@@ -59,15 +59,16 @@ QPlainTextEdit* make_text_box(QWidget* parent, const char* name) {
 
 Form1::Form1(Form1Parts parts, QWidget* parent)
     : QWidget(parent),
+      take_log_(std::move(parts.take_log)),
       recorder_(std::move(parts.recorder)),
       clock_(std::move(parts.clock)),
-      help_page_(std::move(parts.help_page)),
-      take_log_(std::move(parts.take_log)) {
+      help_page_(std::move(parts.help_page)) {
     port_ = parts.make_port([this](const std::string& reason) { report_link_lost(reason); });
     build_widgets();
     wire_signals();
     RunWindow& window = *this;
     DisplayWindow& display = *this;
+    const std::string folder = parts.folder;
     core_ = std::make_unique<RunControl>(window, display, *port_, *recorder_, *clock_,
                                          std::move(parts.folder));
     core_->tracker().set_longest_take(parts.longest_take);
@@ -75,6 +76,11 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
     // Bytes that arrive while a handler runs are read by it or by the next poll.
     port_->on_input([this] { handle([this] { core_->input_arrived(); }, false); });
     core_->start_up(parts.run_at_start ? AtStart::kRun : AtStart::kWaitForRun);
+    // After start-up, so that what it recovered has its rows.
+    if (parts.keep_days && take_log_ && parts.keeping_clock) {
+        keeper_ = std::make_unique<TakeKeeper>(folder, *parts.keep_days,
+                                               std::move(parts.keeping_clock), *take_log_);
+    }
 }
 
 Form1::~Form1() {

@@ -15,6 +15,7 @@
 #include "recorder/recorder_control.h"
 #include "tracking/clock.h"
 #include "tracking/display_window.h"
+#include "tracking/take_keeper.h"
 
 class QComboBox;
 class QLabel;
@@ -45,6 +46,11 @@ struct Form1Parts {
     std::chrono::minutes longest_take{60};
     // Where every take gets its row; none keeps no log.
     std::unique_ptr<TakeLog> take_log = nullptr;
+    // Saved takes are removed once they are this many days old (the log
+    // tells which and how old); none keeps every take.
+    std::optional<int> keep_days = std::nullopt;
+    // The clock that keeping reads, from a thread of its own.
+    std::function<LocalTime()> keeping_clock = nullptr;
 };
 
 // Taperly's one window. It only wires its widgets and timers to RunControl.
@@ -108,6 +114,9 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     QWidget* control(Control which) const;
     QTimer& timer(Timer which);
 
+    // Destroyed last: the recorder adds the rows of takes it stores after
+    // they ended (FLAC) until it is gone, and the core adds rows until it is.
+    std::unique_ptr<TakeLog> take_log_;
     // The core refers to these, so they are destroyed after it.
     std::unique_ptr<ScannerPort> port_;
     std::unique_ptr<RecorderControl> recorder_;
@@ -130,9 +139,9 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     QTimer timer1_;
     QTimer timer3_;
 
-    // Declared before the core, which adds rows until it is gone.
-    std::unique_ptr<TakeLog> take_log_;
     std::unique_ptr<RunControl> core_;
+    // Gone first: it adds rows too.
+    std::unique_ptr<TakeKeeper> keeper_;
     // What the mirror shows now, once a status reply has set it.
     std::optional<std::string> mirrored_;
     bool handling_ = false;

@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 
 #include "app/system_clock.h"
 #include "link/make_scanner_port.h"
 #include "recorder/sound_recorder.h"
 #include "tracking/take_log_file.h"
+#include "tracking/take_retention.h"
 
 namespace taperly {
 
@@ -50,7 +52,9 @@ Form1Parts make_real_parts(const std::string& folder, const QString& help_page) 
                       help_page,
                       run_at_start(),
                       longest_take(),
-                      std::make_unique<TakeLogFile>(folder)};
+                      std::make_unique<TakeLogFile>(folder),
+                      keep_days_asked(std::getenv("TAPERLY_KEEP_DAYS")),
+                      [clock = std::make_shared<SystemClock>()] { return clock->local_time(); }};
 }
 
 }  // namespace taperly

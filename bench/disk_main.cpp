@@ -3,11 +3,12 @@
 // folder given; the look at the folder's free space; and, on a full disk,
 // how soon after a file is removed the recorder begins takes again.
 //
-// Usage: taperly-bench-disk save FOLDER TAKES SECONDS
+// Usage: taperly-bench-disk save FOLDER TAKES SECONDS [untagged]
 //        taperly-bench-disk look FOLDER CALLS
 //        taperly-bench-disk resume FOLDER FILLER
 //   save    TAKES takes of SECONDS each written as the recorder writes them
-//           (a quarter second at a time) and saved; the time of each save
+//           (a quarter second at a time) and saved; the time of each save,
+//           which writes the take's tags first unless "untagged"
 //   look    the free-space look CALLS times; its cost once a minute
 //   resume  FOLDER is full but for FILLER, a file of the bench's: the
 //           recorder hears "nothing received" five times a second, as
@@ -39,7 +40,21 @@ double milliseconds_since(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-int save(const std::string& folder, int takes, double seconds) {
+taperly::TakeTags ending_tags() {
+    taperly::TakeTags tags;
+    tags.title = "Ops";
+    tags.comment =
+        "System: State Net; Group: North Area; Talkgroup: Ops; Display line 1: State "
+        "Net; Display line 2: North Ops";
+    tags.created = "2026-12-05T21:05:07-05:00";
+    tags.software = "Taperly 1.0";
+    tags.origination_date = "2026-12-05";
+    tags.origination_time = "21:05:07";
+    tags.time_reference = 75907ULL * taperly::kTakeSampleRate;
+    return tags;
+}
+
+int save(const std::string& folder, int takes, double seconds, bool tagged) {
     const std::vector<std::int16_t> quarter(taperly::kTakeSampleRate / 4, 1000);
     std::vector<double> times;
     for (int take = 0; take < takes; ++take) {
@@ -52,6 +67,11 @@ int save(const std::string& folder, int takes, double seconds) {
             writer.append(quarter);
         }
         const auto start = Clock::now();
+        // As a take ends: its tags, learnt only now, go into the room its
+        // header keeps for them, then it is saved.
+        if (tagged) {
+            writer.describe(ending_tags());
+        }
         const TakeWriter::Saved saved = writer.save_as("take-" + std::to_string(take) + ".wav");
         times.push_back(milliseconds_since(start));
         if (saved != TakeWriter::Saved::kStored) {
@@ -62,9 +82,10 @@ int save(const std::string& folder, int takes, double seconds) {
     }
     std::sort(times.begin(), times.end());
     std::printf(
-        "- %d takes of %.0f s: a save (flushed, named, the folder flushed) took %.2f ms "
-        "in the median, %.2f ms at worst, %.2f ms at least\n",
-        takes, seconds, times[times.size() / 2], times.back(), times.front());
+        "- %d takes of %.0f s: a save (%sflushed, named, the folder flushed) took %.2f ms in "
+        "the median, %.2f ms at worst, %.2f ms at least\n",
+        takes, seconds, tagged ? "its tags written, " : "", times[times.size() / 2], times.back(),
+        times.front());
     return 0;
 }
 
@@ -165,8 +186,8 @@ int resume(const std::string& folder, const std::string& filler) {
 
 int main(int argc, char* argv[]) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "save" && argc == 5) {
-        return save(argv[2], std::atoi(argv[3]), std::atof(argv[4]));
+    if (mode == "save" && (argc == 5 || (argc == 6 && std::string(argv[5]) == "untagged"))) {
+        return save(argv[2], std::atoi(argv[3]), std::atof(argv[4]), argc == 5);
     }
     if (mode == "look" && argc == 4) {
         return look(argv[2], std::atoi(argv[3]));

@@ -5,7 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "recorder/takes/late_save.h"
 #include "recorder/takes/take_failure.h"
+#include "recorder/takes/take_tags.h"
 
 namespace taperly {
 
@@ -55,7 +57,8 @@ struct EndedTake {
     std::int64_t frames = 0;
     // The largest absolute sample, 0 to 32768.
     int peak = 0;
-    enum class Saved { kNotAsked, kStored, kNameTaken, kFailed };
+    // kPending: what the save came to is told later (when_saved_later).
+    enum class Saved { kNotAsked, kStored, kNameTaken, kFailed, kPending };
     Saved saved = Saved::kNotAsked;
     // Why it could not be saved, as the system words it.
     std::string reason;
@@ -74,6 +77,12 @@ class RecorderControl {
     // The bare file name the next "save" writes.
     virtual void setFileName(const std::string& file_name) = 0;
     virtual std::string FileName() const = 0;
+    // How the names of the takes it saves end: ".wav", or ".flac".
+    virtual std::string take_extension() const { return ".wav"; }
+    // The next "save" or split_take save that ends its take before it is
+    // stored (EndedTake::Saved::kPending) tells `told` what it came to,
+    // once, from another thread; until the next "close".
+    virtual void when_saved_later(LateSaveTold /*told*/) {}
     // Carries out one order, written exactly so.
     virtual void Command(const std::string& order) = 0;
     virtual int Mode() const = 0;
@@ -98,6 +107,9 @@ class RecorderControl {
     // ("9-05-07-PM_12-05-2026"), until the next "close": a take cut short
     // before its save can still be named by it.
     virtual void set_take_start(const std::string& /*started*/) {}
+    // What the take says of itself inside its file, from the next "Open"
+    // (or now, for the take open now) until the next "close".
+    virtual void set_take_tags(const TakeTags& /*tags*/) {}
     // A call longer than a take may be: what was recorded of it so far is
     // saved under FileName when `save` (as "save" would, never over a file),
     // and the call goes on as a new take that began at `started`, from the

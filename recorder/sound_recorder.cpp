@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "recorder/capture/make_audio_input.h"
+#include "recorder/take_format_choice.h"
 #include "recorder/takes/native_file.h"
 #include "recorder/takes/wave_file_writer.h"
 #include "recorder/wave_recorder.h"
@@ -28,9 +29,13 @@ PreRollSettings pre_roll_settings() {
 }  // namespace
 
 std::unique_ptr<RecorderControl> make_sound_recorder(const std::string& takes_folder) {
+    std::unique_ptr<FlacSaver> flac;
+    if (flac_asked(std::getenv("TAPERLY_FORMAT"))) {
+        flac = std::make_unique<FlacSaver>();
+    }
     return std::make_unique<WaveRecorder>(
-        make_audio_input(), std::make_unique<WaveFileWriter>(takes_folder), pre_roll_settings(),
-        RoomWatch(takes_folder, &folder_free_bytes));
+        make_audio_input(), std::make_unique<WaveFileWriter>(takes_folder, std::move(flac)),
+        pre_roll_settings(), RoomWatch(takes_folder, &folder_free_bytes));
 }
 
 }  // namespace taperly

@@ -16,7 +16,8 @@ inline constexpr std::chrono::milliseconds kPreRollMargin{20};
 
 // The recorder for the running program: captures the sound server's default
 // input and saves takes into takes_folder, keeping sound between takes during
-// a run unless TAPERLY_PREROLL is "0". Call once the QApplication exists,
+// a run unless TAPERLY_PREROLL is "0", and storing them as FLAC when
+// TAPERLY_FORMAT is "flac". Call once the QApplication exists,
 // and use it from that thread only.
 std::unique_ptr<RecorderControl> make_sound_recorder(const std::string& takes_folder);
 

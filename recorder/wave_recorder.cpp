@@ -154,6 +154,10 @@ void WaveRecorder::set_take_start(const std::string& started) {
     take_start_ = started;
 }
 
+void WaveRecorder::set_take_tags(const TakeTags& tags) {
+    writer_->describe(tags);
+}
+
 void WaveRecorder::set_trouble(RecorderTrouble trouble) {
     // Told once when it begins, not at every repeated order of the take.
     if (trouble.kind == RecorderTrouble::Kind::kNoInput && trouble != trouble_) {
@@ -295,6 +299,10 @@ void WaveRecorder::save() {
             saved_ = EndedTake::Saved::kFailed;
             not_saved_because_ = save_failure_.reason;
             break;
+        case TakeWriter::Saved::kPending:
+            save_failure_ = {};
+            saved_ = EndedTake::Saved::kPending;
+            break;
     }
 }
 
@@ -330,19 +338,20 @@ void WaveRecorder::close() {
     }
     take_start_.clear();
     ended_ = {};
-    if (!open_) {
-        return;
+    if (open_) {
+        stop();
+        take_ended();
+        if (keep_hidden_) {
+            writer_->keep_hidden();
+        } else {
+            writer_->discard();
+        }
+        keep_hidden_ = false;
+        open_ = false;
+        stopped_ = false;
     }
-    stop();
-    take_ended();
-    if (keep_hidden_) {
-        writer_->keep_hidden();
-    } else {
-        writer_->discard();
-    }
-    keep_hidden_ = false;
-    open_ = false;
-    stopped_ = false;
+    // Once the take is closed, so that one kept for recovery keeps its tags.
+    writer_->describe({});
 }
 
 void WaveRecorder::take_frames(std::span<const std::int16_t> frames,
@@ -386,11 +395,6 @@ void WaveRecorder::write_frames(std::span<const std::int16_t> frames) {
         }
         trouble_ = {RecorderTrouble::Kind::kWriteFailed, failure.told};
     }
-}
-
-bool is_bare_file_name(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(name_breakers()) == std::string::npos;
 }
 
 }  // namespace taperly

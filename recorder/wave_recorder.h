@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "recorder/capture/audio_input.h"
@@ -44,7 +45,12 @@ class WaveRecorder : public RecorderControl {
     void stop_listening() override;
     void heard_nothing_at(std::chrono::milliseconds sent) override;
     void set_take_start(const std::string& started) override;
+    void set_take_tags(const TakeTags& tags) override;
     void split_take(bool save, const std::string& started) override;
+    std::string take_extension() const override { return writer_->extension(); }
+    void when_saved_later(LateSaveTold told) override {
+        writer_->when_saved_later(std::move(told));
+    }
 
   private:
     void set_trouble(RecorderTrouble trouble);

@@ -110,6 +110,9 @@ class ReceptionTracker {
     // Adds the row of the take the recorder ended, if it held any sound.
     // `name_free`: the tracker found its name free and let it be saved.
     void log_ended_take(TakeLogEntry entry, bool name_free, bool split_part);
+    // A take stored only after it ended (FLAC) gets its row once the
+    // recorder tells what its save came to: set before its save.
+    void log_late_save(const TakeLogEntry& entry, bool split_part);
 
     ScannerPort& port_;
     RecorderControl& recorder_;

@@ -2,6 +2,7 @@
 #include "tracking/display_capture.h"
 #include "tracking/reception_tracker.h"
 #include "tracking/take_naming.h"
+#include "tracking/take_tags.h"
 
 namespace taperly {
 
@@ -20,6 +21,7 @@ void ReceptionTracker::handle_status_reply(const ReplyFields& fields) {
             take_began_ = clock_.steady_time();
             take_started_ = now;
             take_part_ = 1;
+            recorder_.set_take_tags(take_tags(log_entry(now)));
         } else if (clock_.steady_time() - take_began_ >= longest_take_) {
             split_take();
         }

@@ -4,6 +4,7 @@
 #include "tracking/file_name_limits.h"
 #include "tracking/reception_tracker.h"
 #include "tracking/take_naming.h"
+#include "tracking/take_tags.h"
 
 namespace taperly {
 
@@ -27,7 +28,7 @@ std::string ReceptionTracker::name_take(TakeState& state, const std::string& end
         texts = {state.gid_system_name, state.gid_group_name, state.gid_tg_name};
     }
     return compose_take_name(std::move(texts), start, time_piece(end), date_text(ended_on),
-                             take_name_room(takes_folder_));
+                             take_name_room(takes_folder_), recorder_.take_extension());
 }
 
 bool ReceptionTracker::name_is_free() {
@@ -52,9 +53,11 @@ void ReceptionTracker::finish_take() {
     const LocalTime now = clock_.local_time();
     TakeLogEntry entry = log_entry(now);
     recorder_.Command("stop");
+    recorder_.set_take_tags(take_tags(entry));
     recorder_.setFileName(name_take(state_, now.time_of_day, now.date));
     const bool name_free = name_is_free();
     if (name_free) {
+        log_late_save(entry, false);
         recorder_.Command("save");
     }
     recorder_.Command("close");
@@ -75,7 +78,12 @@ void ReceptionTracker::split_take() {
     take_began_ = clock_.steady_time();
     take_started_ = now;
     ++take_part_;
+    recorder_.set_take_tags(take_tags(entry));
+    if (save) {
+        log_late_save(entry, true);
+    }
     recorder_.split_take(save, time_piece(state_.Label7) + "_" + date_text(now.date));
+    recorder_.set_take_tags(take_tags(log_entry(now)));
     log_ended_take(std::move(entry), save, true);
 }
 

@@ -10,7 +10,8 @@
 namespace taperly {
 
 // What became of a take, as its row in the takes log says it.
-enum class TakeOutcome { kSaved, kNameTaken, kNotSaved, kRecovered, kSplit };
+// kRemoved: a saved take that was kept for its days was removed.
+enum class TakeOutcome { kSaved, kNameTaken, kNotSaved, kRecovered, kSplit, kRemoved };
 
 // One take as the takes log tells it. Texts are UTF-8.
 struct TakeLogEntry {
@@ -24,7 +25,8 @@ struct TakeLogEntry {
     std::int64_t frames = 0;
     std::string file_name;
     TakeOutcome outcome = TakeOutcome::kSaved;
-    // Why a take was not saved, as the system words it.
+    // Why a take was not saved, as the system words it; for a saved one,
+    // why it was not saved as asked (a FLAC take saved as WAV).
     std::string reason;
     std::string system;
     std::string group;
@@ -34,6 +36,9 @@ struct TakeLogEntry {
     // The largest absolute sample, 0 to 32768; none when not known.
     std::optional<int> peak;
 };
+
+// The time in ISO 8601 with its UTC offset, "2026-12-05T21:05:07-05:00".
+std::string iso_8601(const LocalTime& time);
 
 // The log's first row, with its line end.
 std::string take_log_header();
@@ -51,7 +56,7 @@ TakeLogEntry recovered_take_entry(const std::string& name, const std::string& st
                                   std::int64_t frames);
 
 // Where rows go; a failure to keep one is the log's own business and never
-// reaches the take.
+// reaches the take. Safe to add to from any thread.
 class TakeLog {
   public:
     virtual ~TakeLog() = default;

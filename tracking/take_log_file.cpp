@@ -12,6 +12,7 @@ namespace taperly {
 TakeLogFile::TakeLogFile(std::string takes_folder) : path_(join_path(takes_folder, "takes.csv")) {}
 
 void TakeLogFile::add(const TakeLogEntry& entry) {
+    const std::lock_guard lock(writing_);
     if (append_whole_row(path_, take_log_header(), take_log_row(entry))) {
         failing_ = false;
         return;

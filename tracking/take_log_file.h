@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <string>
 
 #include "tracking/take_log.h"
@@ -9,7 +10,7 @@ namespace taperly {
 // The takes log as `takes.csv` in the takes folder: one row appended and on
 // the disk at the end of every take. A row that cannot be written is told on
 // standard error, once until a row is written again; the take is never
-// held up by it.
+// held up by it. Rows added from several threads are written one at a time.
 class TakeLogFile : public TakeLog {
   public:
     explicit TakeLogFile(std::string takes_folder);
@@ -18,6 +19,7 @@ class TakeLogFile : public TakeLog {
 
   private:
     std::string path_;
+    std::mutex writing_;
     bool failing_ = false;
 };
 

@@ -32,17 +32,8 @@ std::string iso_time(const std::optional<LocalTime>& time, bool offset_known) {
     if (!time) {
         return {};
     }
-    if (!offset_known) {
-        return iso_time(time, true).substr(0, 19);
-    }
-    const WallTime& wall = time->wall;
-    const int offset_minutes = std::abs(wall.utc_offset_seconds) / 60;
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", time->date.year,
-                  time->date.month, time->date.day, wall.hour, wall.minute, wall.second,
-                  wall.utc_offset_seconds < 0 ? '-' : '+', offset_minutes / 60,
-                  offset_minutes % 60);
-    return text;
+    const std::string text = iso_8601(*time);
+    return offset_known ? text : text.substr(0, 19);
 }
 
 std::string seconds(std::int64_t frames) {
@@ -56,7 +47,7 @@ std::string seconds(std::int64_t frames) {
 std::string outcome(const TakeLogEntry& entry) {
     switch (entry.outcome) {
         case TakeOutcome::kSaved:
-            return "saved";
+            return entry.reason.empty() ? "saved" : "saved (" + entry.reason + ")";
         case TakeOutcome::kNameTaken:
             return "name taken";
         case TakeOutcome::kNotSaved:
@@ -64,7 +55,9 @@ std::string outcome(const TakeLogEntry& entry) {
         case TakeOutcome::kRecovered:
             return "recovered";
         case TakeOutcome::kSplit:
-            return "split";
+            return entry.reason.empty() ? "split" : "split (" + entry.reason + ")";
+        case TakeOutcome::kRemoved:
+            return "removed";
     }
     return {};
 }
@@ -81,6 +74,17 @@ std::string dbfs(const std::optional<int>& peak) {
 }
 
 }  // namespace
+
+std::string iso_8601(const LocalTime& time) {
+    const WallTime& wall = time.wall;
+    const int offset_minutes = std::abs(wall.utc_offset_seconds) / 60;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", time.date.year,
+                  time.date.month, time.date.day, wall.hour, wall.minute, wall.second,
+                  wall.utc_offset_seconds < 0 ? '-' : '+', offset_minutes / 60,
+                  offset_minutes % 60);
+    return text;
+}
 
 std::string take_log_header() {
     return std::string(

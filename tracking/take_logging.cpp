@@ -45,12 +45,42 @@ void ReceptionTracker::log_ended_take(TakeLogEntry entry, bool name_free, bool s
             entry.outcome = TakeOutcome::kNotSaved;
             entry.reason = ended.reason;
             break;
+        case EndedTake::Saved::kPending:
+            // Its row comes once its save is done (log_late_save).
+            return;
         case EndedTake::Saved::kNotAsked:
             entry.outcome = name_free ? TakeOutcome::kNotSaved : TakeOutcome::kNameTaken;
             entry.reason = "the name cannot stand in the takes folder";
             break;
     }
     take_log_->add(entry);
+}
+
+void ReceptionTracker::log_late_save(const TakeLogEntry& entry, bool split_part) {
+    if (take_log_ == nullptr) {
+        return;
+    }
+    // Called on the thread that stored the take: only the log, which is
+    // safe there, and the row as it was when the take ended.
+    recorder_.when_saved_later([log = take_log_, entry, split_part](const LateSave& late) {
+        TakeLogEntry row = entry;
+        row.frames = late.frames;
+        row.peak = late.peak;
+        row.file_name = late.file_name;
+        row.reason = late.reason;
+        switch (late.saved) {
+            case LateSave::Saved::kStored:
+                row.outcome = split_part ? TakeOutcome::kSplit : TakeOutcome::kSaved;
+                break;
+            case LateSave::Saved::kNameTaken:
+                row.outcome = TakeOutcome::kNameTaken;
+                break;
+            case LateSave::Saved::kFailed:
+                row.outcome = TakeOutcome::kNotSaved;
+                break;
+        }
+        log->add(row);
+    });
 }
 
 }  // namespace taperly

@@ -71,8 +71,9 @@ std::string latin1_to_utf8(const std::string& latin1) {
 }
 
 std::string compose_take_name(std::vector<std::string> texts, const std::string& start,
-                              const std::string& end, const std::string& date, std::size_t room) {
-    const std::string tail = start + "_" + end + "_" + date + ".wav";
+                              const std::string& end, const std::string& date, std::size_t room,
+                              const std::string& extension) {
+    const std::string tail = start + "_" + end + "_" + date + extension;
     std::size_t size = tail.size() + texts.size();  // one "_" after each text
     if (room < size) {
         room = kMaxFileNameBytes;

@@ -26,13 +26,15 @@ std::string date_text(const CalendarDate& date);
 std::string latin1_to_utf8(const std::string& latin1);
 
 // The take's file name: the texts (cleaned, Latin-1), then the start and end
-// pieces and the date (UTF-8), joined by "_", with ".wav" after them. Texts
+// pieces and the date (UTF-8), joined by "_", with `extension` (".wav",
+// ".flac") after them. Texts
 // are shortened from their ends, longest first, until the name fits in
 // `room` bytes; a room too small for even the times and date is out of
 // reach, and then the name is only kept within what one name may hold. A
 // name never begins with ".": a leading dot becomes "-".
 std::string compose_take_name(std::vector<std::string> texts, const std::string& start,
                               const std::string& end, const std::string& date,
-                              std::size_t room = kMaxFileNameBytes);
+                              std::size_t room = kMaxFileNameBytes,
+                              const std::string& extension = ".wav");
 
 }  // namespace taperly

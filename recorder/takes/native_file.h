@@ -29,12 +29,12 @@ class NativeFile {
     NativeFile(const NativeFile&) = delete;
     NativeFile& operator=(const NativeFile&) = delete;
 
-    // A new, empty file named `prefix`, a few random letters and ".wav", in
+    // A new, empty file named `prefix`, a few random letters and `suffix`, in
     // `folder`, open for reading and writing and hidden wherever the system
     // hides files by more than their name. `path` gets its path. The file is
     // held for as long as it is open: nobody can claim it meanwhile.
     static NativeFile create_hidden(const std::string& folder, const std::string& prefix,
-                                    std::string& path);
+                                    std::string& path, const std::string& suffix = ".wav");
     enum class Claim { kClaimed, kHeld, kFailed };
     // The plain file at `path`, open for reading and writing and held as
     // create_hidden holds its files; none, and kHeld, while another holds it.
@@ -102,6 +102,9 @@ std::optional<std::int64_t> folder_free_bytes(const std::string& folder);
 // The start of the name a hidden take has while it is made, before it is
 // locked and named: one a crash left there holds nothing.
 inline constexpr std::string_view kUnnamedTakePrefix = ".taperly-new-";
+// The start of the hidden name a FLAC take has while it is encoded: one a
+// crash left there is no take (its WAV is still there to be recovered).
+inline constexpr std::string_view kPartialFlacPrefix = ".taperly-flac-";
 
 // Whether a failure's errno says the disk, or the user's share of it, is full.
 bool is_out_of_room(int error);

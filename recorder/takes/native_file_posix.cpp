@@ -43,7 +43,7 @@ bool synced(int result) {
 }  // namespace
 
 NativeFile NativeFile::create_hidden(const std::string& folder, const std::string& prefix,
-                                     std::string& path) {
+                                     std::string& path, const std::string& suffix) {
     // Made and locked under a name no leftover has, and only then given the
     // hidden take's: a Taperly starting meanwhile in the same folder could
     // otherwise claim it as a leftover between the two steps.
@@ -67,7 +67,7 @@ NativeFile NativeFile::create_hidden(const std::string& folder, const std::strin
     // A take is a file like any other once saved; mkostemp keeps it private.
     ::fchmod(fd, kTakeFileMode);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate = folder + "/" + prefix + random_letters(6) + ".wav";
+        const std::string candidate = folder + "/" + prefix + random_letters(6) + suffix;
         switch (file.rename(unnamed, candidate)) {
             case NameAdded::kAdded:
                 path = candidate;

@@ -189,12 +189,12 @@ bool set_information(std::intptr_t handle, FILE_INFO_BY_HANDLE_CLASS kind, Info&
 }  // namespace
 
 NativeFile NativeFile::create_hidden(const std::string& folder, const std::string& prefix,
-                                     std::string& path) {
+                                     std::string& path, const std::string& suffix) {
     const bool ends_in_separator =
         !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
     const std::string start = ends_in_separator ? folder + prefix : folder + "\\" + prefix;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate = start + random_letters(6) + ".wav";
+        const std::string candidate = start + random_letters(6) + suffix;
         const HANDLE handle = create(wide_path(candidate), FILE_ATTRIBUTE_HIDDEN, kHeldSharing);
         if (handle != INVALID_HANDLE_VALUE) {
             path = candidate;

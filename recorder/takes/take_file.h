@@ -41,6 +41,10 @@ class TakeFile {
     std::int64_t seek(std::int64_t offset, int whence);
     std::int64_t position() const { return position_; }
     std::int64_t size() const { return file_.size(); }
+    // Waits until the take's bytes are on the disk.
+    bool flush() { return file_.flush(); }
+    // The open file itself, for reading the take as it is.
+    const NativeFile& file() const { return file_; }
 
     enum class Saved { kStored, kNameTaken, kFailed };
     // Makes the take, as it is now, appear as `name` in the folder, and only

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "recorder/takes/riff_bytes.h"
 #include "recorder/takes/take_format.h"
+#include "recorder/takes/take_layout.h"
 
 namespace taperly {
 
@@ -17,29 +19,11 @@ constexpr std::int64_t kPlainHeaderSize = 44;
 constexpr std::uint16_t kPcm = 1;
 constexpr std::uint16_t kExtensible = 0xFFFE;
 
-std::uint32_t u32_at(const unsigned char* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-std::uint16_t u16_at(const unsigned char* bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-void put_u32(unsigned char* into, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        into[i] = static_cast<unsigned char>(value >> (8 * i));
-    }
-}
-
-void put_u16(unsigned char* into, std::uint16_t value) {
-    into[0] = static_cast<unsigned char>(value);
-    into[1] = static_cast<unsigned char>(value >> 8);
-}
-
-bool is_id(const unsigned char* bytes, std::string_view id) {
-    return std::memcmp(bytes, id.data(), 4) == 0;
-}
+using riff::is_id;
+using riff::put_u16;
+using riff::put_u32;
+using riff::u16_at;
+using riff::u32_at;
 
 // Where the sound starts and how long a frame is, read from a header whose
 // chunks make sense up to the sound; none for any other.
@@ -115,12 +99,21 @@ std::int64_t mend_take_header(NativeFile& file) {
             return 0;
         }
         // Nothing of the header is left to go by, but the writer's own is
-        // known: the sound follows it.
-        const auto header = plain_header();
-        if (file.write_at(0, header.data(), kPlainHeaderSize) != kPlainHeaderSize) {
-            return -1;
+        // known: the sound follows it. Takes from before the header had
+        // room for tags have the plain one.
+        if (length >= kTakeHeaderSize && is_id(head.data() + kTakeDataSizeAt - 4, "data")) {
+            const TakeHead header = take_head({}, 0);
+            if (file.write_at(0, header.data(), kTakeHeaderSize) != kTakeHeaderSize) {
+                return -1;
+            }
+            layout = {kTakeHeaderSize, kTakeBytesPerFrame};
+        } else {
+            const auto header = plain_header();
+            if (file.write_at(0, header.data(), kPlainHeaderSize) != kPlainHeaderSize) {
+                return -1;
+            }
+            layout = {kPlainHeaderSize, kTakeBytesPerFrame};
         }
-        layout = {kPlainHeaderSize, kTakeBytesPerFrame};
     }
     const std::int64_t room = std::max<std::int64_t>(0, size - layout.data_start);
     // Sizes in a WAV header are 32-bit: a longer take keeps what they reach.

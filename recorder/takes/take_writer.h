@@ -4,7 +4,9 @@
 #include <span>
 #include <string>
 
+#include "recorder/takes/late_save.h"
 #include "recorder/takes/take_failure.h"
+#include "recorder/takes/take_tags.h"
 
 namespace taperly {
 
@@ -24,12 +26,22 @@ class TakeWriter {
     virtual std::int64_t frames() const = 0;
     // The largest absolute sample among them, 0 to 32768.
     virtual int peak() const { return 0; }
+    // What the take says of itself from now on: written into the take open
+    // now, until it is saved, and into every take begun later.
+    virtual void describe(const TakeTags& tags) = 0;
 
-    enum class Saved { kStored, kNameTaken, kFailed };
+    enum class Saved { kStored, kNameTaken, kFailed, kPending };
     // Makes the whole take appear under the bare name in the takes folder in
     // one step, once it is on the disk; never replaces an existing file.
-    // Afterwards nothing more is added to it.
+    // Afterwards nothing more is added to it. kPending: the take is no
+    // longer the writer's, and what its save came to is told later to
+    // whatever when_saved_later was given.
     virtual Saved save_as(const std::string& name) = 0;
+    // Told what the next save that comes to kPending came to.
+    virtual void when_saved_later(LateSaveTold /*told*/) {}
+    // How the names of the takes it saves end: ".wav", or ".flac" for one
+    // that stores them as FLAC.
+    virtual std::string extension() const { return ".wav"; }
     // Leaves a take that could not be saved where it is, for the next start
     // to recover.
     virtual void keep_hidden() = 0;

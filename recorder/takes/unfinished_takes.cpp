@@ -45,8 +45,9 @@ std::vector<Leftover> leftovers_in(const std::string& folder) {
         const std::string name = utf8_name(entry->path());
         if (const std::optional<std::string> started = hidden_take_start(name)) {
             found.push_back({join(folder, name), *started});
-        } else if (name.starts_with(kUnnamedTakePrefix)) {
-            // Cut off before it was named: nothing was written into it yet.
+        } else if (name.starts_with(kUnnamedTakePrefix) || name.starts_with(kPartialFlacPrefix)) {
+            // Cut off before it was named, nothing was written into it yet;
+            // or a FLAC encoding cut off, whose take is still a hidden WAV.
             NativeFile::Claim claim = NativeFile::Claim::kFailed;
             NativeFile file = NativeFile::claim(join(folder, name), claim);
             if (claim == NativeFile::Claim::kClaimed) {

@@ -1,11 +1,15 @@
 #include "recorder/takes/wave_file_writer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+
+#include "recorder/takes/riff_bytes.h"
+#include "recorder/takes/take_layout.h"
 
 namespace taperly {
 
@@ -19,47 +23,17 @@ std::string tell(const char* what, const std::string& name, int error) {
     return told;
 }
 
-TakeFile& take_of(void* take) {
-    return *static_cast<TakeFile*>(take);
-}
-
-// libsndfile reads and writes the take through the take file, which knows
-// where the bytes go on this system.
-SF_VIRTUAL_IO take_io{
-    [](void* take) -> sf_count_t { return take_of(take).size(); },
-    [](sf_count_t offset, int whence, void* take) -> sf_count_t {
-        return take_of(take).seek(offset, whence);
-    },
-    // libsndfile counts what was read and has no word for a failed read.
-    [](void* into, sf_count_t count, void* take) -> sf_count_t {
-        return std::max<sf_count_t>(0, take_of(take).read(into, count));
-    },
-    [](const void* from, sf_count_t count, void* take) -> sf_count_t {
-        return take_of(take).write(from, count);
-    },
-    [](void* take) -> sf_count_t { return take_of(take).position(); },
-};
-
-SNDFILE* open_wave(TakeFile& take, int mode) {
-    SF_INFO info{};
-    info.samplerate = kTakeSampleRate;
-    info.channels = kTakeChannels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open_virtual(&take_io, mode, &info, &take);
-    if (file == nullptr) {
-        return nullptr;
-    }
-    if (info.channels != kTakeChannels || info.samplerate != kTakeSampleRate) {
-        sf_close(file);
-        return nullptr;
-    }
-    sf_command(file, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
-    return file;
+// Sizes are written as the take grows; a take too long for them keeps what
+// they reach, as recovery does.
+std::uint32_t data_bytes(std::int64_t frames) {
+    return static_cast<std::uint32_t>(
+        std::min<std::int64_t>(frames * kTakeBytesPerFrame, 0xFFFFFFFFLL - kTakeHeaderSize));
 }
 
 }  // namespace
 
-WaveFileWriter::WaveFileWriter(std::string takes_folder) : take_(std::move(takes_folder)) {}
+WaveFileWriter::WaveFileWriter(std::string takes_folder, std::unique_ptr<FlacSaver> flac)
+    : flac_(std::move(flac)), take_(std::make_unique<TakeFile>(std::move(takes_folder))) {}
 
 WaveFileWriter::~WaveFileWriter() {
     discard();
@@ -67,49 +41,68 @@ WaveFileWriter::~WaveFileWriter() {
 
 bool WaveFileWriter::begin(const std::string& started) {
     discard();
-    if (!take_.create(started)) {
-        fail("cannot hold a take in", take_.folder(), errno);
+    if (!take_->create(started)) {
+        fail("cannot hold a take in", take_->folder(), errno);
         return false;
     }
-    file_.reset(open_wave(take_, SFM_WRITE));
-    if (!file_) {
-        fail("cannot start a take in", take_.hidden_path(), errno != 0 ? errno : EIO);
-        take_.discard();
+    if (!write_head()) {
+        fail("cannot start a take in", take_->hidden_path(), errno != 0 ? errno : EIO);
+        take_->discard();
         return false;
     }
     return true;
 }
 
 void WaveFileWriter::append(std::span<const std::int16_t> frames) {
-    if (!file_ || write_failed_ || frames.empty()) {
+    if (!take_->is_open() || sealed_ || write_failed_ || frames.empty()) {
         return;
     }
-    const auto count = static_cast<sf_count_t>(frames.size());
+    // The samples go to the file as they lie in memory, which is the WAV
+    // file's own byte order on every machine Taperly is built for.
+    static_assert(std::endian::native == std::endian::little);
+    const auto bytes = static_cast<std::int64_t>(frames.size_bytes());
     errno = 0;
-    const sf_count_t written = sf_write_short(file_.get(), frames.data(), count);
-    frames_ += std::max<sf_count_t>(0, written);
-    for (const std::int16_t sample :
-         frames.first(static_cast<std::size_t>(std::max<sf_count_t>(0, written)))) {
+    const std::int64_t written = take_->write(frames.data(), bytes);
+    const std::int64_t whole = std::max<std::int64_t>(0, written) / kTakeBytesPerFrame;
+    frames_ += whole;
+    for (const std::int16_t sample : frames.first(static_cast<std::size_t>(whole))) {
         peak_ = std::max(peak_, std::abs(static_cast<int>(sample)));
     }
-    if (written != count) {
+    if (written != bytes) {
         // Disk full or folder gone: keep what is in the file and stop
         // adding, so the take stays a clean prefix of what was heard.
         write_failed_ = true;
-        fail("the rest of this take is lost; writing failed for", take_.hidden_path(),
+        fail("the rest of this take is lost; writing failed for", take_->hidden_path(),
              errno != 0 ? errno : EIO);
+    }
+    write_sizes();
+}
+
+void WaveFileWriter::describe(const TakeTags& tags) {
+    tags_ = tags;
+    if (take_->is_open() && !sealed_) {
+        // A failure leaves the room as it was: the take loses its tags, not
+        // its sound, and the save writes the header again.
+        write_head();
     }
 }
 
 TakeWriter::Saved WaveFileWriter::save_as(const std::string& name) {
-    if (!take_.is_open()) {
+    if (!take_->is_open()) {
         return Saved::kFailed;
     }
-    // Closing writes the final header; nothing touches the file afterwards,
-    // because once saved it is the saved take.
-    file_.reset();
-    const std::string target = take_.path_of(name);
-    switch (take_.save_as(name)) {
+    const std::string target = take_->path_of(name);
+    errno = 0;
+    if (!sealed_ && !write_head()) {
+        return kept_for_recovery(target);
+    }
+    // Nothing touches the file afterwards, because once saved it is the
+    // saved take.
+    sealed_ = true;
+    if (flac_ && name.ends_with(".flac")) {
+        return save_later(name);
+    }
+    switch (take_->save_as(name)) {
         case TakeFile::Saved::kStored:
             return Saved::kStored;
         case TakeFile::Saved::kNameTaken:
@@ -118,24 +111,55 @@ TakeWriter::Saved WaveFileWriter::save_as(const std::string& name) {
         case TakeFile::Saved::kFailed:
             break;
     }
-    const int error = errno != 0 ? errno : EIO;
-    const std::string hidden = take_.hidden_path();
-    fail("could not save", target, error);
+    return kept_for_recovery(target);
+}
+
+TakeWriter::Saved WaveFileWriter::kept_for_recovery(const std::string& target) {
+    fail("could not save", target, errno != 0 ? errno : EIO);
     std::fprintf(stderr, "Taperly: the take stays as %s, to be recovered at the next start\n",
-                 hidden.c_str());
+                 take_->hidden_path().c_str());
     return Saved::kFailed;
 }
 
+TakeWriter::Saved WaveFileWriter::save_later(const std::string& name) {
+    std::string folder = take_->folder();
+    flac_->add({std::exchange(take_, std::make_unique<TakeFile>(std::move(folder))), frames_, peak_,
+                tags_, name, std::exchange(late_told_, nullptr)});
+    return Saved::kPending;
+}
+
 void WaveFileWriter::keep_hidden() {
-    file_.reset();
-    take_.keep_hidden();
+    take_->keep_hidden();
     forget();
 }
 
 void WaveFileWriter::discard() {
-    file_.reset();
-    take_.discard();
+    take_->discard();
     forget();
+}
+
+bool WaveFileWriter::write_head() {
+    const TakeHead head = take_head(tags_, data_bytes(frames_));
+    const std::int64_t end = take_->position();
+    const bool written = take_->seek(0, SEEK_SET) == 0 &&
+                         take_->write(head.data(), kTakeHeaderSize) == kTakeHeaderSize;
+    take_->seek(std::max(end, kTakeHeaderSize), SEEK_SET);
+    return written;
+}
+
+// After the sound, so that a crash between the two leaves sizes short of
+// what the file holds, which recovery mends, never sizes past its end.
+void WaveFileWriter::write_sizes() {
+    const std::uint32_t data = data_bytes(frames_);
+    unsigned char field[4];
+    const std::int64_t end = take_->position();
+    riff::put_u32(field, static_cast<std::uint32_t>(kTakeHeaderSize - 8) + data);
+    take_->seek(4, SEEK_SET);
+    take_->write(field, 4);
+    riff::put_u32(field, data);
+    take_->seek(kTakeDataSizeAt, SEEK_SET);
+    take_->write(field, 4);
+    take_->seek(end, SEEK_SET);
 }
 
 void WaveFileWriter::fail(const char* what, const std::string& name, int error) {
@@ -143,9 +167,11 @@ void WaveFileWriter::fail(const char* what, const std::string& name, int error) 
 }
 
 void WaveFileWriter::forget() {
+    late_told_ = nullptr;
     frames_ = 0;
     peak_ = 0;
     write_failed_ = false;
+    sealed_ = false;
     failure_ = {};
 }
 

@@ -127,6 +127,12 @@ class E2eWindow {
         // byte. Its locale is pinned too, so they read "9:05:07 PM" anywhere.
         parts.clock = std::make_unique<SystemClock>(
             QLocale(QLocale::English, QLocale::UnitedStates), time.source());
+        // Keeping takes reads its clock on a thread of its own: one that
+        // stands still at the start of the test day.
+        parts.keeping_clock = [clock = std::make_shared<SystemClock>(
+                                   QLocale(QLocale::English, QLocale::UnitedStates), [] {
+                                       return on_test_day(20, 0, 0);
+                                   })] { return clock->local_time(); };
         if (wrap) {
             parts.recorder = wrap(std::move(parts.recorder));
         }

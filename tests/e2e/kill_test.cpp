@@ -10,6 +10,8 @@
 #include "e2e/e2e_test.h"
 #include "e2e/takes_log_reading.h"
 #include "e2e/window_process.h"
+#include "recorder/takes/take_layout.h"
+#include "support/ffprobe_tags.h"
 
 namespace taperly::e2e {
 namespace {
@@ -43,7 +45,7 @@ TEST_F(KilledMidTake, HiddenTakePlaysAndTheNextStartNamesIt) {
 
     WindowProcess taperly(folder.path(), true);
     ASSERT_TRUE(taperly.started());
-    const std::uintmax_t one_second = 44 + 2 * WaveFileWriter::kSampleRate;
+    const std::uintmax_t one_second = kTakeHeaderSize + 2 * WaveFileWriter::kSampleRate;
     ASSERT_TRUE(
         wait_until([&] { return hidden_take_bytes(folder.path(), folder.names()) > one_second; },
                    std::chrono::seconds(15)))
@@ -93,6 +95,10 @@ TEST_F(KilledMidTake, HiddenTakePlaysAndTheNextStartNamesIt) {
     EXPECT_TRUE(testing::wave_header_matches_length(folder.file(recovered)));
     EXPECT_GE(whole.seconds, sound.seconds);
     EXPECT_NEAR(whole.frequency, kToneHz, kToneHz * 0.02);
+    // What was known when it stopped is inside it: its start, with the offset.
+    const std::string created = testing::ffprobe_tags(folder.file(recovered))["date"];
+    EXPECT_EQ(created.substr(0, 19), start) << created;
+    EXPECT_EQ(created.size(), 25u) << created;
 
     again.send(SIGTERM);
     const std::optional<int> ended = again.wait_for_exit(std::chrono::seconds(15));

@@ -1,13 +1,16 @@
 // The takes log across a run on the real window, serial line and recorder:
 // a take saved, one whose name a file already had, both after a log a power
-// cut left ending in half a row.
+// cut left ending in half a row; takes stored as FLAC, and old ones removed.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "e2e/e2e_window.h"
 #include "e2e/takes_log_reading.h"
+#include "support/environment.h"
 #include "support/simulator_process.h"
 #include "support/temp_folder.h"
 
@@ -56,6 +59,69 @@ TEST(TakesLogOnRealParts, GetsARowPerTakeAfterAHalfRow) {
                       "|name taken||||Fire, EMS|Disp,1|sound|level",
               }));
     EXPECT_EQ(folder.read(taken), "planted before");
+}
+
+// Set for one test only: the other tests of the process keep WAV and every take.
+class EnvironmentFor {
+  public:
+    EnvironmentFor(std::string name, const std::string& value) : name_(std::move(name)) {
+        testing::set_environment(name_, value);
+    }
+    ~EnvironmentFor() { testing::unset_environment(name_); }
+    EnvironmentFor(const EnvironmentFor&) = delete;
+    EnvironmentFor& operator=(const EnvironmentFor&) = delete;
+
+  private:
+    std::string name_;
+};
+
+TEST(TakesLogOnRealParts, FlacTakesAndOldTakesRemoved) {
+    ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
+    TempFolder folder;
+    const std::string saved = "State-Net_North-Area_Ops_9-05-07-PM_9-05-09-PM_12-05-2026.flac";
+    folder.write("old.flac", "a take of October");
+    folder.write("mine.wav", "not a take of the log's");
+    folder.write("takes.csv",
+                 "start,end,seconds,file,outcome,system,group,talkgroup,display line 1,display "
+                 "line 2,peak dBFS\r\n"
+                 "2026-10-01T20:00:00+00:00,2026-10-01T20:00:01+00:00,1.000,old.flac,saved,,,,,,"
+                 "\r\n");
+    const EnvironmentFor flac("TAPERLY_FORMAT", "flac");
+    const EnvironmentFor keep("TAPERLY_KEEP_DAYS", "30");
+    SimulatorSettings settings;
+    settings.scenario =
+        "0.4 | State Net | SCAN | no\n"
+        "1.5 | State Net | North Ops | yes | State Net | North Area | Ops\n"
+        "0.5 | State Net | SCAN | no\n";
+    settings.bits_per_second = 57600;
+    SimulatorProcess simulator(settings);
+    simulator.point_com_port(1);
+    {
+        E2eWindow window(folder.path(), settings.bits_per_second);
+        window.click_run_stop();
+        ASSERT_EQ(window.caption(), "Stop") << window.status();
+        ASSERT_TRUE(window.follow_take(on_test_day(21, 5, 7), on_test_day(21, 5, 9)));
+        window.click_run_stop();
+    }
+    // The window is gone, and with it every take being stored.
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        names.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, (std::set<std::string>{saved, "mine.wav", "takes.csv", kSettingsFile}));
+    const testing::WaveContents take = testing::read_wave(folder.file(saved));
+    EXPECT_TRUE(take.readable);
+    EXPECT_EQ(take.sample_rate, 22050);
+    EXPECT_GT(take.samples.size(), 22050u);
+    EXPECT_EQ(folder.read("mine.wav"), "not a take of the log's");
+    EXPECT_EQ(takes_log_rows(folder.path()),
+              (std::vector<std::string>{
+                  "2026-10-01T20:00:00+00:00|2026-10-01T20:00:01+00:00|old.flac|saved||||||sound|"
+                  "no level",
+                  "|2026-12-05T20:00:00+00:00|old.flac|removed||||||0.000|no level",
+                  "2026-12-05T21:05:07+00:00|2026-12-05T21:05:09+00:00|" + saved +
+                      "|saved|State Net|North Area|Ops|State Net|North Ops|sound|level",
+              }));
 }
 
 }  // namespace

@@ -230,6 +230,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RecoverUnnamed, ATakeCutOffBeforeItHadItsNameIsRemoved) {
     TempFolder folder;
     folder.write(std::string(kUnnamedTakePrefix) + "Ab12Cd", "");
+    // A FLAC encoding cut off: no take, whatever it holds (its WAV is the take).
+    folder.write(std::string(kPartialFlacPrefix) + "Ab12Cd.flac", "fLaC and half a frame");
     EXPECT_TRUE(recover_unfinished_takes(folder.path()).empty());
     EXPECT_TRUE(folder.names().empty());
 }

@@ -1,0 +1,137 @@
+#include "recorder/takes/flac_saver.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+namespace taperly {
+
+namespace {
+
+constexpr std::string_view kFlacEnding = ".flac";
+
+// The take is the WAV file it already is: saved under its ".wav" name, or,
+// where that cannot be, left hidden for the next start to recover.
+LateSave save_as_wav(TakeFile& take, const std::string& name, const std::string& why) {
+    const std::string wav_name = wav_name_of(name);
+    LateSave late{LateSave::Saved::kStored, wav_name, "not FLAC: " + why};
+    std::fprintf(stderr, "Taperly: %s could not be stored as FLAC (%s); it is saved as %s\n",
+                 name.c_str(), why.c_str(), wav_name.c_str());
+    errno = 0;
+    switch (take.save_as(wav_name)) {
+        case TakeFile::Saved::kStored:
+            take.discard();
+            return late;
+        case TakeFile::Saved::kNameTaken:
+            late.reason += "; a file already has the name " + wav_name;
+            break;
+        case TakeFile::Saved::kFailed:
+            late.reason += "; " + std::string(std::strerror(errno != 0 ? errno : EIO));
+            break;
+    }
+    std::fprintf(stderr,
+                 "Taperly: %s could not be saved either (%s); the take stays as %s, to be "
+                 "recovered at the next start\n",
+                 wav_name.c_str(), late.reason.c_str(), take.hidden_path().c_str());
+    late.saved = LateSave::Saved::kFailed;
+    take.keep_hidden();
+    return late;
+}
+
+}  // namespace
+
+FlacSaver::FlacSaver(FlacEncoder encode) : encode_(std::move(encode)) {
+    worker_ = std::thread([this] { work(); });
+}
+
+FlacSaver::~FlacSaver() {
+    {
+        const std::lock_guard lock(mutex_);
+        ending_ = true;
+    }
+    woken_.notify_all();
+    worker_.join();
+}
+
+void FlacSaver::add(FlacJob job) {
+    {
+        const std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+    }
+    woken_.notify_all();
+}
+
+void FlacSaver::work() {
+    for (;;) {
+        FlacJob job;
+        {
+            std::unique_lock lock(mutex_);
+            woken_.wait(lock, [this] { return ending_ || !jobs_.empty(); });
+            if (jobs_.empty()) {
+                return;
+            }
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+        }
+        // Nothing may end the thread while a take is held: a take is lost
+        // only where it is dropped, and one that is not saved stays hidden.
+        try {
+            store(job);
+        } catch (...) {
+            if (job.take) {
+                job.take->keep_hidden();
+            }
+            std::fprintf(stderr,
+                         "Taperly: %s could not be stored; it stays hidden for the next "
+                         "start to recover\n",
+                         job.name.c_str());
+        }
+    }
+}
+
+void FlacSaver::store(FlacJob& job) {
+    LateSave late{LateSave::Saved::kStored, job.name, {}, job.frames, job.peak};
+    FlacStored stored{FlacStored::Outcome::kFailed, {}};
+    // The WAV is on the disk before the FLAC is begun: a power cut meanwhile
+    // leaves it to be recovered.
+    if (!job.take->flush()) {
+        stored.reason = std::strerror(errno);
+    } else {
+        stored = encode_({&job.take->file(), job.frames, job.tags, job.take->folder(), job.name});
+    }
+    switch (stored.outcome) {
+        case FlacStored::Outcome::kStored:
+            // Only now, with the FLAC take on the disk, does the WAV go.
+            job.take->discard();
+            break;
+        case FlacStored::Outcome::kNameTaken:
+            std::fprintf(stderr,
+                         "Taperly: a file named %s already exists; this take is not saved and "
+                         "that file is left as it is\n",
+                         job.name.c_str());
+            late.saved = LateSave::Saved::kNameTaken;
+            job.take->discard();
+            break;
+        case FlacStored::Outcome::kFailed: {
+            const LateSave wav = save_as_wav(*job.take, job.name, stored.reason);
+            late.saved = wav.saved;
+            late.file_name = wav.file_name;
+            late.reason = wav.reason;
+            break;
+        }
+    }
+    if (job.told) {
+        job.told(late);
+    }
+}
+
+std::string wav_name_of(const std::string& name) {
+    if (!std::string_view(name).ends_with(kFlacEnding)) {
+        return name + ".wav";
+    }
+    return name.substr(0, name.size() - kFlacEnding.size()) + ".wav";
+}
+
+}  // namespace taperly

@@ -1,0 +1,187 @@
+// Takes stored as FLAC through the real recorder, writer and libsndfile:
+// every sample where it was, the tags readers look for, the hidden WAV gone
+// only once the FLAC take is there, a taken name left alone, and a take
+// whose encoding fails saved as the WAV it already was.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "recorder/fake_input.h"
+#include "recorder/take_format_choice.h"
+#include "recorder/takes/flac_saver.h"
+#include "recorder/takes/wave_file_writer.h"
+#include "recorder/wave_recorder.h"
+#include "recorder/wave_test_support.h"
+#include "support/ffprobe_tags.h"
+#include "support/temp_folder.h"
+
+namespace taperly {
+namespace {
+
+using testing::numbered_frames;
+
+constexpr int kFrames = 70000;  // more than one block of the encoding
+
+std::set<std::string> names_in(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+std::string contents_of(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The samples a reader's command (its "%s" the file) writes as raw 16-bit
+// little-endian mono.
+std::vector<std::int16_t> decoded(const std::string& command) {
+    std::vector<std::int16_t> samples;
+    FILE* output = popen(command.c_str(), "r");
+    if (output == nullptr) {
+        return samples;
+    }
+    std::int16_t sample = 0;
+    while (std::fread(&sample, sizeof sample, 1, output) == 1) {
+        samples.push_back(sample);
+    }
+    pclose(output);
+    return samples;
+}
+
+FlacStored fails_to_encode(const FlacSource&) {
+    return {FlacStored::Outcome::kFailed, "this libsndfile has no FLAC"};
+}
+
+struct FlacRow {
+    const char* what;
+    bool name_taken_before;
+    bool encoding_fails;
+    LateSave::Saved told;
+    // The take's file afterwards ("" for none) and every name in the folder.
+    const char* take_file;
+    std::set<std::string> folder;
+};
+
+class FlacTakes : public ::testing::TestWithParam<FlacRow> {};
+
+TEST_P(FlacTakes, StoredAsToldAndNothingElseLeft) {
+    const FlacRow& row = GetParam();
+    testing::TempFolder folder;
+    if (row.name_taken_before) {
+        std::ofstream(folder.file("take.flac")) << "someone else's";
+    }
+    std::promise<LateSave> told;
+    bool wav_held_throughout = false;
+    {
+        auto input = std::make_unique<testing::FakeInput>();
+        testing::FakeInput& fake = *input;
+        // The real encoding, watched: while it runs, and when it has named
+        // the FLAC take, the hidden WAV is still there.
+        auto watched = [&wav_held_throughout](const FlacSource& source) {
+            const auto hidden_wav_there = [&source] {
+                for (const std::string& name : names_in(source.folder)) {
+                    if (name.starts_with(".taperly-take-") && name.ends_with(".wav")) {
+                        return true;
+                    }
+                }
+                return false;
+            };
+            const bool before = hidden_wav_there();
+            const FlacStored stored = store_as_flac(source);
+            wav_held_throughout = before && hidden_wav_there();
+            return stored;
+        };
+        auto saver = row.encoding_fails ? std::make_unique<FlacSaver>(&fails_to_encode)
+                                        : std::make_unique<FlacSaver>(watched);
+        WaveRecorder recorder(std::move(input),
+                              std::make_unique<WaveFileWriter>(folder.path(), std::move(saver)));
+        ASSERT_EQ(recorder.take_extension(), ".flac");
+        TakeTags tags;
+        tags.title = "Caf\u00e9 Nord";
+        tags.comment = "Talkgroup: Fire Dispatch";
+        tags.created = "2026-12-05T21:05:07-05:00";
+        tags.software = "Taperly 1.0";
+        recorder.set_take_tags(tags);
+        recorder.Command("Open");
+        recorder.Command("Record");
+        fake.deliver(numbered_frames(0, 40000));
+        fake.deliver(numbered_frames(40000, kFrames - 40000));
+        recorder.Command("stop");
+        recorder.when_saved_later([&told](const LateSave& late) { told.set_value(late); });
+        recorder.setFileName("take.flac");
+        recorder.Command("save");
+        recorder.Command("close");
+        EXPECT_EQ(recorder.ended_take().saved, EndedTake::Saved::kPending);
+        EXPECT_EQ(recorder.ended_take().frames, kFrames);
+    }
+    // The recorder is gone: every take it held was stored by then.
+    std::future<LateSave> outcome = told.get_future();
+    ASSERT_EQ(outcome.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+    const LateSave late = outcome.get();
+    EXPECT_EQ(late.saved, row.told);
+    EXPECT_TRUE(wav_held_throughout || row.encoding_fails) << "the take was nowhere for a while";
+    EXPECT_EQ(late.frames, kFrames);
+    EXPECT_EQ(names_in(folder.path()), row.folder) << "no hidden take, no partial FLAC";
+    if (row.name_taken_before) {
+        EXPECT_EQ(contents_of(folder.file("take.flac")), "someone else's");
+    }
+    if (row.encoding_fails) {
+        EXPECT_EQ(late.file_name, "take.wav");
+        EXPECT_NE(late.reason.find("this libsndfile has no FLAC"), std::string::npos);
+    }
+    if (*row.take_file == '\0') {
+        return;
+    }
+    const std::string take = folder.file(row.take_file);
+    const std::vector<std::int16_t> sent = numbered_frames(0, kFrames);
+    EXPECT_EQ(testing::read_wave(take).samples, sent) << "libsndfile";
+    for (const char* reader :
+         {"ffmpeg -v error -i '%s' -f s16le -ac 1 -", "sox '%s' -t s16 - 2>/dev/null"}) {
+        char command[512];
+        std::snprintf(command, sizeof command, reader, take.c_str());
+        EXPECT_EQ(decoded(command), sent) << reader;
+    }
+    std::map<std::string, std::string> read = testing::ffprobe_tags(take);
+    EXPECT_EQ(read["title"], "Caf\u00e9 Nord");
+    EXPECT_EQ(read["comment"], "Talkgroup: Fire Dispatch");
+    EXPECT_EQ(read["date"], "2026-12-05T21:05:07-05:00");
+    // The WAV's software is its INFO's, "encoder" to ffprobe; to a FLAC
+    // take's libsndfile adds its own name.
+    const std::string software = read[row.encoding_fails ? "encoder" : "software"];
+    EXPECT_TRUE(software.starts_with("Taperly 1.0")) << software;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Takes, FlacTakes,
+    ::testing::Values(
+        FlacRow{"stored", false, false, LateSave::Saved::kStored, "take.flac", {"take.flac"}},
+        FlacRow{"name taken", true, false, LateSave::Saved::kNameTaken, "", {"take.flac"}},
+        FlacRow{"encoding fails", false, true, LateSave::Saved::kStored, "take.wav", {"take.wav"}}),
+    [](const ::testing::TestParamInfo<FlacRow>& info) {
+        std::string name = info.param.what;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
+
+TEST(TakeFormatSetting, OnlyFlacAsksForFlac) {
+    EXPECT_TRUE(flac_asked("flac"));
+    for (const char* wav : {static_cast<const char*>(nullptr), "", "wav", "FLAC", "mp3", "flac "}) {
+        EXPECT_FALSE(flac_asked(wav)) << (wav == nullptr ? "unset" : wav);
+    }
+}
+
+}  // namespace
+}  // namespace taperly
