@@ -11,7 +11,7 @@
 #include "e2e/takes_log_reading.h"
 #include "e2e/window_process.h"
 #include "recorder/takes/take_layout.h"
-#include "support/ffprobe_tags.h"
+#include "support/take_readers.h"
 
 namespace taperly::e2e {
 namespace {

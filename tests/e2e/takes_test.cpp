@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "e2e/e2e_test.h"
-#include "support/ffprobe_tags.h"
+#include "support/take_readers.h"
 
 namespace taperly::e2e {
 namespace {

@@ -22,7 +22,7 @@
 #include "recorder/takes/wave_file_writer.h"
 #include "recorder/wave_recorder.h"
 #include "recorder/wave_test_support.h"
-#include "support/ffprobe_tags.h"
+#include "support/take_readers.h"
 #include "support/temp_folder.h"
 
 namespace taperly {
@@ -43,22 +43,6 @@ std::set<std::string> names_in(const std::string& folder) {
 std::string contents_of(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// The samples a reader's command (its "%s" the file) writes as raw 16-bit
-// little-endian mono.
-std::vector<std::int16_t> decoded(const std::string& command) {
-    std::vector<std::int16_t> samples;
-    FILE* output = popen(command.c_str(), "r");
-    if (output == nullptr) {
-        return samples;
-    }
-    std::int16_t sample = 0;
-    while (std::fread(&sample, sizeof sample, 1, output) == 1) {
-        samples.push_back(sample);
-    }
-    pclose(output);
-    return samples;
 }
 
 FlacStored fails_to_encode(const FlacSource&) {
@@ -148,11 +132,8 @@ TEST_P(FlacTakes, StoredAsToldAndNothingElseLeft) {
     const std::string take = folder.file(row.take_file);
     const std::vector<std::int16_t> sent = numbered_frames(0, kFrames);
     EXPECT_EQ(testing::read_wave(take).samples, sent) << "libsndfile";
-    for (const char* reader :
-         {"ffmpeg -v error -i '%s' -f s16le -ac 1 -", "sox '%s' -t s16 - 2>/dev/null"}) {
-        char command[512];
-        std::snprintf(command, sizeof command, reader, take.c_str());
-        EXPECT_EQ(decoded(command), sent) << reader;
+    for (const char* reader : testing::kSampleReaders) {
+        EXPECT_EQ(testing::decoded_by(reader, take), sent) << reader;
     }
     std::map<std::string, std::string> read = testing::ffprobe_tags(take);
     EXPECT_EQ(read["title"], "Caf\u00e9 Nord");

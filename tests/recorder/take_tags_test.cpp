@@ -10,31 +10,13 @@
 
 #include "recorder/takes/wave_file_writer.h"
 #include "recorder/wave_test_support.h"
-#include "support/ffprobe_tags.h"
+#include "support/take_readers.h"
 #include "support/temp_folder.h"
 
 namespace taperly {
 namespace {
 
 using testing::numbered_frames;
-
-// The samples a reader's command (its "%s" the file) writes as raw 16-bit
-// little-endian mono.
-std::vector<std::int16_t> decoded(const char* command, const std::string& path) {
-    char line[512];
-    std::snprintf(line, sizeof line, command, path.c_str());
-    std::vector<std::int16_t> samples;
-    FILE* output = popen(line, "r");
-    if (output == nullptr) {
-        return samples;
-    }
-    std::int16_t sample = 0;
-    while (std::fread(&sample, sizeof sample, 1, output) == 1) {
-        samples.push_back(sample);
-    }
-    pclose(output);
-    return samples;
-}
 
 TEST(TakeTags, ReadersFindThemAndEverySampleWhereItWas) {
     testing::TempFolder folder;
@@ -68,9 +50,8 @@ TEST(TakeTags, ReadersFindThemAndEverySampleWhereItWas) {
     EXPECT_TRUE(testing::wave_header_matches_length(take));
     const std::vector<std::int16_t> sent = numbered_frames(0, 30000);
     EXPECT_EQ(testing::read_wave(take).samples, sent) << "libsndfile";
-    for (const char* reader :
-         {"ffmpeg -v error -i '%s' -f s16le -ac 1 -", "sox '%s' -t s16 - 2>/dev/null"}) {
-        EXPECT_EQ(decoded(reader, take), sent) << reader;
+    for (const char* reader : testing::kSampleReaders) {
+        EXPECT_EQ(testing::decoded_by(reader, take), sent) << reader;
     }
 }
 

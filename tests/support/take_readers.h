@@ -1,10 +1,14 @@
 #pragma once
 
-// A file's tags as ffprobe, which archives and players build on, reads them.
+// A take as the tools people use read it: its tags as ffprobe (which
+// archives and players build on) gives them, its samples as ffmpeg and SoX
+// decode them.
 
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace taperly::testing {
 
@@ -33,6 +37,30 @@ inline std::map<std::string, std::string> ffprobe_tags(const std::string& path) 
     }
     pclose(output);
     return tags;
+}
+
+// Commands that write a file's sound ("%s" the file) as raw 16-bit
+// little-endian mono.
+inline constexpr const char* kSampleReaders[] = {
+    "ffmpeg -v error -i '%s' -f s16le -ac 1 -",
+    "sox '%s' -t s16 - 2>/dev/null",
+};
+
+// The samples `reader` (one of kSampleReaders) decodes from `path`.
+inline std::vector<std::int16_t> decoded_by(const char* reader, const std::string& path) {
+    char command[512];
+    std::snprintf(command, sizeof command, reader, path.c_str());
+    std::vector<std::int16_t> samples;
+    FILE* output = popen(command, "r");
+    if (output == nullptr) {
+        return samples;
+    }
+    std::int16_t sample = 0;
+    while (std::fread(&sample, sizeof sample, 1, output) == 1) {
+        samples.push_back(sample);
+    }
+    pclose(output);
+    return samples;
 }
 
 }  // namespace taperly::testing
