@@ -12,12 +12,14 @@
 #include <memory>
 #include <ostream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bench/scenario_plan.h"
 #include "bench/take_reading.h"
 #include "e2e/e2e_test.h"
+#include "e2e/takes_log_reading.h"
 #include "tools/launch/child_process.h"
 
 namespace taperly::e2e {
@@ -223,6 +225,19 @@ TEST_F(SplitOnRealParts, ALongCallBecomesTakesThatJoinExactly) {
         EXPECT_EQ(span.end, next_span.start) << name << " and " << next_name << " do not join";
         EXPECT_EQ(times_in(name).end, times_in(next_name).start) << name << " / " << next_name;
         EXPECT_LE(span.end - span.start, static_cast<std::int64_t>(61 * kRate)) << name;
+    }
+    // The log tells each part in its turn: the first two as split, the last saved.
+    const std::vector<std::string> rows = takes_log_rows(folder.path());
+    ASSERT_EQ(rows.size(), parts.size());
+    for (std::size_t at = 0; at < rows.size(); ++at) {
+        std::vector<std::string> fields;
+        std::istringstream row(rows[at]);
+        for (std::string field; std::getline(row, field, '|');) {
+            fields.push_back(field);
+        }
+        ASSERT_GE(fields.size(), 4u) << rows[at];
+        EXPECT_EQ(fields[2], parts[at].second) << rows[at];
+        EXPECT_EQ(fields[3], at + 1 < rows.size() ? "split" : "saved") << rows[at];
     }
 }
 
