@@ -179,6 +179,8 @@ struct WasapiCapture::Shared {
     std::chrono::milliseconds gather;
     std::uint64_t asked = 0;
     std::uint64_t collected = 0;
+    // The thread has let go of everything of Windows' it held.
+    bool ended = false;
     std::string problem;
     std::vector<std::int16_t> captured;
     CaptureDating dating;
@@ -207,6 +209,12 @@ WasapiCapture::~WasapiCapture() {
     shared_->quit = true;
     if (shared_->orders != nullptr) {
         SetEvent(shared_->orders);
+        // A thread still releasing its device when the program exits takes
+        // the process down with it; one that Windows' sound service holds
+        // longer than this is left to end by itself rather than hang a stop.
+        std::unique_lock lock(shared_->mutex);
+        shared_->collected_changed.wait_for(lock, std::chrono::seconds(2),
+                                            [&] { return shared_->ended; });
     }
 }
 
@@ -378,6 +386,11 @@ void WasapiCapture::Shared::run() {
     if (SUCCEEDED(com)) {
         CoUninitialize();
     }
+    {
+        std::lock_guard lock(mutex);
+        ended = true;
+    }
+    collected_changed.notify_all();
 }
 
 }  // namespace taperly
