@@ -1,0 +1,74 @@
+#include "archive/worker_thread.h"
+
+namespace taperly {
+
+WorkerThread::WorkerThread() : thread_([this] { work(); }) {}
+
+WorkerThread::~WorkerThread() {
+    {
+        const std::lock_guard lock(mutex_);
+        ending_ = true;
+    }
+    woken_.notify_all();
+    thread_.join();
+}
+
+void WorkerThread::run(std::function<void()> job) {
+    {
+        const std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+    }
+    woken_.notify_all();
+}
+
+void WorkerThread::run_latest(int slot, std::function<void()> job) {
+    {
+        const std::lock_guard lock(mutex_);
+        latest_[slot] = std::move(job);
+    }
+    woken_.notify_all();
+}
+
+void WorkerThread::run_in_background(std::function<bool()> step) {
+    {
+        const std::lock_guard lock(mutex_);
+        background_.push_back(std::move(step));
+    }
+    woken_.notify_all();
+}
+
+void WorkerThread::work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        woken_.wait(lock, [this] {
+            return ending_ || !jobs_.empty() || !latest_.empty() || !background_.empty();
+        });
+        if (ending_) {
+            return;
+        }
+        if (!jobs_.empty() || !latest_.empty()) {
+            std::function<void()> job;
+            if (!jobs_.empty()) {
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            } else {
+                job = std::move(latest_.begin()->second);
+                latest_.erase(latest_.begin());
+            }
+            lock.unlock();
+            job();
+            lock.lock();
+            continue;
+        }
+        std::function<bool()> step = std::move(background_.front());
+        background_.pop_front();
+        lock.unlock();
+        const bool more = step();
+        lock.lock();
+        if (more) {
+            background_.push_front(std::move(step));
+        }
+    }
+}
+
+}  // namespace taperly
