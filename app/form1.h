@@ -12,10 +12,12 @@
 #include "app/run_control.h"
 #include "app/run_window.h"
 #include "link/scanner_port.h"
+#include "playback/take_player.h"
 #include "recorder/recorder_control.h"
 #include "tracking/clock.h"
 #include "tracking/display_window.h"
 #include "tracking/take_keeper.h"
+#include "tracking/take_log_listeners.h"
 
 class QComboBox;
 class QLabel;
@@ -26,6 +28,7 @@ class QPushButton;
 namespace taperly {
 
 class ClickablePicture;
+class TakesWindow;
 
 // Told once, with the reason in words, when the serial line disappears.
 using LinkLostHandler = std::function<void(const std::string& reason)>;
@@ -51,6 +54,13 @@ struct Form1Parts {
     std::optional<int> keep_days = std::nullopt;
     // The clock that keeping reads, from a thread of its own.
     std::function<LocalTime()> keeping_clock = nullptr;
+    // The door to take_log through which the Takes window hears of takes
+    // saved; none keeps the window to what the log held when it opened.
+    TakeLogListeners* take_log_listeners = nullptr;
+    // What the Takes window plays takes through.
+    std::unique_ptr<TakePlayer> player = nullptr;
+    // Where the Takes window keeps its index; empty: the user's cache folder.
+    std::string index_folder = {};
 };
 
 // Taperly's one window. It only wires its widgets and timers to RunControl.
@@ -66,6 +76,10 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     void end_abruptly();
     // The window as the run control drives it.
     RunWindow& run_window() { return *this; }
+    // Opens the Takes window, or brings it to the front.
+    void open_takes();
+    // The Takes window, once opened.
+    TakesWindow* takes_window() const { return takes_window_.get(); }
     ScannerPort& port() { return *port_; }
 
     // Safe to call from inside a port operation: run control answers the
@@ -136,10 +150,19 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     ClickablePicture* picture1_ = nullptr;
     QPushButton* command2_ = nullptr;
     QPlainTextEdit* text4_ = nullptr;
+    // Opens the Takes window; in room the layout leaves free.
+    QPushButton* command3_ = nullptr;
     QTimer timer1_;
     QTimer timer3_;
 
     std::unique_ptr<RunControl> core_;
+    TakeLogListeners* take_log_listeners_ = nullptr;
+    std::unique_ptr<TakePlayer> player_;
+    std::string folder_;
+    std::string index_folder_;
+    std::function<LocalTime()> archive_clock_;
+    // Gone before the player and the log it listens to.
+    std::unique_ptr<TakesWindow> takes_window_;
     // Gone first: it adds rows too.
     std::unique_ptr<TakeKeeper> keeper_;
     // What the mirror shows now, once a status reply has set it.

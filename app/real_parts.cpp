@@ -1,5 +1,6 @@
 #include "app/real_parts.h"
 
+#include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -8,7 +9,9 @@
 #include "app/system_clock.h"
 #include "link/make_scanner_port.h"
 #include "recorder/sound_recorder.h"
+#include "takes_window/unavailable_player.h"
 #include "tracking/take_log_file.h"
+#include "tracking/take_log_listeners.h"
 #include "tracking/take_retention.h"
 
 namespace taperly {
@@ -43,18 +46,21 @@ std::chrono::minutes longest_take() {
 }  // namespace
 
 Form1Parts make_real_parts(const std::string& folder, const QString& help_page) {
-    return Form1Parts{[](LinkLostHandler on_link_lost) -> std::unique_ptr<ScannerPort> {
-                          return make_scanner_port(std::move(on_link_lost));
-                      },
-                      make_sound_recorder(folder),
-                      std::make_unique<SystemClock>(),
-                      folder,
-                      help_page,
-                      run_at_start(),
-                      longest_take(),
-                      std::make_unique<TakeLogFile>(folder),
-                      keep_days_asked(std::getenv("TAPERLY_KEEP_DAYS")),
-                      [clock = std::make_shared<SystemClock>()] { return clock->local_time(); }};
+    // Every row goes to takes.csv first, then to whoever listens: the Takes
+    // window, while it is open.
+    auto log = std::make_unique<TakeLogListeners>(std::make_unique<TakeLogFile>(folder));
+    TakeLogListeners* listeners = log.get();
+    return Form1Parts{
+        [](LinkLostHandler on_link_lost) -> std::unique_ptr<ScannerPort> {
+            return make_scanner_port(std::move(on_link_lost));
+        },
+        make_sound_recorder(folder), std::make_unique<SystemClock>(), folder, help_page,
+        run_at_start(), longest_take(), std::move(log),
+        keep_days_asked(std::getenv("TAPERLY_KEEP_DAYS")),
+        [clock = std::make_shared<SystemClock>()] { return clock->local_time(); }, listeners,
+        // Takes are not played yet: the window says so.
+        std::make_unique<UnavailablePlayer>("No sound output: playing takes is not built yet"),
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation).toStdString()};
 }
 
 }  // namespace taperly

@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <limits>
+#include <utility>
 
 #include "archive/index_opening.h"
 #include "archive/star_file.h"
@@ -17,10 +18,6 @@
 namespace taperly {
 
 namespace {
-
-// The worker's slots for work only the newest of which matters.
-constexpr int kAskSlot = 0;
-constexpr int kHeardSlot = 1;
 
 // The index is a cache: one that cannot be opened is made anew.
 std::unique_ptr<TakeIndex> open_index(const ArchiveSetup& setup) {
@@ -48,7 +45,9 @@ std::string index_path_for(const std::string& cache_folder, const std::string& f
 TakeArchive::TakeArchive(ArchiveSetup setup, ArchiveListener listener)
     : setup_(std::move(setup)), listener_(std::move(listener)) {}
 
-TakeArchive::~TakeArchive() = default;
+TakeArchive::~TakeArchive() {
+    ending_ = true;
+}
 
 void TakeArchive::guarded(const std::function<void()>& work) {
     try {
@@ -88,8 +87,12 @@ void TakeArchive::hear(const TakeLogEntry& row) {
     {
         const std::lock_guard lock(heard_mutex_);
         heard_.push_back(row);
+        // Rows that come together are applied together.
+        if (std::exchange(heard_waiting_, true)) {
+            return;
+        }
     }
-    worker_.run_latest(kHeardSlot, [this] { guarded([this] { apply_heard(); }); });
+    worker_.run([this] { guarded([this] { apply_heard(); }); });
 }
 
 void TakeArchive::apply_heard() {
@@ -97,6 +100,7 @@ void TakeArchive::apply_heard() {
     {
         const std::lock_guard lock(heard_mutex_);
         rows.swap(heard_);
+        heard_waiting_ = false;
     }
     IndexChanges changes;
     Transaction applying(index_->db());
@@ -145,10 +149,16 @@ void TakeArchive::tell_choices() {
 
 void TakeArchive::ask(const TakeFilter& filter, int first_count,
                       std::function<void(const TakeAnswer&)> answered) {
-    worker_.run_latest(kAskSlot, [this, filter, first_count, answered] {
+    const int generation = ++asked_;
+    worker_.run([this, filter, first_count, answered, generation] {
+        if (generation != asked_) {
+            // A newer search is on its way.
+            return;
+        }
         guarded([&] {
             query_.reset();
             query_ = std::make_unique<TakeQuery>(*index_, filter);
+            answering_ = generation;
             TakeAnswer answer;
             answer.first = query_->page(0, first_count);
             answer.totals = query_->totals();
@@ -159,9 +169,9 @@ void TakeArchive::ask(const TakeFilter& filter, int first_count,
 
 void TakeArchive::page(std::int64_t offset, int count, std::optional<std::int64_t> below_id,
                        std::function<void(const std::vector<ArchivedTake>&)> got) {
-    worker_.run([this, offset, count, below_id, got] {
+    worker_.run([this, offset, count, below_id, got, generation = asked_.load()] {
         guarded([&] {
-            if (query_) {
+            if (query_ && answering_ == generation) {
                 setup_.post([got, takes = query_->page(offset, count, below_id)] { got(takes); });
             }
         });
@@ -169,10 +179,11 @@ void TakeArchive::page(std::int64_t offset, int count, std::optional<std::int64_
 }
 
 void TakeArchive::row_of(std::int64_t id, std::function<void(std::int64_t row)> found) {
-    worker_.run([this, id, found] {
+    worker_.run([this, id, found, generation = asked_.load()] {
         guarded([&] {
-            if (query_) {
-                setup_.post([found, row = query_->row_of(id)] { found(row); });
+            if (query_ && answering_ == generation) {
+                const std::int64_t row = query_->matching({id}).empty() ? -1 : query_->row_of(id);
+                setup_.post([found, row] { found(row); });
             }
         });
     });
@@ -232,6 +243,20 @@ void TakeArchive::star(const std::vector<std::int64_t>& ids, bool starred,
                 tell(changes);
             }
             setup_.post([done, problem] { done(problem); });
+        });
+    });
+}
+
+void TakeArchive::export_takes(const std::vector<std::int64_t>& ids, bool joined,
+                               const std::string& into, const std::string& name,
+                               std::function<void(const ExportOutcome&)> done) {
+    takes(ids, [this, joined, into, name, done](const std::vector<ArchivedTake>& found) {
+        exporter_.run([this, found, joined, into, name, done] {
+            const auto go_on = [this](int) { return !ending_; };
+            const ExportOutcome outcome =
+                joined ? join_takes(setup_.folder, found, into, name, *setup_.zone, go_on)
+                       : copy_takes(setup_.folder, found, into, *setup_.zone, go_on);
+            setup_.post([done, outcome] { done(outcome); });
         });
     });
 }

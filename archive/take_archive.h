@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "archive/local_zone.h"
+#include "archive/take_export.h"
 #include "archive/take_index.h"
 #include "archive/take_query.h"
 #include "archive/worker_thread.h"
@@ -90,6 +92,8 @@ class TakeArchive {
              std::function<void(const TakeAnswer&)> answered);
     void page(std::int64_t offset, int count, std::optional<std::int64_t> below_id,
               std::function<void(const std::vector<ArchivedTake>&)> got);
+    // Where the take `id` is in what the last search lists; -1 when it is
+    // not among them.
     void row_of(std::int64_t id, std::function<void(std::int64_t row)> found);
     // Takes to play: what `filter` matches from `id` on, oldest first.
     void takes_from(const TakeFilter& filter, std::int64_t id, bool first_included, int count,
@@ -101,6 +105,11 @@ class TakeArchive {
     // `error` empty when done.
     void star(const std::vector<std::int64_t>& ids, bool starred,
               std::function<void(const std::string& error)> done);
+    // Exports the takes `ids` (all the last search matches when empty), in
+    // time order, on a thread of its own: copied into the folder `into`, or
+    // joined into the file `name` there (see take_export.h).
+    void export_takes(const std::vector<std::int64_t>& ids, bool joined, const std::string& into,
+                      const std::string& name, std::function<void(const ExportOutcome&)> done);
     // Moves the takes to the desktop's trash, each with a `removed` row;
     // what could not be moved is told, and kept.
     void trash(const std::vector<std::int64_t>& ids,
@@ -120,9 +129,17 @@ class TakeArchive {
     std::unique_ptr<TakeIndex> index_;
     std::unique_ptr<TakeQuery> query_;
     std::unique_ptr<TakeQuery> play_query_;
+    // Searches asked, and the one query_ answers: work for an older search
+    // is dropped.
+    std::atomic<int> asked_{0};
+    int answering_ = 0;
     std::mutex heard_mutex_;
     std::vector<TakeLogEntry> heard_;
-    // Last: its thread uses all of the above.
+    bool heard_waiting_ = false;
+    // Set when it goes: an export under way stops after the take it is at.
+    std::atomic<bool> ending_{false};
+    // Last: their threads use all of the above.
+    WorkerThread exporter_;
     WorkerThread worker_;
 };
 

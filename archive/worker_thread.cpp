@@ -21,14 +21,6 @@ void WorkerThread::run(std::function<void()> job) {
     woken_.notify_all();
 }
 
-void WorkerThread::run_latest(int slot, std::function<void()> job) {
-    {
-        const std::lock_guard lock(mutex_);
-        latest_[slot] = std::move(job);
-    }
-    woken_.notify_all();
-}
-
 void WorkerThread::run_in_background(std::function<bool()> step) {
     {
         const std::lock_guard lock(mutex_);
@@ -40,21 +32,13 @@ void WorkerThread::run_in_background(std::function<bool()> step) {
 void WorkerThread::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        woken_.wait(lock, [this] {
-            return ending_ || !jobs_.empty() || !latest_.empty() || !background_.empty();
-        });
+        woken_.wait(lock, [this] { return ending_ || !jobs_.empty() || !background_.empty(); });
         if (ending_) {
             return;
         }
-        if (!jobs_.empty() || !latest_.empty()) {
-            std::function<void()> job;
-            if (!jobs_.empty()) {
-                job = std::move(jobs_.front());
-                jobs_.pop_front();
-            } else {
-                job = std::move(latest_.begin()->second);
-                latest_.erase(latest_.begin());
-            }
+        if (!jobs_.empty()) {
+            std::function<void()> job = std::move(jobs_.front());
+            jobs_.pop_front();
             lock.unlock();
             job();
             lock.lock();

@@ -3,7 +3,6 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <thread>
 
@@ -22,9 +21,6 @@ class WorkerThread {
 
     // Runs `job` after the jobs asked before it.
     void run(std::function<void()> job);
-    // Runs `job` in place of one asked before in the same `slot` that has not
-    // begun: a newer search makes an older one moot.
-    void run_latest(int slot, std::function<void()> job);
     // Calls `step` whenever no job waits, until it returns false; several
     // such works take their turns in the order asked.
     void run_in_background(std::function<bool()> step);
@@ -37,7 +33,6 @@ class WorkerThread {
     std::mutex mutex_;
     std::condition_variable woken_;
     std::deque<std::function<void()>> jobs_;
-    std::map<int, std::function<void()>> latest_;
     std::deque<std::function<bool()>> background_;
     bool ending_ = false;
     std::thread thread_;

@@ -17,6 +17,7 @@
 
 #include "support/fakes.h"
 #include "support/temp_folder.h"
+#include "takes_window/takes_window.h"
 
 namespace taperly {
 namespace {
@@ -53,6 +54,7 @@ class Form1Test : public ::testing::Test {
                          },
                          std::move(recorder), std::make_unique<FakeClock>(), folder.path(),
                          QString::fromStdString(folder.file("taperly-help.html"))};
+        parts.index_folder = cache.path();
         form_ = std::make_unique<Form1>(std::move(parts));
         return *form_;
     }
@@ -67,6 +69,7 @@ class Form1Test : public ::testing::Test {
     void click(const char* name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
 
     TempFolder folder;
+    TempFolder cache;
     FakePort* port_ = nullptr;
     FakeRecorder* recorder_ = nullptr;
     std::unique_ptr<Form1> form_;
@@ -84,19 +87,16 @@ TEST_P(Form1PlaceTest, ControlIsWhereTheLayoutPutsIt) {
     EXPECT_EQ(child<QWidget>(GetParam().name)->geometry(), GetParam().place);
 }
 
-INSTANTIATE_TEST_SUITE_P(Controls, Form1PlaceTest,
-                         ::testing::Values(PlaceCase{"Picture2", {6, 8, 225, 121}},
-                                           PlaceCase{"Text1", {16, 32, 193, 49}},
-                                           PlaceCase{"Text3", {16, 88, 193, 25}},
-                                           PlaceCase{"Command1", {16, 128, 193, 17}},
-                                           PlaceCase{"Label8", {57, 160, 65, 17}},
-                                           PlaceCase{"Combo1", {129, 160, 41, 21}},
-                                           PlaceCase{"Label10", {48, 188, 73, 25}},
-                                           PlaceCase{"Combo2", {129, 185, 81, 21}},
-                                           PlaceCase{"Picture1", {8, 208, 129, 48}},
-                                           PlaceCase{"Command2", {153, 225, 57, 25}},
-                                           PlaceCase{"Text4", {32, 272, 161, 33}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Controls, Form1PlaceTest,
+    ::testing::Values(
+        PlaceCase{"Picture2", {6, 8, 225, 121}}, PlaceCase{"Text1", {16, 32, 193, 49}},
+        PlaceCase{"Text3", {16, 88, 193, 25}}, PlaceCase{"Command1", {16, 128, 193, 17}},
+        PlaceCase{"Label8", {57, 160, 65, 17}}, PlaceCase{"Combo1", {129, 160, 41, 21}},
+        PlaceCase{"Label10", {48, 188, 73, 25}}, PlaceCase{"Combo2", {129, 185, 81, 21}},
+        PlaceCase{"Picture1", {8, 208, 129, 48}}, PlaceCase{"Command2", {153, 225, 57, 25}},
+        PlaceCase{"Text4", {32, 272, 161, 33}}, PlaceCase{"Command3", {153, 253, 57, 17}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct StatusCase {
     const char* name;
@@ -154,6 +154,40 @@ INSTANTIATE_TEST_SUITE_P(
                    "/home/user/Taperly/com_settings.txt/cannot-be-written-here: read-only",
                    "\u2026"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Form1Test, TheTakesControlLiesOnNoOtherControl) {
+    make();
+    const QRect takes = child<QWidget>("Command3")->geometry();
+    EXPECT_TRUE(child<QWidget>("Command3")->isVisibleTo(form_.get()));
+    EXPECT_TRUE(form_->rect().contains(takes));
+    for (const QWidget* control : form_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (control->objectName() != "Command3" && control->isVisibleTo(form_.get())) {
+            EXPECT_FALSE(control->geometry().intersects(takes))
+                << control->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(Form1Test, CtrlTOpensTheTakesWindowAndBringsItToTheFrontAgain) {
+    make();
+    form_->show();
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    ASSERT_EQ(form_->takes_window(), nullptr);
+    QTest::keyClick(form_.get(), Qt::Key_T, Qt::ControlModifier);
+    TakesWindow* takes = form_->takes_window();
+    ASSERT_NE(takes, nullptr);
+    EXPECT_TRUE(takes->isVisible());
+    EXPECT_TRUE(takes->windowTitle().startsWith("Takes"));
+    takes->showMinimized();
+    click("Command3");
+    EXPECT_EQ(form_->takes_window(), takes);
+    EXPECT_TRUE(takes->isVisible());
+    EXPECT_FALSE(takes->isMinimized());
+    // Closing the main window closes it too: Taperly ends.
+    form_->close();
+    EXPECT_FALSE(takes->isVisible());
+}
 
 TEST_F(Form1Test, WindowFrameAndPictures) {
     Form1& form = make();
