@@ -87,6 +87,8 @@ class TakeSearch : public ::testing::Test {
         folder.write("Metro-P25_Area-9_EMS-27_9-05-07-PM_9-05-31-PM_12-04-2026.wav",
                      wave_take({}, 22050 * 24));
         folder.write("Notes_from_Ridge.wav", wave_take({}, 22050));
+        folder.write("Marine-16_-_Scan-2_11-59-50-PM_12-00-10-AM_12-05-2026.wav",
+                     wave_take({}, 22050 * 20));
         std::filesystem::last_write_time(
             folder.file("Notes_from_Ridge.wav"),
             std::chrono::file_clock::from_sys(std::chrono::sys_seconds(
@@ -118,6 +120,7 @@ const std::vector<std::string> kEveryTake = {
     "remote.wav",
     "tagged.wav",
     "coast.flac",
+    "Marine-16_-_Scan-2_11-59-50-PM_12-00-10-AM_12-05-2026.wav",
     "Metro-P25_Area-9_EMS-27_9-05-07-PM_9-05-31-PM_12-04-2026.wav",
     "quotes.wav",
     "gone.wav (missing)",
@@ -145,6 +148,13 @@ TEST_F(TakeSearch, FindsWhatEachFilterAsks) {
          asked("ems 27"),
          {"Metro-P25_Area-9_EMS-27_9-05-07-PM_9-05-31-PM_12-04-2026.wav"}},
         {"a name of another shape", noon, asked("notes ridge"), {"Notes_from_Ridge.wav"}},
+        {"a display-named name's first line, begun the day before its date",
+         noon,
+         asked("", {"Marine 16"}),
+         {"Marine-16_-_Scan-2_11-59-50-PM_12-00-10-AM_12-05-2026.wav"},
+         TimeSpan::kBetween,
+         "2026-12-04T00:00:00",
+         "2026-12-04T23:59:59"},
         {"a name word with a text word", noon, asked("ridge notes"), {"Notes_from_Ridge.wav"}},
         {"a recovered take's name",
          noon,
