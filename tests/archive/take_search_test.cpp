@@ -52,7 +52,7 @@ class TakeSearch : public ::testing::Test {
                       texts("", "", "", "Fire, \"North\"", "Tac 2")),
             saved_row("remote.wav", "2026-12-06T03:30:00+01:00", 6,
                       texts("County EDACS", "", "Harbor Ops")),
-            saved_row("cafe_ops.wav", "2026-12-05T23:50:00-05:00", 7,
+            saved_row("metro_ops.wav", "2026-12-05T23:50:00-05:00", 7,
                       texts("Metro Fire", "Ops", "Café Ops")),
             saved_row("fire_dispatch.wav", "2026-12-06T00:10:00-05:00", 8,
                       texts("Metro Fire", "Dispatch Area", "Fire Dispatch")),
@@ -71,7 +71,7 @@ class TakeSearch : public ::testing::Test {
         folder.write("takes.csv", log_of(rows));
         for (const char* name :
              {"fallback_before.wav", "fallback_after.wav", "taken.wav", "quotes.wav", "remote.wav",
-              "cafe_ops.wav", "fire_dispatch.wav", "unfinished_12-05-07-AM_12-06-2026.wav"}) {
+              "metro_ops.wav", "fire_dispatch.wav", "unfinished_12-05-07-AM_12-06-2026.wav"}) {
             folder.write(name, wave_take({}, 22050));
         }
         TakeTags harbor;
@@ -95,7 +95,7 @@ class TakeSearch : public ::testing::Test {
                 std::chrono::seconds(utc_at("2026-12-01T00:00:00+00:00")))));
         folder.write("readme.txt", "not a take");
         folder.write(".taperly-take-abc.wav", wave_take({}, 100));
-        ASSERT_TRUE(StarFile(folder.path()).write({"cafe_ops.wav", "quotes.wav"}, true, "t"));
+        ASSERT_TRUE(StarFile(folder.path()).write({"metro_ops.wav", "quotes.wav"}, true, "t"));
         ASSERT_TRUE(StarFile(folder.path()).write({"quotes.wav"}, false, "t"));
         open_to_end(index);
     }
@@ -116,7 +116,7 @@ std::vector<std::string> names_of(const std::vector<ArchivedTake>& takes) {
 const std::vector<std::string> kEveryTake = {
     "fire_dispatch.wav",
     "unfinished_12-05-07-AM_12-06-2026.wav",
-    "cafe_ops.wav",
+    "metro_ops.wav",
     "remote.wav",
     "tagged.wav",
     "coast.flac",
@@ -136,8 +136,8 @@ TEST_F(TakeSearch, FindsWhatEachFilterAsks) {
         {"every take, newest first", noon, asked(""), kEveryTake},
         {"word beginnings in any order", noon, asked("fire disp"), {"fire_dispatch.wav"}},
         {"not the middle of a word", noon, asked("ispatch"), {}},
-        {"case and accents ignored", noon, asked("CAFE"), {"cafe_ops.wav"}},
-        {"accents typed", noon, asked("café"), {"cafe_ops.wav"}},
+        {"case and accents ignored", noon, asked("CAFE"), {"metro_ops.wav"}},
+        {"accents typed", noon, asked("café"), {"metro_ops.wav"}},
         {"a quoted text, and a group", noon, asked("north"), {"quotes.wav", "gone.wav (missing)"}},
         {"quotes typed", noon, asked("\"north\""), {"quotes.wav", "gone.wav (missing)"}},
         {"commas typed, both words in one take", noon, asked("fire, north"), {"quotes.wav"}},
@@ -168,15 +168,20 @@ TEST_F(TakeSearch, FindsWhatEachFilterAsks) {
          asked(""),
          {"fire_dispatch.wav", "unfinished_12-05-07-AM_12-06-2026.wav"},
          TimeSpan::kToday},
+        {"today late in the evening, UTC already in the next day",
+         "2026-12-06T21:00:00-05:00",
+         asked(""),
+         {"fire_dispatch.wav", "unfinished_12-05-07-AM_12-06-2026.wav"},
+         TimeSpan::kToday},
         {"yesterday, a take of another UTC offset",
          noon,
          asked(""),
-         {"cafe_ops.wav", "remote.wav", "tagged.wav", "coast.flac"},
+         {"metro_ops.wav", "remote.wav", "tagged.wav", "coast.flac"},
          TimeSpan::kYesterday},
         {"the last hour across midnight",
          "2026-12-06T00:30:00-05:00",
          asked(""),
-         {"fire_dispatch.wav", "unfinished_12-05-07-AM_12-06-2026.wav", "cafe_ops.wav"},
+         {"fire_dispatch.wav", "unfinished_12-05-07-AM_12-06-2026.wav", "metro_ops.wav"},
          TimeSpan::kLastHour},
         {"the last seven days",
          noon,
@@ -193,11 +198,11 @@ TEST_F(TakeSearch, FindsWhatEachFilterAsks) {
         {"talkgroups chosen",
          noon,
          asked("", {"Fire Dispatch", "Café Ops"}),
-         {"fire_dispatch.wav", "cafe_ops.wav"}},
+         {"fire_dispatch.wav", "metro_ops.wav"}},
         {"a display line as the talkgroup", noon, asked("", {"Fire, \"North\""}), {"quotes.wav"}},
         {"a system chosen", noon, asked("", {}, {"Coast Net"}), {"tagged.wav", "coast.flac"}},
-        {"starred only", noon, asked("", {}, {}, true), {"cafe_ops.wav"}},
-        {"a word and a day", noon, asked("fire"), {"cafe_ops.wav"}, TimeSpan::kYesterday},
+        {"starred only", noon, asked("", {}, {}, true), {"metro_ops.wav"}},
+        {"a word and a day", noon, asked("fire"), {"metro_ops.wav"}, TimeSpan::kYesterday},
         {"a word, a talkgroup and a day",
          noon,
          asked("fire", {"Fire Dispatch"}),
