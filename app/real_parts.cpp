@@ -50,17 +50,25 @@ Form1Parts make_real_parts(const std::string& folder, const QString& help_page) 
     // window, while it is open.
     auto log = std::make_unique<TakeLogListeners>(std::make_unique<TakeLogFile>(folder));
     TakeLogListeners* listeners = log.get();
-    return Form1Parts{
-        [](LinkLostHandler on_link_lost) -> std::unique_ptr<ScannerPort> {
-            return make_scanner_port(std::move(on_link_lost));
-        },
-        make_sound_recorder(folder), std::make_unique<SystemClock>(), folder, help_page,
-        run_at_start(), longest_take(), std::move(log),
-        keep_days_asked(std::getenv("TAPERLY_KEEP_DAYS")),
-        [clock = std::make_shared<SystemClock>()] { return clock->local_time(); }, listeners,
-        // Takes are not played yet: the window says so.
-        std::make_unique<UnavailablePlayer>("No sound output: playing takes is not built yet"),
-        QStandardPaths::writableLocation(QStandardPaths::CacheLocation).toStdString()};
+    Form1Parts parts{[](LinkLostHandler on_link_lost) -> std::unique_ptr<ScannerPort> {
+                         return make_scanner_port(std::move(on_link_lost));
+                     },
+                     make_sound_recorder(folder),
+                     std::make_unique<SystemClock>(),
+                     folder,
+                     help_page,
+                     run_at_start(),
+                     longest_take(),
+                     std::move(log),
+                     keep_days_asked(std::getenv("TAPERLY_KEEP_DAYS")),
+                     [clock = std::make_shared<SystemClock>()] { return clock->local_time(); }};
+    parts.take_log_listeners = listeners;
+    // Takes are not played yet: the window says so.
+    parts.player =
+        std::make_unique<UnavailablePlayer>("No sound output: playing takes is not built yet");
+    parts.index_folder =
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation).toStdString();
+    return parts;
 }
 
 }  // namespace taperly
