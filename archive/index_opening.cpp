@@ -1,5 +1,6 @@
 #include "archive/index_opening.h"
 
+#include <chrono>
 #include <fstream>
 
 #include "archive/star_file.h"
@@ -13,8 +14,9 @@ namespace taperly {
 namespace {
 
 constexpr const char* kLogName = "takes.csv";
-constexpr int kRowsAStep = 4000;
-constexpr int kNamesAStep = 4000;
+// A step reads rows for this long at most: searches wait no longer, and a
+// first build commits seldom enough not to write its index over and over.
+constexpr auto kStepTime = std::chrono::milliseconds(150);
 constexpr int kFilesAStep = 50;
 // Bytes of the log's beginning kept to know it again.
 constexpr std::int64_t kHeadBytes = 512;
@@ -109,18 +111,22 @@ void IndexOpening::start_log() {
 
 bool IndexOpening::read_log(IndexChanges& changes) {
     Transaction reading(index_.db());
-    int rows = 0;
-    for (; rows < kRowsAStep; ++rows) {
-        const std::optional<TakeLogEntry> row = log_->next();
-        if (!row) {
+    const auto until = std::chrono::steady_clock::now() + kStepTime;
+    bool more = true;
+    for (int rows = 0; more; ++rows) {
+        if (rows % 256 == 255 && std::chrono::steady_clock::now() > until) {
             break;
         }
-        index_.apply(*row, changes);
+        const std::optional<TakeLogEntry> row = log_->next();
+        more = row.has_value();
+        if (more) {
+            index_.apply(*row, changes);
+        }
     }
     const std::string path = join_path(index_.folder(), kLogName);
     index_.set_log_mark({log_->offset(), first_bytes(path, std::min(kHeadBytes, log_->offset()))});
     reading.commit();
-    return rows == kRowsAStep;
+    return more;
 }
 
 void IndexOpening::read_stars(IndexChanges& changes) {
@@ -143,10 +149,12 @@ bool IndexOpening::list_folder() {
         }
     }
     Transaction listing(index_.db());
+    const auto until = std::chrono::steady_clock::now() + kStepTime;
     int names = 0;
     auto& entries = *listing_;
-    for (; entries != std::filesystem::directory_iterator() && names < kNamesAStep;
-         entries.increment(error), ++names) {
+    for (; entries != std::filesystem::directory_iterator() &&
+           (++names % 256 != 0 || std::chrono::steady_clock::now() < until);
+         entries.increment(error)) {
         if (error) {
             listing_failed_ = true;
             break;

@@ -35,7 +35,10 @@ std::unique_ptr<TakeIndex> open_index(const ArchiveSetup& setup) {
 }  // namespace
 
 std::string index_path_for(const std::string& cache_folder, const std::string& folder) {
-    const std::int64_t key = name_key(folder);
+    std::uint64_t key = 14695981039346656037ULL;
+    for (unsigned char c : folder) {
+        key = (key ^ c) * 1099511628211ULL;
+    }
     char name[64];
     std::snprintf(name, sizeof name, "takes-index-%016llx.sqlite",
                   static_cast<unsigned long long>(key));

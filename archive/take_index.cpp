@@ -1,8 +1,10 @@
 #include "archive/take_index.h"
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 
+#include "archive/civil_time.h"
 #include "archive/take_facts.h"
 #include "archive/take_names.h"
 #include "settings/file_exists.h"
@@ -13,7 +15,7 @@ namespace taperly {
 namespace {
 
 // Bumped whenever the tables change: an index of another version is made anew.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 // A take's id is its start's second, shifted, and a count of the takes that
 // began in the same second: listing by id lists by start.
 constexpr int kSecondShift = 20;
@@ -105,11 +107,36 @@ ArchivedTake take_from_row(const Statement& row) {
 
 std::int64_t name_key(const std::string& name) {
     // FNV-1a: quick, and collisions only cost a comparison of the names.
-    std::uint64_t hash = 14695981039346656037ULL;
+    std::uint32_t hash = 2166136261U;
     for (unsigned char c : name) {
-        hash = (hash ^ c) * 1099511628211ULL;
+        hash = (hash ^ c) * 16777619U;
     }
-    return static_cast<std::int64_t>(hash);
+    // The date a Taperly name ends with leads, so that a day's takes lie
+    // together in the index: a log read in time order writes it in order,
+    // not all over the file.
+    std::int64_t day = 0;
+    const auto digits = [&name](std::size_t at, std::size_t count) {
+        int value = 0;
+        for (std::size_t i = at; i < at + count; ++i) {
+            if (!std::isdigit(static_cast<unsigned char>(name[i]))) {
+                return -1;
+            }
+            value = value * 10 + (name[i] - '0');
+        }
+        return value;
+    };
+    // "mm-dd-yyyy", the last one in the name.
+    for (std::size_t at = name.size() >= 10 ? name.size() - 9 : 0; at-- > 0;) {
+        const int month = digits(at, 2);
+        const int date = digits(at + 3, 2);
+        const int year = digits(at + 6, 4);
+        if (name[at + 2] == '-' && name[at + 5] == '-' && month >= 1 && month <= 12 &&
+            date >= 1 && date <= 31 && year >= 0) {
+            day = std::max<std::int64_t>(days_from_civil({year, month, date}), 0);
+            break;
+        }
+    }
+    return day << 32 | hash;
 }
 
 TakeIndex::TakeIndex(const std::string& path, std::string folder, const LocalZone& zone)

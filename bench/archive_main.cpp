@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -49,6 +51,19 @@ double status_mib(const char* field) {
         }
     }
     return -1;
+}
+
+double cpu_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+std::string load_average() {
+    std::ifstream load("/proc/loadavg");
+    std::string one;
+    load >> one;
+    return one;
 }
 
 double percentile(std::vector<double> values, double share) {
@@ -278,6 +293,11 @@ struct Search {
 
 int open(const std::string& folder, const std::string& cache) {
     Lateness lateness;
+    // How late the timer is with nothing but the machine's own load.
+    wait_for(15000);
+    std::printf("- The same timer before the window was made (15 s, load average %s): %s\n",
+                load_average().c_str(), lateness.summary().c_str());
+    lateness.restart();
     UnavailablePlayer player("benchmark");
     TakesWindowParts parts;
     const ArchiveSetup setup = setup_for(folder, cache);
@@ -347,6 +367,7 @@ int open(const std::string& folder, const std::string& cache) {
         }
     };
     int answers = 0;
+    double last_cpu = 0;
     QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { ++answers; });
     const auto answered_in = [&](const std::function<void()>& change) {
         // Whatever was asked before is answered first.
@@ -359,27 +380,33 @@ int open(const std::string& folder, const std::string& cache) {
         const int before = answers;
         QElapsedTimer took;
         took.start();
+        const double cpu_before = cpu_ms();
         change();
         wait_until([&] { return answers > before; });
+        last_cpu = cpu_ms() - cpu_before;
         return took.nsecsElapsed() / 1e6;
     };
     lateness.restart();
     std::vector<double> all;
+    std::vector<double> all_cpu;
     std::printf(
         "\n| search or filter | median ms | 99th percentile ms | takes |\n|---|---|---|---|\n");
     constexpr int kRepeats = 15;
     for (const Search& one : searches) {
         std::vector<double> times;
+        std::vector<double> cpu;
         for (int repeat = 0; repeat < kRepeats; ++repeat) {
             answered_in(reset);
             times.push_back(answered_in([&] { one.set(window); }));
+            cpu.push_back(last_cpu);
         }
         all.insert(all.end(), times.begin(), times.end());
-        std::printf("| %s | %.1f | %.1f | %d |\n", one.what, percentile(times, 0.5),
-                    percentile(times, 0.99), model.rowCount());
+        all_cpu.insert(all_cpu.end(), cpu.begin(), cpu.end());
+        std::printf("| %s | %.1f | %.1f | %.1f | %d |\n", one.what, percentile(times, 0.5),
+                    percentile(times, 0.99), percentile(cpu, 0.5), model.rowCount());
     }
-    std::printf("| **all %zu** | **%.1f** | **%.1f** | |\n\n", all.size(), percentile(all, 0.5),
-                percentile(all, 0.99));
+    std::printf("| **all %zu** | **%.1f** | **%.1f** | **%.1f** | |\n\n", all.size(),
+                percentile(all, 0.5), percentile(all, 0.99), percentile(all_cpu, 0.5));
     std::printf("- The window's thread while it was searched: %s\n", lateness.summary().c_str());
     std::printf("- Peak memory of the window's process: %.0f MiB (now %.0f MiB)\n",
                 status_mib("VmHWM:"), status_mib("VmRSS:"));
