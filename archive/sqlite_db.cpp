@@ -8,8 +8,14 @@ namespace taperly {
 
 namespace {
 
+bool is_spoilt(sqlite3* db) {
+    const int code = db != nullptr ? sqlite3_errcode(db) & 0xFF : SQLITE_OK;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
+}
+
 [[noreturn]] void fail(sqlite3* db, const std::string& what) {
-    throw IndexError(what + ": " + (db != nullptr ? sqlite3_errmsg(db) : "out of memory"));
+    throw IndexError(what + ": " + (db != nullptr ? sqlite3_errmsg(db) : "out of memory"),
+                     is_spoilt(db));
 }
 
 }  // namespace
@@ -51,7 +57,7 @@ void Database::run(const std::string& sql) {
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
         const std::string text = message != nullptr ? message : "unknown";
         sqlite3_free(message);
-        throw IndexError("the takes' index failed: " + text);
+        throw IndexError("the takes' index failed: " + text, is_spoilt(db_));
     }
 }
 

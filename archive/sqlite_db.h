@@ -16,7 +16,13 @@ namespace taperly {
 // What the index's database refused, in SQLite's words.
 class IndexError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit IndexError(const std::string& what, bool spoilt = false)
+        : std::runtime_error(what), spoilt_(spoilt) {}
+    // The file is damaged or no database: only making it anew helps.
+    bool spoilt() const { return spoilt_; }
+
+  private:
+    bool spoilt_;
 };
 
 class Statement;

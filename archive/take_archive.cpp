@@ -19,15 +19,19 @@ namespace taperly {
 
 namespace {
 
+void remove_index(const std::string& path) {
+    std::error_code ignored;
+    for (const char* end : {"", "-wal", "-shm"}) {
+        std::filesystem::remove(utf8_path(path + end), ignored);
+    }
+}
+
 // The index is a cache: one that cannot be opened is made anew.
 std::unique_ptr<TakeIndex> open_index(const ArchiveSetup& setup) {
     try {
         return std::make_unique<TakeIndex>(setup.index_path, setup.folder, *setup.zone);
     } catch (const IndexError&) {
-        std::error_code ignored;
-        for (const char* end : {"", "-wal", "-shm"}) {
-            std::filesystem::remove(utf8_path(setup.index_path + end), ignored);
-        }
+        remove_index(setup.index_path);
         return std::make_unique<TakeIndex>(setup.index_path, setup.folder, *setup.zone);
     }
 }
@@ -58,6 +62,18 @@ void TakeArchive::guarded(const std::function<void()>& work) {
             index_ = open_index(setup_);
         }
         work();
+    } catch (const IndexError& error) {
+        if (error.spoilt()) {
+            // Damaged (a power cut in the middle of a copy, say): made anew
+            // from the log and the folder, which hold everything it held.
+            query_.reset();
+            play_query_.reset();
+            index_.reset();
+            remove_index(setup_.index_path);
+            open();
+        }
+        setup_.post(
+            [failed = listener_.failed, problem = std::string(error.what())] { failed(problem); });
     } catch (const std::exception& error) {
         setup_.post(
             [failed = listener_.failed, problem = std::string(error.what())] { failed(problem); });
@@ -67,7 +83,12 @@ void TakeArchive::guarded(const std::function<void()>& work) {
 void TakeArchive::open() {
     auto opening = std::make_shared<std::unique_ptr<IndexOpening>>();
     auto changes = std::make_shared<IndexChanges>();
-    worker_.run_in_background([this, opening, changes] {
+    const int generation = ++opened_;
+    worker_.run_in_background([this, opening, changes, generation] {
+        // An index made anew since is opened anew; this one is gone.
+        if (generation != opened_) {
+            return false;
+        }
         bool more = false;
         guarded([&] {
             if (!*opening) {

@@ -133,6 +133,9 @@ class TakeArchive {
     // is dropped.
     std::atomic<int> asked_{0};
     int answering_ = 0;
+    // Openings begun: only the last goes on (used on the worker's thread,
+    // and by open() before it has one).
+    std::atomic<int> opened_{0};
     std::mutex heard_mutex_;
     std::vector<TakeLogEntry> heard_;
     bool heard_waiting_ = false;
