@@ -1,7 +1,9 @@
 #include "archive/index_opening.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <iterator>
 
 #include "archive/star_file.h"
 #include "archive/take_facts.h"
@@ -72,14 +74,29 @@ bool IndexOpening::step(IndexChanges& changes, OpenProgress& progress) {
             progress = {OpenProgress::Stage::kLookingAtFolder, 0, 0};
             return true;
         case Stage::kListing:
-            if (!list_folder()) {
+            if (!walk([this](const std::string& name) { listed_.push_back(name_key(name)); })) {
+                std::sort(listed_.begin(), listed_.end());
                 // A folder that cannot be listed says nothing of its takes.
-                if (!listing_failed_) {
-                    unknown_ = index_.end_listing(changes);
-                }
+                stage_ = listing_failed_ ? Stage::kFiles : Stage::kMarking;
+            }
+            progress = {OpenProgress::Stage::kLookingAtFolder,
+                        static_cast<std::int64_t>(listed_.size()), 0};
+            return true;
+        case Stage::kMarking:
+            if (!mark(changes)) {
+                stage_ = unknown_keys_.empty() ? Stage::kFiles : Stage::kFinding;
+            }
+            return true;
+        case Stage::kFinding:
+            if (!walk([this](const std::string& name) {
+                    if (std::binary_search(unknown_keys_.begin(), unknown_keys_.end(),
+                                           name_key(name)) &&
+                        !index_.knows(name)) {
+                        unknown_.push_back(name);
+                    }
+                })) {
                 stage_ = Stage::kFiles;
             }
-            progress = {OpenProgress::Stage::kLookingAtFolder, listed_, 0};
             return true;
         case Stage::kFiles:
             if (!read_files(changes)) {
@@ -138,20 +155,19 @@ void IndexOpening::read_stars(IndexChanges& changes) {
     }
 }
 
-bool IndexOpening::list_folder() {
+bool IndexOpening::walk(const std::function<void(const std::string& name)>& found) {
     std::error_code error;
-    if (!listing_) {
-        listing_.emplace(utf8_path(index_.folder()), error);
-        index_.begin_listing();
+    if (!walking_) {
+        walking_.emplace(utf8_path(index_.folder()), error);
         if (error) {
+            walking_.reset();
             listing_failed_ = true;
             return false;
         }
     }
-    Transaction listing(index_.db());
     const auto until = std::chrono::steady_clock::now() + kStepTime;
     int names = 0;
-    auto& entries = *listing_;
+    auto& entries = *walking_;
     for (; entries != std::filesystem::directory_iterator() &&
            (++names % 256 != 0 || std::chrono::steady_clock::now() < until);
          entries.increment(error)) {
@@ -162,12 +178,31 @@ bool IndexOpening::list_folder() {
         const std::u8string name = entries->path().filename().u8string();
         const std::string text(name.begin(), name.end());
         if (may_be_take(text) && entries->is_regular_file(error)) {
-            index_.listed(text);
-            ++listed_;
+            found(text);
         }
     }
-    listing.commit();
-    return !listing_failed_ && entries != std::filesystem::directory_iterator();
+    if (!listing_failed_ && entries != std::filesystem::directory_iterator()) {
+        return true;
+    }
+    walking_.reset();
+    return false;
+}
+
+bool IndexOpening::mark(IndexChanges& changes) {
+    Transaction marking(index_.db());
+    const std::optional<std::int64_t> last =
+        index_.mark_present(listed_, marked_after_, known_, changes);
+    marking.commit();
+    if (last) {
+        marked_after_ = *last;
+        return true;
+    }
+    std::sort(known_.begin(), known_.end());
+    std::set_difference(listed_.begin(), listed_.end(), known_.begin(), known_.end(),
+                        std::back_inserter(unknown_keys_));
+    listed_ = {};
+    known_ = {};
+    return false;
 }
 
 bool IndexOpening::read_files(IndexChanges& changes) {

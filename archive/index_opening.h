@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,12 +31,15 @@ class IndexOpening {
     bool stage_ended() const { return stage_ended_; }
 
   private:
-    enum class Stage { kStart, kLog, kStars, kListing, kFiles, kDone };
+    enum class Stage { kStart, kLog, kStars, kListing, kMarking, kFinding, kFiles, kDone };
 
     void start_log();
     bool read_log(IndexChanges& changes);
     void read_stars(IndexChanges& changes);
-    bool list_folder();
+    // One step through the names in the folder that may be takes; false
+    // once they are all told (or the folder cannot be listed).
+    bool walk(const std::function<void(const std::string& name)>& found);
+    bool mark(IndexChanges& changes);
     bool read_files(IndexChanges& changes);
 
     TakeIndex& index_;
@@ -43,9 +47,15 @@ class IndexOpening {
     bool stage_ended_ = false;
     std::unique_ptr<LogStream> log_;
     std::string log_head_;
-    std::optional<std::filesystem::directory_iterator> listing_;
+    std::optional<std::filesystem::directory_iterator> walking_;
     bool listing_failed_ = false;
-    std::int64_t listed_ = 0;
+    // The keys of the names found, of the takes known, and of the names
+    // found that no take has: a few megabytes for a year of takes, where the
+    // names themselves would be a hundred.
+    std::vector<std::int64_t> listed_;
+    std::vector<std::int64_t> known_;
+    std::vector<std::int64_t> unknown_keys_;
+    std::int64_t marked_after_ = 0;
     std::vector<std::string> unknown_;
     std::size_t read_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "archive/take_index.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <filesystem>
@@ -15,13 +16,16 @@ namespace taperly {
 namespace {
 
 // Bumped whenever the tables change: an index of another version is made anew.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 // A take's id is its start's second, shifted, and a count of the takes that
 // began in the same second: listing by id lists by start.
 constexpr int kSecondShift = 20;
 constexpr int kPresent = 1;
 constexpr int kStarred = 2;
 constexpr int kSourceShift = 4;
+// A name's key: the day its date names, then 40 bits of its hash.
+constexpr int kHashBits = 40;
+constexpr std::int64_t kLastDay = (std::int64_t{1} << (63 - kHashBits)) - 1;
 
 const char* const kSchema = R"(
 CREATE TABLE meta(key TEXT PRIMARY KEY, value) WITHOUT ROWID;
@@ -37,14 +41,11 @@ CREATE TABLE takes(id INTEGER PRIMARY KEY, texts_id INTEGER NOT NULL,
     name_key INTEGER NOT NULL, name TEXT NOT NULL, start INTEGER, utc_offset INTEGER,
     peak INTEGER);
 CREATE INDEX takes_by_time ON takes(id, texts_id, milliseconds, flags, added);
-CREATE INDEX takes_by_texts ON takes(texts_id, id, milliseconds, flags, added);
 CREATE INDEX takes_by_name ON takes(name_key);
 CREATE INDEX takes_starred ON takes(id) WHERE flags & 2 = 2;
 CREATE TABLE name_extra(id INTEGER PRIMARY KEY, words TEXT NOT NULL);
 CREATE VIRTUAL TABLE name_words USING fts5(words, content='name_extra', content_rowid='id',
     tokenize='unicode61 remove_diacritics 2', prefix='1 2 3');
-CREATE TEMP TABLE listed(name_key INTEGER NOT NULL, name TEXT NOT NULL);
-CREATE INDEX temp.listed_by_key ON listed(name_key);
 )";
 
 std::string meta_text(Database& db, const char* key) {
@@ -107,9 +108,9 @@ ArchivedTake take_from_row(const Statement& row) {
 
 std::int64_t name_key(const std::string& name) {
     // FNV-1a: quick, and collisions only cost a comparison of the names.
-    std::uint32_t hash = 2166136261U;
+    std::uint64_t hash = 14695981039346656037ULL;
     for (unsigned char c : name) {
-        hash = (hash ^ c) * 16777619U;
+        hash = (hash ^ c) * 1099511628211ULL;
     }
     // The date a Taperly name ends with leads, so that a day's takes lie
     // together in the index: a log read in time order writes it in order,
@@ -132,11 +133,11 @@ std::int64_t name_key(const std::string& name) {
         const int year = digits(at + 6, 4);
         if (name[at + 2] == '-' && name[at + 5] == '-' && month >= 1 && month <= 12 && date >= 1 &&
             date <= 31 && year >= 0) {
-            day = std::max<std::int64_t>(days_from_civil({year, month, date}), 0);
+            day = std::clamp<std::int64_t>(days_from_civil({year, month, date}), 0, kLastDay);
             break;
         }
     }
-    return day << 32 | hash;
+    return day << kHashBits | static_cast<std::int64_t>(hash & ((1ULL << kHashBits) - 1));
 }
 
 TakeIndex::TakeIndex(const std::string& path, std::string folder, const LocalZone& zone)
@@ -152,9 +153,6 @@ TakeIndex::TakeIndex(const std::string& path, std::string folder, const LocalZon
     version.reset();
     if (!current || meta_text(db_, "folder") != folder_) {
         make_schema();
-    } else {
-        db_.run(R"(CREATE TEMP TABLE listed(name_key INTEGER NOT NULL, name TEXT NOT NULL);
-                   CREATE INDEX temp.listed_by_key ON listed(name_key);)");
     }
     Statement& added = db_.cached("SELECT max(added) FROM takes");
     added.step();
@@ -179,7 +177,6 @@ void TakeIndex::make_schema() {
             db_.run("DROP TABLE IF EXISTS \"" + table + "\"");
         }
     }
-    db_.run("DROP TABLE IF EXISTS temp.listed");
     Transaction making(db_);
     db_.run(kSchema);
     db_.run("PRAGMA user_version = " + std::to_string(kSchemaVersion));

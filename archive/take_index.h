@@ -70,13 +70,17 @@ class TakeIndex {
     void add_found(const TakeFacts& facts, IndexChanges& changes);
     void remove(const std::string& name, IndexChanges& changes);
 
-    // Looking at the folder: the names found in it, then which takes are
-    // there. Takes the log told of are marked missing or present; those
-    // found only in the folder that are gone are forgotten. The names
-    // found that the index does not know yet.
-    void begin_listing();
-    void listed(const std::string& name);
-    std::vector<std::string> end_listing(IndexChanges& changes);
+    // Looking at the folder, told by the keys (name_key) of the names found
+    // in it, sorted: takes the log told of are marked missing or present,
+    // those found only in the folder that are gone are forgotten. A step
+    // goes through some takes after the id `after` (0 first), adds their
+    // keys to `known`, and returns the last id it went through; none at the
+    // end. Two names of one day share a key once in a trillion times.
+    std::optional<std::int64_t> mark_present(const std::vector<std::int64_t>& listed,
+                                             std::int64_t after, std::vector<std::int64_t>& known,
+                                             IndexChanges& changes);
+    // Whether a take has exactly this name.
+    bool knows(const std::string& name) { return known(name).has_value(); }
 
     // Stars, by name: `starred` the names starred now, every other unstarred.
     void set_stars(const std::vector<std::string>& starred, IndexChanges& changes);

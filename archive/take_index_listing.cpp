@@ -2,15 +2,14 @@
 // (or gone, or found without a row), and which are starred.
 #include "archive/take_index.h"
 
+#include <algorithm>
+
 namespace taperly {
 
 namespace {
 
 constexpr int kPresent = 1;
 constexpr int kStarred = 2;
-const char* const kListed =
-    "EXISTS(SELECT 1 FROM temp.listed l WHERE l.name_key = t.name_key AND l.name = t.name)";
-
 std::vector<std::int64_t> ids_of(Database& db, const std::string& sql) {
     std::vector<std::int64_t> found;
     Statement select = db.prepare(sql);
@@ -22,22 +21,32 @@ std::vector<std::int64_t> ids_of(Database& db, const std::string& sql) {
 
 }  // namespace
 
-void TakeIndex::begin_listing() {
-    db_.run("DELETE FROM temp.listed");
-}
-
-void TakeIndex::listed(const std::string& name) {
-    db_.cached("INSERT INTO temp.listed(name_key, name) VALUES(?, ?)")
-        .bind(1, name_key(name))
-        .bind(2, name)
-        .run();
-}
-
-std::vector<std::string> TakeIndex::end_listing(IndexChanges& changes) {
-    const std::vector<std::int64_t> gone =
-        ids_of(db_, std::string("SELECT id FROM takes t WHERE flags & 1 AND NOT ") + kListed);
-    const std::vector<std::int64_t> back =
-        ids_of(db_, std::string("SELECT id FROM takes t WHERE NOT flags & 1 AND ") + kListed);
+std::optional<std::int64_t> TakeIndex::mark_present(const std::vector<std::int64_t>& listed,
+                                                    std::int64_t after,
+                                                    std::vector<std::int64_t>& known,
+                                                    IndexChanges& changes) {
+    constexpr int kTakesAStep = 20000;
+    std::vector<std::int64_t> gone;
+    std::vector<std::int64_t> back;
+    std::optional<std::int64_t> last;
+    Statement& select =
+        db_.cached("SELECT id, name_key, flags FROM takes WHERE id > ? ORDER BY id LIMIT 20000");
+    select.bind(1, after);
+    int count = 0;
+    while (select.step()) {
+        const std::int64_t key = select.integer(1);
+        const bool present = (select.integer(2) & kPresent) != 0;
+        const bool there = std::binary_search(listed.begin(), listed.end(), key);
+        if (present && !there) {
+            gone.push_back(select.integer(0));
+        } else if (!present && there) {
+            back.push_back(select.integer(0));
+        }
+        known.push_back(key);
+        last = select.integer(0);
+        ++count;
+    }
+    select.reset();
     for (const std::int64_t id : gone) {
         const std::optional<ArchivedTake> take = this->take(id);
         if (take && take->facts.source != TakeSource::kLog) {
@@ -52,15 +61,7 @@ std::vector<std::string> TakeIndex::end_listing(IndexChanges& changes) {
         set_flag(id, kPresent, true);
         changes.changed.push_back(id);
     }
-    std::vector<std::string> unknown;
-    Statement& select = db_.cached(
-        "SELECT name FROM temp.listed l WHERE NOT EXISTS(SELECT 1 FROM takes t WHERE "
-        "t.name_key = l.name_key AND t.name = l.name)");
-    while (select.step()) {
-        unknown.push_back(select.text(0));
-    }
-    db_.run("DELETE FROM temp.listed");
-    return unknown;
+    return count == kTakesAStep ? last : std::nullopt;
 }
 
 void TakeIndex::set_flag(std::int64_t id, int flag, bool on) {
@@ -80,26 +81,27 @@ void TakeIndex::set_star(const std::string& name, bool starred, IndexChanges& ch
 }
 
 void TakeIndex::set_stars(const std::vector<std::string>& starred, IndexChanges& changes) {
-    begin_listing();
+    std::vector<std::int64_t> before = ids_of(db_, "SELECT id FROM takes t WHERE flags & 2 = 2");
+    std::vector<std::int64_t> after;
     for (const std::string& name : starred) {
-        listed(name);
-    }
-    const char* const kThere =
-        "EXISTS(SELECT 1 FROM temp.listed l WHERE l.name_key = t.name_key AND l.name = t.name)";
-    for (const bool star : {false, true}) {
-        Statement select =
-            db_.prepare(std::string("SELECT id FROM takes t WHERE ") +
-                        (star ? "NOT flags & 2 AND " : "flags & 2 = 2 AND NOT ") + kThere);
-        std::vector<std::int64_t> ids;
-        while (select.step()) {
-            ids.push_back(select.integer(0));
+        if (const std::optional<Known> take = known(name)) {
+            after.push_back(take->id);
         }
-        for (const std::int64_t id : ids) {
-            set_flag(id, kStarred, star);
+    }
+    std::sort(before.begin(), before.end());
+    std::sort(after.begin(), after.end());
+    for (const std::int64_t id : before) {
+        if (!std::binary_search(after.begin(), after.end(), id)) {
+            set_flag(id, kStarred, false);
             changes.changed.push_back(id);
         }
     }
-    db_.run("DELETE FROM temp.listed");
+    for (const std::int64_t id : after) {
+        if (!std::binary_search(before.begin(), before.end(), id)) {
+            set_flag(id, kStarred, true);
+            changes.changed.push_back(id);
+        }
+    }
 }
 
 }  // namespace taperly

@@ -11,7 +11,8 @@ namespace {
 
 constexpr int kSecondShift = 20;
 // Chosen texts that hold fewer than this share of the takes are listed by
-// the texts' own index and sorted; more, by reading takes in time order.
+// reading the time index, where each take is a few bytes, and fetching the
+// takes that match; more, by reading takes themselves in time order.
 constexpr std::int64_t kFewShare = 20;
 
 std::int64_t id_of_second(std::int64_t seconds) {
@@ -124,25 +125,24 @@ TakeQuery::Clause TakeQuery::where(bool snapshot) const {
 }
 
 bool TakeQuery::texts_are_few() const {
-    if (!texts_chosen_ || plan_ == QueryPlan::kInTimeOrder) {
-        return false;
+    if (plan_ != QueryPlan::kChosen) {
+        return plan_ == QueryPlan::kTimeIndex;
     }
-    return plan_ == QueryPlan::kByTexts || chosen_totals_.takes * kFewShare < all_totals_.takes;
+    return texts_chosen_ && chosen_totals_.takes * kFewShare < all_totals_.takes;
 }
 
 std::string TakeQuery::listing_table() const {
     if (filter_.starred_only) {
         return "takes t INDEXED BY takes_starred";
     }
-    return texts_are_few() ? "takes t INDEXED BY takes_by_texts" : "takes t NOT INDEXED";
+    return texts_are_few() ? "takes t INDEXED BY takes_by_time" : "takes t NOT INDEXED";
 }
 
 std::string TakeQuery::counting_table() const {
     if (filter_.starred_only) {
         return "takes t INDEXED BY takes_starred";
     }
-    return texts_are_few() ? "takes t INDEXED BY takes_by_texts"
-                           : "takes t INDEXED BY takes_by_time";
+    return "takes t INDEXED BY takes_by_time";
 }
 
 Statement TakeQuery::prepare(const std::string& sql, const Clause& clause,

@@ -25,9 +25,11 @@ struct TakeFilter {
     bool operator==(const TakeFilter&) const = default;
 };
 
-// How a query reads the takes: chosen by how many the texts asked for hold,
-// or, for tests that hold both to the same answers, one way always.
-enum class QueryPlan { kChosen, kInTimeOrder, kByTexts };
+// How a query reads the takes: the table itself in time order, or the
+// small index of their times and texts (quicker where few takes match),
+// chosen by how many the texts asked for hold; or, for tests that hold both
+// to the same answers, one way always.
+enum class QueryPlan { kChosen, kTable, kTimeIndex };
 
 // The takes a filter matches in the index, newest first, as they were when
 // it was made: takes added later are left out, so that pages read later

@@ -25,9 +25,9 @@ class Pump {
             woken_.notify_all();
         };
     }
-    // Runs calls until `done`; false after five seconds without it.
+    // Runs calls until `done`; false after half a minute without it.
     bool until(const std::function<bool()>& done) {
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (!done()) {
             std::unique_lock lock(mutex_);
             if (!woken_.wait_until(lock, limit, [this] { return !calls_.empty(); })) {

@@ -211,9 +211,9 @@ TEST_F(TakeSearch, FindsWhatEachFilterAsks) {
         {"a name word and a system", noon, asked("notes", {}, {"Coast Net"}), {}},
     };
     for (const SearchCase& row : cases) {
-        for (const QueryPlan plan : {QueryPlan::kInTimeOrder, QueryPlan::kByTexts}) {
+        for (const QueryPlan plan : {QueryPlan::kTable, QueryPlan::kTimeIndex}) {
             SCOPED_TRACE(std::string(row.what) +
-                         (plan == QueryPlan::kByTexts ? " (by texts)" : " (in time order)"));
+                         (plan == QueryPlan::kTimeIndex ? " (time index)" : " (table)"));
             TakeFilter filter = row.filter;
             const auto local = [](const std::string& text) { return local_seconds(at(text)); };
             filter.bounds = time_bounds(row.span, utc_at(row.now), zone,
