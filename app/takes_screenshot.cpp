@@ -53,10 +53,10 @@ void make_takes(const std::string& folder) {
         const int seconds = 2 + static_cast<int>(random() % 25);
         TakeLogEntry row;
         const auto local = [](const QDateTime& at) {
-            return LocalTime{at.toString("h:mm:ss AP").toStdString(),
-                             {at.date().year(), at.date().month(), at.date().day()},
-                             {at.time().hour(), at.time().minute(), at.time().second(),
-                              at.offsetFromUtc()}};
+            return LocalTime{
+                at.toString("h:mm:ss AP").toStdString(),
+                {at.date().year(), at.date().month(), at.date().day()},
+                {at.time().hour(), at.time().minute(), at.time().second(), at.offsetFromUtc()}};
         };
         row.start = local(time);
         row.end = local(time.addSecs(seconds));
@@ -67,10 +67,15 @@ void make_takes(const std::string& folder) {
         row.display_line1 = call.system;
         row.display_line2 = call.talkgroup;
         row.peak = 9000 + static_cast<int>(random() % 20000);
-        row.file_name = compose_take_name({call.system, call.group, call.talkgroup},
-                                          time_piece(row.start->time_of_day),
-                                          time_piece(row.end->time_of_day),
-                                          date_text(row.end->date));
+        std::vector<std::string> texts = {call.system, call.group, call.talkgroup};
+        for (std::string& text : texts) {
+            clean_name_piece(text);
+        }
+        row.file_name =
+            compose_take_name(texts,
+
+                              time_piece(row.start->time_of_day), time_piece(row.end->time_of_day),
+                              date_text(row.end->date));
         log += take_log_row(row);
         const TakeHead head = take_head({}, static_cast<std::uint32_t>(row.frames * 2));
         std::ofstream file(folder + "/" + row.file_name, std::ios::binary);

@@ -171,17 +171,18 @@ void TakesWindow::build_widgets() {
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setStretchLastSection(true);
-    for (const auto& [column, width] :
-         std::initializer_list<std::pair<int, int>>{{TakesModel::kStart, 150},
-                                                    {TakesModel::kLength, 60},
-                                                    {TakesModel::kTalkgroup, 140},
-                                                    {TakesModel::kSystem, 100},
-                                                    {TakesModel::kGroup, 100},
-                                                    {TakesModel::kLine1, 120},
-                                                    {TakesModel::kLine2, 120},
-                                                    {TakesModel::kPeak, 70},
-                                                    {TakesModel::kStar, 28}}) {
-        table_->setColumnWidth(column, width);
+    // Each column as wide as a usual text of it, or its title; the file
+    // name takes the rest.
+    const char* const kUsual[] = {"12/31/26 12:59:59 PM", "0:00:00",    "Fire Dispatch 12",
+                                  "County EDACS",         "North Area", "Fire Dispatch",
+                                  "Fire Dispatch",        "-12.3 dB",   "★"};
+    const QFontMetrics metrics = table_->fontMetrics();
+    for (int column = 0; column < TakesModel::kFile; ++column) {
+        const QString title =
+            model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        table_->setColumnWidth(column, std::max(metrics.horizontalAdvance(kUsual[column]),
+                                                metrics.horizontalAdvance(title)) +
+                                           2 * metrics.averageCharWidth() + 8);
     }
 
     auto* splitter = new QSplitter(this);
@@ -194,9 +195,7 @@ void TakesWindow::build_widgets() {
 
     star_ = new QPushButton(tr("Star"), this);
     star_->setObjectName("Star");
-    star_->setToolTip(
-        tr("Star or unstar the selected takes: TAPERLY_KEEP_DAYS never removes a "
-           "starred take (Ctrl+D)"));
+    star_->setToolTip(tr("Star the selected takes, or take their stars away (Ctrl+D)"));
     export_ = new QPushButton(tr("Export"), this);
     export_->setObjectName("Export");
     export_->setToolTip(tr("The selected takes, or all that match (Ctrl+E)"));
