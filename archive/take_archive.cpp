@@ -19,6 +19,9 @@ namespace taperly {
 
 namespace {
 
+// Takes held in memory for one export at most (a few tens of megabytes).
+constexpr std::size_t kMostExported = 100000;
+
 void remove_index(const std::string& path) {
     std::error_code ignored;
     for (const char* end : {"", "-wal", "-shm"}) {
@@ -237,7 +240,7 @@ void TakeArchive::takes(const std::vector<std::int64_t>& ids,
                 std::sort(found.begin(), found.end(),
                           [](const ArchivedTake& a, const ArchivedTake& b) { return a.id < b.id; });
             } else if (query_) {
-                found = query_->from(0, std::numeric_limits<int>::max(), true);
+                found = query_->from(0, static_cast<int>(kMostExported) + 1, true);
             }
             setup_.post([got, found] { got(found); });
         });
@@ -275,6 +278,13 @@ void TakeArchive::export_takes(const std::vector<std::int64_t>& ids, bool joined
                                const std::string& into, const std::string& name,
                                std::function<void(const ExportOutcome&)> done) {
     takes(ids, [this, joined, into, name, done](const std::vector<ArchivedTake>& found) {
+        if (found.size() > kMostExported) {
+            ExportOutcome outcome;
+            outcome.problem = "more than " + std::to_string(kMostExported) +
+                              " takes match: narrow the search, or export them a part at a time";
+            done(outcome);
+            return;
+        }
         exporter_.run([this, found, joined, into, name, done] {
             const auto go_on = [this](int) { return !ending_; };
             const ExportOutcome outcome =

@@ -98,8 +98,9 @@ class TakeArchive {
     // Takes to play: what `filter` matches from `id` on, oldest first.
     void takes_from(const TakeFilter& filter, std::int64_t id, bool first_included, int count,
                     std::function<void(const std::vector<ArchivedTake>&)> got);
-    // The takes `ids` as the index knows them, in time order; every take
-    // the last search matches when `ids` is empty.
+    // The takes `ids` as the index knows them, in time order; the takes
+    // the last search matches (whose files are there) when `ids` is empty.
+
     void takes(const std::vector<std::int64_t>& ids,
                std::function<void(const std::vector<ArchivedTake>&)> got);
     // `error` empty when done.

@@ -83,6 +83,27 @@ void TakesWindow::show_choices(const std::vector<ChoiceCount>& labels,
                                const std::vector<ChoiceCount>& systems) {
     const auto fill = [this](QListWidget* list, const std::vector<ChoiceCount>& choices,
                              const QString& none) {
+        const auto shown = [this, &none](const ChoiceCount& choice) {
+            const QString text = utf8(choice.text);
+            return (text.isEmpty() ? none : text) + "  (" + parts_.locale.toString(choice.takes) +
+                   ")";
+        };
+        // A take saved changes a count or two: the list stays as it is.
+        bool same = list->count() == static_cast<int>(choices.size());
+        for (int row = 0; same && row < list->count(); ++row) {
+            same = list->item(row)->data(Qt::UserRole).toString() ==
+                   utf8(choices[static_cast<std::size_t>(row)].text);
+        }
+        if (same) {
+            const QSignalBlocker quiet(list);
+            for (int row = 0; row < list->count(); ++row) {
+                const QString text = shown(choices[static_cast<std::size_t>(row)]);
+                if (list->item(row)->text() != text) {
+                    list->item(row)->setText(text);
+                }
+            }
+            return;
+        }
         std::vector<QString> was;
         for (int row = 0; row < list->count(); ++row) {
             if (list->item(row)->checkState() == Qt::Checked) {
@@ -93,10 +114,9 @@ void TakesWindow::show_choices(const std::vector<ChoiceCount>& labels,
         list->clear();
         for (const ChoiceCount& choice : choices) {
             const QString text = utf8(choice.text);
-            auto* item = new QListWidgetItem(
-                (text.isEmpty() ? none : text) + "  (" + parts_.locale.toString(choice.takes) + ")",
-                list);
+            auto* item = new QListWidgetItem(shown(choice), list);
             item->setData(Qt::UserRole, text);
+
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
             item->setCheckState(
                 std::find(was.begin(), was.end(), text) != was.end() ? Qt::Checked : Qt::Unchecked);
