@@ -70,7 +70,14 @@ bool IndexOpening::step(IndexChanges& changes, OpenProgress& progress) {
             return true;
         case Stage::kStars:
             read_stars(changes);
+            // Made once the takes are in, in one sorted pass: kept up with
+            // each take added since, it would be written all over on each
+            // step of a first build.
+            if (!index_.texts_indexed()) {
+                index_.index_texts();
+            }
             stage_ = Stage::kListing;
+
             progress = {OpenProgress::Stage::kLookingAtFolder, 0, 0};
             return true;
         case Stage::kListing:

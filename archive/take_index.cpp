@@ -383,6 +383,19 @@ std::optional<ArchivedTake> TakeIndex::take_named(const std::string& name) {
     return found ? take(found->id) : std::nullopt;
 }
 
+bool TakeIndex::texts_indexed() {
+    Statement& find =
+        db_.cached("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'takes_by_texts'");
+    return find.step();
+}
+
+void TakeIndex::index_texts() {
+    db_.forget_cached();
+    db_.run(
+        "CREATE INDEX IF NOT EXISTS takes_by_texts ON takes(texts_id, id, milliseconds, flags, "
+        "added)");
+}
+
 TakeTotals TakeIndex::totals() {
     Statement& sum = db_.cached("SELECT total(takes), total(milliseconds) FROM texts");
     sum.step();

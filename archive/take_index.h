@@ -92,7 +92,12 @@ class TakeIndex {
     // Counts inserts: a query made when it read n sees only takes added up to n.
     std::int64_t added_mark() const { return added_; }
     TakeTotals totals();
+    // The index of the takes by their texts, which searches that match few
+    // takes read: made once the log has been read.
+    bool texts_indexed();
+    void index_texts();
     // Every talkgroup (or display line 1) and every system, with their takes.
+
     std::vector<ChoiceCount> labels();
     std::vector<ChoiceCount> systems();
 

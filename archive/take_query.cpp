@@ -10,9 +10,10 @@ namespace taperly {
 namespace {
 
 constexpr int kSecondShift = 20;
-// Chosen texts that hold fewer than this share of the takes are listed by
-// reading the time index, where each take is a few bytes, and fetching the
-// takes that match; more, by reading takes themselves in time order.
+// Chosen texts that hold fewer than this share of the takes are listed
+// through the texts' index and sorted; more, by reading takes themselves in
+// time order, where matches are met soon.
+
 constexpr std::int64_t kFewShare = 20;
 
 std::int64_t id_of_second(std::int64_t seconds) {
@@ -41,6 +42,7 @@ TakeQuery::TakeQuery(TakeIndex& index, const TakeFilter& filter, QueryPlan plan)
     : index_(index), filter_(filter), plan_(plan), words_(search_words(filter.words)) {
     Database& db = index_.db();
     snapshot_ = index_.added_mark();
+    texts_indexed_ = index_.texts_indexed();
     all_totals_ = index_.totals();
     // Words some take's name holds beyond its texts are looked for per
     // take; the rest only among the texts.
@@ -124,9 +126,13 @@ TakeQuery::Clause TakeQuery::where(bool snapshot) const {
     return clause;
 }
 
+bool TakeQuery::matches_nothing() const {
+    return texts_chosen_ && chosen_totals_.takes == 0;
+}
+
 bool TakeQuery::texts_are_few() const {
     if (plan_ != QueryPlan::kChosen) {
-        return plan_ == QueryPlan::kTimeIndex;
+        return plan_ == QueryPlan::kTexts;
     }
     return texts_chosen_ && chosen_totals_.takes * kFewShare < all_totals_.takes;
 }
@@ -135,14 +141,20 @@ std::string TakeQuery::listing_table() const {
     if (filter_.starred_only) {
         return "takes t INDEXED BY takes_starred";
     }
-    return texts_are_few() ? "takes t INDEXED BY takes_by_time" : "takes t NOT INDEXED";
+    if (!texts_are_few()) {
+        return "takes t NOT INDEXED";
+    }
+    // Before its texts' index is made, the small index of times serves.
+    return texts_indexed_ ? "takes t INDEXED BY takes_by_texts"
+                          : "takes t INDEXED BY takes_by_time";
 }
 
 std::string TakeQuery::counting_table() const {
     if (filter_.starred_only) {
         return "takes t INDEXED BY takes_starred";
     }
-    return "takes t INDEXED BY takes_by_time";
+    return texts_are_few() && texts_indexed_ ? "takes t INDEXED BY takes_by_texts"
+                                             : "takes t INDEXED BY takes_by_time";
 }
 
 Statement TakeQuery::prepare(const std::string& sql, const Clause& clause,
@@ -159,6 +171,9 @@ Statement TakeQuery::prepare(const std::string& sql, const Clause& clause,
 }
 
 TakeTotals TakeQuery::totals() {
+    if (matches_nothing()) {
+        return {};
+    }
     const Clause clause = where(true);
     if (per_take_words_.empty() && !filter_.bounds && !filter_.starred_only &&
         clause.parameters.empty()) {
@@ -174,6 +189,9 @@ TakeTotals TakeQuery::totals() {
 
 std::vector<ArchivedTake> TakeQuery::page(std::int64_t offset, int count,
                                           std::optional<std::int64_t> below_id) {
+    if (matches_nothing()) {
+        return {};
+    }
     const Clause clause = where(true);
     std::vector<Parameter> more;
     std::string sql = std::string("SELECT ") + kTakeColumns + " FROM " + listing_table() +
@@ -195,7 +213,7 @@ std::vector<ArchivedTake> TakeQuery::page(std::int64_t offset, int count,
 }
 
 std::vector<ArchivedTake> TakeQuery::matching(const std::vector<std::int64_t>& ids) {
-    if (ids.empty()) {
+    if (ids.empty() || matches_nothing()) {
         return {};
     }
     const Clause clause = where(false);
@@ -215,6 +233,9 @@ std::vector<ArchivedTake> TakeQuery::matching(const std::vector<std::int64_t>& i
 }
 
 std::vector<ArchivedTake> TakeQuery::from(std::int64_t id, int count, bool first_included) {
+    if (matches_nothing()) {
+        return {};
+    }
     const Clause clause = where(false);
     Statement select = prepare(std::string("SELECT ") + kTakeColumns + " FROM " + listing_table() +
                                    " CROSS JOIN texts x ON x.id = t.texts_id " + "WHERE " +
@@ -229,6 +250,10 @@ std::vector<ArchivedTake> TakeQuery::from(std::int64_t id, int count, bool first
 }
 
 std::int64_t TakeQuery::row_of(std::int64_t id) {
+    if (matches_nothing()) {
+        return 0;
+    }
+
     const Clause clause = where(true);
     Statement count = prepare(
         "SELECT count(*) FROM " + counting_table() + " WHERE " + clause.sql + " AND t.id > ?",

@@ -26,10 +26,10 @@ struct TakeFilter {
 };
 
 // How a query reads the takes: the table itself in time order, or the
-// small index of their times and texts (quicker where few takes match),
-// chosen by how many the texts asked for hold; or, for tests that hold both
-// to the same answers, one way always.
-enum class QueryPlan { kChosen, kTable, kTimeIndex };
+// index of their texts (quicker where few takes match), chosen by how many
+// takes the texts asked for hold; or, for tests that hold both to the same
+// answers, one way always.
+enum class QueryPlan { kChosen, kTable, kTexts };
 
 // The takes a filter matches in the index, newest first, as they were when
 // it was made: takes added later are left out, so that pages read later
@@ -67,6 +67,8 @@ class TakeQuery {
     std::string listing_table() const;
     std::string counting_table() const;
     bool texts_are_few() const;
+    // The texts asked for hold no take: nothing needs reading.
+    bool matches_nothing() const;
     Statement prepare(const std::string& sql, const Clause& clause,
                       const std::vector<Parameter>& more = {});
 
@@ -77,6 +79,8 @@ class TakeQuery {
     std::string chosen_table_;
     // Whether the texts chosen limit the takes (words or lists were asked).
     bool texts_chosen_ = false;
+    bool texts_indexed_ = false;
+
     // The words that must be looked for per take, where some take's name
     // holds them beyond its texts.
     std::vector<std::string> per_take_words_;

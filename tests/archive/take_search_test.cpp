@@ -211,9 +211,9 @@ TEST_F(TakeSearch, FindsWhatEachFilterAsks) {
         {"a name word and a system", noon, asked("notes", {}, {"Coast Net"}), {}},
     };
     for (const SearchCase& row : cases) {
-        for (const QueryPlan plan : {QueryPlan::kTable, QueryPlan::kTimeIndex}) {
+        for (const QueryPlan plan : {QueryPlan::kTable, QueryPlan::kTexts}) {
             SCOPED_TRACE(std::string(row.what) +
-                         (plan == QueryPlan::kTimeIndex ? " (time index)" : " (table)"));
+                         (plan == QueryPlan::kTexts ? " (texts index)" : " (table)"));
             TakeFilter filter = row.filter;
             const auto local = [](const std::string& text) { return local_seconds(at(text)); };
             filter.bounds = time_bounds(row.span, utc_at(row.now), zone,
