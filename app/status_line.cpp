@@ -223,6 +223,13 @@ StatusText status_line_text(const StatusFacts& facts) {
     if (facts.recovered) {
         return {facts.recovered->text, facts.recovered->detail + " Now: " + mode + "."};
     }
+    if (!facts.keeping_off.empty() && facts.recorder_mode == kModeNotOpen) {
+        return {mode + ": keeping is off",
+                "No old take is removed: " + facts.keeping_off +
+                    ". Every take stays until that is mended, so the disk may fill. "
+                    "Now: " +
+                    mode + "."};
+    }
     return {mode, {}};
 }
 
