@@ -303,6 +303,21 @@ TEST(TakesKeeping, RemovesOnlyTaperlysOwnUntouchedOldTakes) {
     EXPECT_EQ(read_file(log.path()), log_then);
 }
 
+TEST(TakesKeeping, SaysSoWhenNoRowOfTheLogCanBeRead) {
+    TempFolder folder;
+    TakeLogFile log(folder.path());
+    // Saved again by a spreadsheet that wrote the times its own way.
+    folder.write("takes.csv",
+                 "start,end,seconds,file,outcome\r\n05.10.2026 21:05,05.10.2026 21:06,1.000," +
+                     take_name("Metro_Ops_Tac-1", "10-05-2026") +
+                     ",saved,,,,,,,12,0123456789abcdef\r\n");
+    std::atomic<bool> ending = false;
+    TakesKeeping keeping(folder.path(), kKeepDays, log);
+    EXPECT_EQ(keeping.pass(noon({2026, 10, 6}), steady(kDay), ending).trouble, "");
+    EXPECT_EQ(keeping.pass(noon({2026, 12, 31}), steady(32 * kDay), ending).trouble,
+              "no row of takes.csv can be read as Taperly writes them");
+}
+
 TEST(TakesKeeping, KeepDaysSetting) {
     EXPECT_EQ(keep_days_asked(nullptr).days, std::nullopt);
     EXPECT_EQ(keep_days_asked("").days, std::nullopt);
