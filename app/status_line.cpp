@@ -225,9 +225,9 @@ StatusText status_line_text(const StatusFacts& facts) {
     }
     if (!facts.keeping_off.empty() && facts.recorder_mode == kModeNotOpen) {
         return {mode + ": keeping is off",
-                "No old take is removed: " + facts.keeping_off +
-                    ". Every take stays until that is mended, so the disk may fill. "
-                    "Now: " +
+                "Old takes are not removed as TAPERLY_KEEP_DAYS asks: " + facts.keeping_off +
+                    ". What cannot be removed stays until that is mended, so the disk may "
+                    "fill. Now: " +
                     mode + "."};
     }
     return {mode, {}};

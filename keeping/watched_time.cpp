@@ -97,8 +97,8 @@ std::vector<WatchedTime::Checkpoint> WatchedTime::read_checkpoints(bool& whole) 
         std::string rest;
         if (!(line >> checkpoint.log_bytes >> checkpoint.watched_ms >> checkpoint.log_check >>
               checkpoint.settled) ||
-            (line >> rest) || checkpoint.log_bytes < 0 || checkpoint.settled < 0 ||
-            checkpoint.settled > checkpoint.log_bytes ||
+            (line >> rest) || checkpoint.log_bytes < 0 || checkpoint.watched_ms < 0 ||
+            checkpoint.settled < 0 || checkpoint.settled > checkpoint.log_bytes ||
             (!checkpoints.empty() && checkpoint.log_bytes < checkpoints.back().log_bytes)) {
             whole = false;
             return {};
