@@ -39,9 +39,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-expected=$(printf '%s\n' Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libgcc_s_seh-1.dll \
-    libstdc++-6.dll libwinpthread-1.dll platforms/qwindows.dll taperly-help.html \
-    taperly-icon.ico taperly.exe | sort)
+expected=$(printf '%s\n' Qt6Core.dll Qt6Gui.dll Qt6Network.dll Qt6Widgets.dll libgcc_s_seh-1.dll \
+    libstdc++-6.dll libwinpthread-1.dll platforms/qwindows.dll tls/qschannelbackend.dll \
+    taperly-help.html taperly-icon.ico taperly.exe | sort)
 listed=$(cmake -E tar tf "$zip" | grep -v '/$' | sort)
 [[ $listed == "$expected" ]] || fail "the zip holds"$'\n'"$listed"$'\n'"instead of"$'\n'"$expected"
 
@@ -54,7 +54,7 @@ while IFS= read -r program; do
     while IFS= read -r dll; do
         # API sets: the loader maps them onto Windows' own DLLs.
         [[ ${dll,,} == api-ms-win-* || ${dll,,} == ext-ms-win-* ]] && continue
-        [[ -n $(find "$folder" "$folder/platforms" "$system32" -maxdepth 1 -iname "$dll" -print -quit) ]] \
+        [[ -n $(find "$folder" "$folder/platforms" "$folder/tls" "$system32" -maxdepth 1 -iname "$dll" -print -quit) ]] \
             || fail "${program#"$folder"/} needs $dll, which is neither in the zip nor Windows' own"
     done < <(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p')
 done < <(find "$folder" -iname '*.exe' -o -iname '*.dll')
