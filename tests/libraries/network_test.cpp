@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QList>
 #include <QNetworkAccessManager>
@@ -96,3 +97,11 @@ TEST_F(NetworkTest, HttpsReachesTheServerWhoseCertificateIsTrusted) {
 }
 
 }  // namespace
+
+// Qt Core alone, so that the program runs from the Windows zip's folder too,
+// which has no platform plugin but the Windows one.
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
