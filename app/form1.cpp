@@ -20,6 +20,7 @@
 #include "app/clickable_picture.h"
 #include "app/status_fit.h"
 #include "app/system_clock.h"
+#include "archive/star_file.h"
 #include "takes_window/qt_local_zone.h"
 #include "takes_window/qt_trash.h"
 #include "takes_window/takes_window.h"
@@ -75,7 +76,7 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
       player_(std::move(parts.player)),
       folder_(parts.folder),
       index_folder_(std::move(parts.index_folder)),
-      archive_clock_(parts.keeping_clock) {
+      archive_clock_(parts.keeping_clock.wall) {
     port_ = parts.make_port([this](const std::string& reason) { report_link_lost(reason); });
     build_widgets();
     wire_signals();
@@ -90,10 +91,17 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
     port_->on_input([this] { handle([this] { core_->input_arrived(); }, false); });
     core_->start_up(parts.run_at_start ? AtStart::kRun : AtStart::kWaitForRun);
     // After start-up, so that what it recovered has its rows.
-    if (parts.keep_days && take_log_ && parts.keeping_clock) {
-        keeper_ = std::make_unique<TakeKeeper>(folder, *parts.keep_days,
-                                               std::move(parts.keeping_clock), *take_log_);
+    if (parts.keep_days.days && take_log_ && parts.keeping_clock.wall) {
+        // A take starred in the Takes window is never removed.
+        keeper_ = std::make_unique<TakeKeeper>(folder, *parts.keep_days.days,
+                                               std::move(parts.keeping_clock), *take_log_,
+                                               std::make_shared<StarFile>(folder));
+
     }
+    // Read by the window's thread whenever it draws the status line.
+    core_->set_keeping_report([this, refused = parts.keep_days.refused] {
+        return keeper_ ? keeper_->trouble() : refused;
+    });
 }
 
 Form1::~Form1() {

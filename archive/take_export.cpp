@@ -15,6 +15,8 @@
 #include "recorder/takes/take_format.h"
 #include "settings/file_exists.h"
 #include "settings/utf8_path.h"
+#include "tracking/take_log_codec.h"
+
 
 namespace taperly {
 

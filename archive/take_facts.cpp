@@ -5,6 +5,8 @@
 #include "archive/civil_time.h"
 #include "archive/take_names.h"
 #include "recorder/takes/take_format.h"
+#include "tracking/take_log_codec.h"
+
 
 namespace taperly {
 
@@ -17,8 +19,7 @@ std::int64_t start_of(const LocalTime& time, bool offset_known, const LocalZone&
 }  // namespace
 
 bool stores_take(const TakeLogEntry& row) {
-    return row.outcome == TakeOutcome::kSaved || row.outcome == TakeOutcome::kSplit ||
-           row.outcome == TakeOutcome::kRecovered;
+    return outcome_word(row.outcome).stores_take;
 }
 
 TakeFacts facts_of_row(const TakeLogEntry& row, const LocalZone& zone) {
