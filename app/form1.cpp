@@ -96,7 +96,6 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
         keeper_ = std::make_unique<TakeKeeper>(folder, *parts.keep_days.days,
                                                std::move(parts.keeping_clock), *take_log_,
                                                std::make_shared<StarFile>(folder));
-
     }
     // Read by the window's thread whenever it draws the status line.
     core_->set_keeping_report([this, refused = parts.keep_days.refused] {

@@ -13,7 +13,6 @@ TakeKeeper::TakeKeeper(std::string folder, int days, KeepingClock clock, TakeLog
     : stars_(std::move(stars)),
       keeping_(std::move(folder), days, log, std::nullopt, 10000, stars_.get()),
       clock_(std::move(clock)) {
-
     worker_ = std::thread([this] { work(); });
 }
 

@@ -311,7 +311,6 @@ KeepingReport TakesKeeping::pass(const LocalTime& wall_now, SteadyTime steady_no
             }
         }
         if (!decide(*round, folder_, log_, wall_now, starred, ending, report, settled)) {
-
             return report;
         }
         from = round->next_from;

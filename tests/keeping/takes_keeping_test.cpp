@@ -352,7 +352,6 @@ TEST(TakesKeeping, RemovesNothingWhileTheStarsCannotBeRead) {
 }
 
 TEST(TakesKeeping, SaysSoWhenNoRowOfTheLogCanBeRead) {
-
     TempFolder folder;
     TakeLogFile log(folder.path());
     // Saved again by a spreadsheet that wrote the times its own way.
