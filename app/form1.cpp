@@ -136,13 +136,22 @@ void Form1::open_takes() {
         takes_window_->setWindowIcon(window_icon());
         // Closing the main window ends Taperly, the Takes window open or not.
         takes_window_->setAttribute(Qt::WA_QuitOnClose, false);
+        // Made in one turn of the event loop and shown in the next: a poll
+        // due meanwhile waits for one of the two, not for both.
+        QTimer::singleShot(0, takes_window_.get(), [this] { bring_takes_forward(); });
+        return;
     }
+    bring_takes_forward();
+}
+
+void Form1::bring_takes_forward() {
     // A minimised window is brought back, not only raised behind its icon.
     takes_window_->setWindowState(takes_window_->windowState() & ~Qt::WindowMinimized);
     takes_window_->show();
     takes_window_->raise();
     takes_window_->activateWindow();
 }
+
 
 void Form1::end_abruptly() {
     if (closing_) {

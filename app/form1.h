@@ -92,6 +92,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
 
   private:
     void build_widgets();
+    void bring_takes_forward();
+
     void wire_signals();
     // Runs a handler unless another one is running; `wait_turn` queues it.
     void handle(std::function<void()> handler, bool wait_turn);

@@ -6,16 +6,18 @@ bool CsvReader::next(std::vector<std::string>& fields) {
     fields.assign(1, std::string());
     bool quoted = false;
     std::int64_t read = 0;
-    std::streambuf& bytes = *in_.rdbuf();
-    for (int c; (c = bytes.sbumpc()) != std::char_traits<char>::eof();) {
+    // Through the stream, which turns a failed read (a folder in the file's
+    // place) into its end rather than an exception.
+    for (int c; (c = in_.get()) != std::char_traits<char>::eof();) {
         ++read;
         if (quoted) {
             if (c != '"') {
                 fields.back() += static_cast<char>(c);
-            } else if (bytes.sgetc() == '"') {
+            } else if (in_.peek() == '"') {
                 fields.back() += '"';
-                bytes.sbumpc();
+                in_.get();
                 ++read;
+
             } else {
                 quoted = false;
             }

@@ -1,5 +1,6 @@
 #include "archive/star_file.h"
 
+#include <filesystem>
 #include <fstream>
 #include <unordered_map>
 #include <utility>
@@ -23,15 +24,30 @@ StarFile::StarFile(const std::string& folder) : path_(join_path(folder, kName)) 
 
 std::optional<std::vector<std::string>> StarFile::starred() const {
     std::ifstream file(utf8_path(path_), std::ios::binary);
-    if (!file) {
-        return file_exists(path_) ? std::nullopt : std::optional<std::vector<std::string>>({});
+    std::error_code error;
+    const auto type = std::filesystem::status(utf8_path(path_), error).type();
+    if (type != std::filesystem::file_type::not_found &&
+        type != std::filesystem::file_type::regular) {
+        return std::nullopt;
     }
+    if (!file) {
+        // No stars given yet is no star; a file there that cannot be read
+        // is not known.
+        if (file_exists(path_)) {
+            return std::nullopt;
+        }
+        return std::vector<std::string>{};
+    }
+
     CsvReader rows(file);
     std::vector<std::string> fields;
     std::unordered_map<std::string, bool> last;
     std::vector<std::string> order;
     bool header = true;
     while (rows.next(fields)) {
+        if (file.bad()) {
+            return std::nullopt;
+        }
         if (std::exchange(header, false) || fields.size() < 3) {
             continue;
         }
@@ -39,6 +55,9 @@ std::optional<std::vector<std::string>> StarFile::starred() const {
         if (added) {
             order.push_back(fields[1]);
         }
+    }
+    if (file.bad()) {
+        return std::nullopt;
     }
     std::vector<std::string> names;
     for (const std::string& name : order) {

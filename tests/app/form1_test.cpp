@@ -183,7 +183,8 @@ TEST_F(Form1Test, CtrlTOpensTheTakesWindowAndBringsItToTheFrontAgain) {
     QTest::keyClick(form_.get(), Qt::Key_T, Qt::ControlModifier);
     TakesWindow* takes = form_->takes_window();
     ASSERT_NE(takes, nullptr);
-    EXPECT_TRUE(takes->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([takes] { return takes->isVisible(); }));
+
     EXPECT_TRUE(takes->windowTitle().startsWith("Takes"));
     takes->showMinimized();
     click("Command3");
