@@ -1,5 +1,8 @@
 #include "archive/worker_thread.h"
 
+#include "archive/background_priority.h"
+
+
 namespace taperly {
 
 WorkerThread::WorkerThread() : thread_([this] { work(); }) {}
@@ -30,6 +33,7 @@ void WorkerThread::run_in_background(std::function<bool()> step) {
 }
 
 void WorkerThread::work() {
+    lower_this_threads_priority();
     std::unique_lock lock(mutex_);
     for (;;) {
         woken_.wait(lock, [this] { return ending_ || !jobs_.empty() || !background_.empty(); });

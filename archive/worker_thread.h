@@ -10,7 +10,9 @@ namespace taperly {
 
 // One thread that runs jobs in turn, and background work in steps between
 // them: a search asked while the index is being built is answered after the
-// step under way, not after the whole build.
+// step under way, not after the whole build. It runs below the program's
+// other threads.
+
 class WorkerThread {
   public:
     WorkerThread();
