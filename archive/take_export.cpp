@@ -17,7 +17,6 @@
 #include "settings/utf8_path.h"
 #include "tracking/take_log_codec.h"
 
-
 namespace taperly {
 
 namespace {

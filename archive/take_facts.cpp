@@ -7,7 +7,6 @@
 #include "recorder/takes/take_format.h"
 #include "tracking/take_log_codec.h"
 
-
 namespace taperly {
 
 namespace {

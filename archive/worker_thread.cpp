@@ -2,7 +2,6 @@
 
 #include "archive/background_priority.h"
 
-
 namespace taperly {
 
 WorkerThread::WorkerThread() : thread_([this] { work(); }) {}

@@ -195,8 +195,9 @@ void TakesWindow::build_widgets() {
 
     star_ = new QPushButton(tr("Star"), this);
     star_->setObjectName("Star");
-    star_->setToolTip(tr("Star the selected takes, or take their stars away: TAPERLY_KEEP_DAYS "
-                         "never removes a starred take (Ctrl+D)"));
+    star_->setToolTip(
+        tr("Star the selected takes, or take their stars away: TAPERLY_KEEP_DAYS "
+           "never removes a starred take (Ctrl+D)"));
 
     export_ = new QPushButton(tr("Export"), this);
     export_->setObjectName("Export");
