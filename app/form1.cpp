@@ -116,6 +116,12 @@ void Form1::end_abruptly() {
     handling_ = true;
 }
 
+void Form1::end_from_outside() {
+    if (!handling_) {
+        end_abruptly();
+    }
+}
+
 void Form1::build_widgets() {
     setObjectName("Form1");
     setWindowTitle("Taperly");

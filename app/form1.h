@@ -67,6 +67,10 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     // stored now, as WAV where it was to be encoded. Nothing reaches the core
     // afterwards.
     void end_abruptly();
+    // A quit signal or the session's end: end_abruptly, unless a handler is
+    // under way (Qt turned the event loop inside it), which is never cut in
+    // two; then the window's destruction ends the run once it is over.
+    void end_from_outside();
     // The window as the run control drives it.
     RunWindow& run_window() { return *this; }
     ScannerPort& port() { return *port_; }

@@ -10,9 +10,9 @@ class Form1;
 
 // The end of the desktop session (SIGTERM, SIGHUP, on Windows its end
 // message) and Ctrl-C in the terminal that started Taperly (SIGINT) end
-// `window` from outside (Form1::end_abruptly: the take in progress is saved
-// as Stop saves it, and none waits for an encoding), close it and end the
-// program with status 0. The handler only wakes the event loop; the work is
+// `window` from outside (Form1::end_from_outside: the take in progress is
+// saved as Stop saves it, and none waits for an encoding), close it and end
+// the program with status 0. The handler only wakes the event loop; the work is
 // done there. One at a time; the signals' own handling comes back when it
 // goes.
 class QuitSignals {

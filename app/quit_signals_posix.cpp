@@ -90,7 +90,7 @@ void QuitSignals::arrived() {
     while (::read(loop_end, bytes.data(), bytes.size()) > 0) {
     }
     // The session may end the process soon: nothing waits for an encoding.
-    window_.end_abruptly();
+    window_.end_from_outside();
     window_.close();
     QCoreApplication::exit(0);
 }

@@ -22,7 +22,7 @@ class SessionEndFilter : public QAbstractNativeEventFilter {
         const MSG* msg = static_cast<const MSG*>(message);
         if (window != nullptr && type == "windows_generic_MSG" && msg->message == WM_ENDSESSION &&
             msg->wParam == TRUE) {
-            window->end_abruptly();
+            window->end_from_outside();
             window->close();
         }
         return false;

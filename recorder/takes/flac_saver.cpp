@@ -1,5 +1,6 @@
 #include "recorder/takes/flac_saver.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
