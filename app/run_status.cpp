@@ -86,6 +86,7 @@ void RunControl::take_storage_facts(StatusFacts& facts) {
         recovered_note_.reset();
     }
     facts.recovered = recovered_note_;
+    facts.keeping_off = keeping_report_ ? keeping_report_() : std::string();
 }
 
 }  // namespace taperly

@@ -54,6 +54,9 @@ struct StatusFacts {
     // Takes a crash left, saved at start-up: told until Run is pressed or a
     // take is saved, also while a run started by itself goes on.
     std::optional<StatusText> recovered;
+    // Why old takes are not removed though TAPERLY_KEEP_DAYS asks for it;
+    // empty while keeping works or is not asked for.
+    std::string keeping_off;
 };
 
 // How long the line may bring nothing before the scanner counts as silent:
@@ -80,9 +83,10 @@ StatusText recovered_takes_note(const std::vector<std::string>& names);
 // then a disk too full to record on, then a take cut short, then a take that
 // was not saved, whether it could not be or its name was taken, then a take
 // saved despite an error of the disk, then a report; then a call being
-// split, then a disk that is almost full; otherwise the recorder's mode. The
-// free space's thresholds are room_for_takes'. What became of takes saved
-// after they ended comes through the storage like any other.
+// split, then a disk that is almost full; otherwise the recorder's mode, and
+// between takes keeping that does not work. The free space's thresholds are
+// room_for_takes'. What became of takes saved after they ended comes through
+// the storage like any other.
 StatusText status_line_text(const StatusFacts& facts);
 
 }  // namespace taperly
