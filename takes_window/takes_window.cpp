@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateTimeEdit>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -21,6 +20,7 @@
 #include "archive/civil_time.h"
 #include "takes_window/player_controls.h"
 #include "takes_window/takes_model.h"
+#include "takes_window/time_field.h"
 
 namespace taperly {
 
@@ -133,13 +133,13 @@ void TakesWindow::build_widgets() {
     span_->setObjectName("Span");
     span_->addItems({tr("All takes"), tr("Last hour"), tr("Today"), tr("Yesterday"),
                      tr("Last 7 days"), tr("From … to …")});
-    from_ = new QDateTimeEdit(QDateTime::currentDateTime().addDays(-1), this);
-    to_ = new QDateTimeEdit(QDateTime::currentDateTime(), this);
-    for (QDateTimeEdit* edit : {from_, to_}) {
-        edit->setCalendarPopup(true);
-        edit->setDisplayFormat(parts_.locale.dateTimeFormat(QLocale::ShortFormat));
+    from_ = new TimeField(QDateTime::currentDateTime().addDays(-1), this);
+    to_ = new TimeField(QDateTime::currentDateTime(), this);
+    for (TimeField* edit : {from_, to_}) {
         edit->setVisible(false);
     }
+    from_minute_ = *from_->minute();
+    to_minute_ = *to_->minute();
     from_->setObjectName("From");
     to_->setObjectName("To");
     starred_only_ = new QCheckBox(tr("Starred only"), this);
@@ -250,8 +250,14 @@ void TakesWindow::wire() {
         to_->setVisible(between);
         ask();
     });
-    for (QDateTimeEdit* edit : {from_, to_}) {
-        connect(edit, &QDateTimeEdit::dateTimeChanged, this, [this] { ask(); });
+    for (TimeField* edit : {from_, to_}) {
+        // A field being typed in counts as the minute it last held.
+        connect(edit, &QLineEdit::textChanged, this, [this, edit] {
+            if (const std::optional<QDateTime> minute = edit->minute()) {
+                (edit == from_ ? from_minute_ : to_minute_) = *minute;
+                ask();
+            }
+        });
     }
     connect(starred_only_, &QCheckBox::toggled, this, [this] { ask(); });
     for (QListWidget* list : {labels_, systems_}) {
@@ -322,15 +328,14 @@ bool TakesWindow::eventFilter(QObject* watched, QEvent* event) {
 TakeFilter TakesWindow::filter() const {
     TakeFilter filter;
     filter.words = search_->text().toStdString();
-    const QDateTime from = from_->dateTime();
-    const QDateTime to = to_->dateTime();
     const auto local = [](const QDateTime& time) {
         return local_seconds({{},
                               {time.date().year(), time.date().month(), time.date().day()},
-                              {time.time().hour(), time.time().minute(), time.time().second(), 0}});
+                              {time.time().hour(), time.time().minute(), 0, 0}});
     };
+    // The last minute is taken whole.
     filter.bounds = time_bounds(kSpans[std::max(span_->currentIndex(), 0)], parts_.now_seconds(),
-                                *parts_.zone, local(from), local(to));
+                                *parts_.zone, local(from_minute_), local(to_minute_) + 59);
     filter.labels = checked(labels_);
     filter.systems = checked(systems_);
     filter.starred_only = starred_only_->isChecked();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QLocale>
 #include <QWidget>
 #include <cstdint>
@@ -17,7 +18,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -28,6 +28,7 @@ class QTableView;
 namespace taperly {
 
 class PlayerControls;
+class TimeField;
 class TakesModel;
 
 // What the Takes window works with.
@@ -102,8 +103,10 @@ class TakesWindow : public QWidget {
 
     QLineEdit* search_ = nullptr;
     QComboBox* span_ = nullptr;
-    QDateTimeEdit* from_ = nullptr;
-    QDateTimeEdit* to_ = nullptr;
+    TimeField* from_ = nullptr;
+    TimeField* to_ = nullptr;
+    QDateTime from_minute_;
+    QDateTime to_minute_;
     QCheckBox* starred_only_ = nullptr;
     QListWidget* labels_ = nullptr;
     QListWidget* systems_ = nullptr;

@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <ostream>
 #include <stdexcept>
 
@@ -172,6 +173,28 @@ TEST_F(Form1Test, TheTakesControlLiesOnNoOtherControl) {
                 << control->objectName().toStdString();
         }
     }
+}
+
+TEST_F(Form1Test, TheTakesControlMovesAndShrinksNoOtherControl) {
+    make();
+    form_->show();
+    const auto places = [this] {
+        std::map<std::string, std::vector<int>> found;
+        for (const QWidget* control : form_->findChildren<QWidget*>()) {
+            const QRect place = control->geometry();
+            if (control->objectName() != "Command3" && !control->objectName().isEmpty()) {
+                found[control->objectName().toStdString()] = {place.x(), place.y(), place.width(),
+                                                              place.height()};
+            }
+        }
+        return found;
+    };
+    const std::map<std::string, std::vector<int>> with_takes = places();
+    const QSize size = form_->size();
+    delete child<QWidget>("Command3");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(places(), with_takes);
+    EXPECT_EQ(form_->size(), size);
 }
 
 TEST_F(Form1Test, CtrlTOpensTheTakesWindowAndBringsItToTheFrontAgain) {

@@ -204,6 +204,24 @@ TEST_F(TakesWindowTest, ATakeSavedWhileOpenAppearsAndFollowsLive) {
     EXPECT_EQ(child<QLabel>("Totals")->text().toStdString(), "6 takes, 6 s");
 }
 
+TEST_F(TakesWindowTest, FromToListsTheTakesOfTheMinutesTyped) {
+    open();
+    child<QComboBox>("Span")->setCurrentIndex(5);
+    auto* from = child<QLineEdit>("From");
+    auto* to = child<QLineEdit>("To");
+    ASSERT_TRUE(from->isVisible() && to->isVisible());
+    from->setText("2026-12-06 07:00");
+    to->setText("2026-12-06 08:00");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == 2 && name_at(0) == "c.wav"; }))
+        << listed();
+    EXPECT_EQ(name_at(1), "d.wav");
+    // Half typed, the field holds no time, and the list keeps the last one.
+    to->setText("2026-13-06 08:00");
+    from->setText("2026-12-06 06:00");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == 3 && name_at(2) == "e.wav"; }))
+        << listed();
+}
+
 TEST_F(TakesWindowTest, ThePlayingRowIsMarked) {
     open();
     player.now = {PlayerState::Mode::kPlaying, 0, window->model().take_at(2)->id, 0, 1, 1.0, {}};
