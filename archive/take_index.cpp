@@ -77,18 +77,6 @@ std::int64_t sort_seconds(const TakeFacts& facts, const std::string& folder) {
         std::chrono::duration_cast<std::chrono::seconds>(since_epoch).count(), 0);
 }
 
-// The same take told twice: as the listeners told it, and read back from
-// the log, whose length and peak are rounded to a millisecond and a tenth
-// of a dB on the way.
-bool is_same_take(const TakeFacts& known, const TakeFacts& told) {
-    const auto near = [](std::int64_t a, std::int64_t b) { return a - b <= 1 && b - a <= 1; };
-    return known.file_name == told.file_name && known.start == told.start &&
-           known.utc_offset == told.utc_offset && known.texts == told.texts &&
-           known.source == told.source && near(known.milliseconds, told.milliseconds) &&
-           known.peak_decibel_tenths.has_value() == told.peak_decibel_tenths.has_value() &&
-           near(known.peak_decibel_tenths.value_or(0), told.peak_decibel_tenths.value_or(0));
-}
-
 }  // namespace
 
 const char* const kTakeColumns =
@@ -349,7 +337,7 @@ void TakeIndex::apply(const TakeLogEntry& row, IndexChanges& changes) {
         // The same row read again (from the log after the listeners told
         // it) changes nothing.
         const std::optional<ArchivedTake> same = take(before->id);
-        if (same && is_same_take(same->facts, facts)) {
+        if (same && same->facts == facts) {
             return;
         }
         drop(*before, changes);

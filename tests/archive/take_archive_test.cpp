@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 
+#include "archive/log_stream.h"
 #include "archive_fixture.h"
 
 namespace taperly::testing {
@@ -127,6 +128,39 @@ TEST(TakeArchiveCache, IsMadeAnewWhenItCannotBeTrusted) {
         EXPECT_EQ(listed, row.listed);
         EXPECT_EQ(problem, "");
     }
+}
+
+}  // namespace
+}  // namespace taperly::testing
+
+namespace taperly::testing {
+namespace {
+
+// A take saved while the window is open is told by the listeners, then read
+// again from the log, where its length is rounded to a millisecond and its
+// peak to a tenth of a dB: the same take, which must keep its place (and the
+// selection on it), not be dropped and added anew.
+TEST(TakeIndexRows, ATakeReadBackFromTheLogIsTheTakeTheListenersTold) {
+    TempFolder folder;
+    NewYorkishZone zone;
+    TakeIndex index(":memory:", folder.path(), zone);
+    open_to_end(index);
+    TakeLogEntry told =
+        saved_row("a.wav", "2026-12-06T09:00:00-05:00", 1, texts("Metro", "", "Ops"));
+    told.frames = 22050 + 13;
+    told.peak = 12345;
+    folder.write("a.wav", wave_take({}, told.frames));
+    folder.write("takes.csv", log_of({told}));
+    IndexChanges first;
+    index.apply(told, first);
+    ASSERT_EQ(first.added.size(), 1U);
+
+    LogStream rows(folder.file("takes.csv"), 0);
+    const std::optional<TakeLogEntry> read = rows.next();
+    ASSERT_TRUE(read);
+    IndexChanges again;
+    index.apply(*read, again);
+    EXPECT_TRUE(again.added.empty() && again.removed.empty());
 }
 
 }  // namespace
