@@ -7,6 +7,7 @@
 #include <sndfile.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -98,19 +99,33 @@ inline std::string wave_take(const TakeTags& tags, std::int64_t frames) {
 }
 
 // A FLAC take of `samples`, with a title, comment and date as Taperly
-// stores them.
-inline void write_flac(const std::string& path, const std::vector<std::int16_t>& samples,
-                       const TakeTags& tags, int rate = 22050) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = 1;
-    info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    sf_set_string(file, SF_STR_TITLE, tags.title.c_str());
-    sf_set_string(file, SF_STR_COMMENT, tags.comment.c_str());
-    sf_set_string(file, SF_STR_DATE, tags.created.c_str());
-    sf_write_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
-    sf_close(file);
+// stores them, written into `folder` as `stem`.flac; where this libsndfile
+// writes no FLAC (the Windows build's), a WAV `stem`.wav instead, and the
+// FLAC rows of a test are left out. The name written.
+inline std::string write_flac(const std::string& folder, const std::string& stem,
+                              const std::vector<std::int16_t>& samples, const TakeTags& tags,
+                              int rate = 22050) {
+    for (const int format : {SF_FORMAT_FLAC, SF_FORMAT_WAV}) {
+        const std::string name = stem + (format == SF_FORMAT_FLAC ? ".flac" : ".wav");
+        const std::string path = folder + "/" + name;
+        SF_INFO info{};
+        info.samplerate = rate;
+        info.channels = 1;
+        info.format = format | SF_FORMAT_PCM_16;
+        SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+        if (file == nullptr) {
+            std::remove(path.c_str());
+            std::printf("left out, as this libsndfile writes no FLAC: %s.flac\n", stem.c_str());
+            continue;
+        }
+        sf_set_string(file, SF_STR_TITLE, tags.title.c_str());
+        sf_set_string(file, SF_STR_COMMENT, tags.comment.c_str());
+        sf_set_string(file, SF_STR_DATE, tags.created.c_str());
+        sf_write_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+        sf_close(file);
+        return name;
+    }
+    return {};
 }
 
 // Opens the index of `folder` to its end, as the Takes window does in the

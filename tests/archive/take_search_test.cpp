@@ -4,6 +4,7 @@
 // clock change.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -83,7 +84,8 @@ class TakeSearch : public ::testing::Test {
         coast.title = "Coast Guard";
         coast.comment = "System: Coast Net; Group: Sea; Talkgroup: Coast Guard";
         coast.created = "2026-12-05T07:00:00-05:00";
-        write_flac(folder.file("coast.flac"), std::vector<std::int16_t>(44100, 500), coast);
+        coast_name =
+            write_flac(folder.path(), "coast", std::vector<std::int16_t>(44100, 500), coast);
         folder.write("Metro-P25_Area-9_EMS-27_9-05-07-PM_9-05-31-PM_12-04-2026.wav",
                      wave_take({}, 22050 * 24));
         folder.write("Notes_from_Ridge.wav", wave_take({}, 22050));
@@ -101,6 +103,8 @@ class TakeSearch : public ::testing::Test {
     }
 
     TempFolder folder;
+    // coast.flac, or coast.wav where this libsndfile writes no FLAC.
+    std::string coast_name;
     NewYorkishZone zone;
     TakeIndex index{":memory:", folder.path(), zone};
 };
@@ -221,7 +225,9 @@ TEST_F(TakeSearch, FindsWhatEachFilterAsks) {
                                         row.to_local.empty() ? 0 : local(row.to_local));
             TakeQuery query(index, filter, plan);
             const std::vector<ArchivedTake> listed = query.page(0, 100);
-            EXPECT_EQ(names_of(listed), row.listed);
+            std::vector<std::string> expected = row.listed;
+            std::replace(expected.begin(), expected.end(), std::string("coast.flac"), coast_name);
+            EXPECT_EQ(names_of(listed), expected);
             std::int64_t milliseconds = 0;
             for (const ArchivedTake& take : listed) {
                 milliseconds += take.facts.milliseconds;

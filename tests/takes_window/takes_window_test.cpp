@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFont>
@@ -60,6 +61,9 @@ class TakesWindowTest : public ::testing::Test {
         parts.locale = QLocale(QLocale::English, QLocale::UnitedStates);
         window = std::make_unique<TakesWindow>(std::move(parts));
         window->show();
+        // Its keys are heard by the active window, which offscreen windows
+        // under Wine never become by themselves.
+        QApplication::setActiveWindow(window.get());
         EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == rows && name_at(0) != ""; }))
             << listed();
         return *window;
