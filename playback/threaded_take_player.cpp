@@ -1,0 +1,229 @@
+#include "playback/threaded_take_player.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "playback/play_engine.h"
+
+namespace taperly {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// How often the thread comes by while sound plays: well within what the
+// output holds.
+constexpr auto kPlayingPace = 40ms;
+// While an output is open with nothing to play, to close it in time.
+constexpr auto kIdlePace = 1s;
+// An output that takes nothing for this long while sound waits has stopped.
+constexpr auto kStalledAfter = 3s;
+// An output with nothing to play is closed after this: a sound server keeps
+// its device awake for an open stream.
+constexpr auto kCloseAfter = 3s;
+// A missing output is looked for again this often while sound waits.
+constexpr auto kRetryAfter = 1s;
+// Quiet after the last sound, so that an output which starts playing only
+// once some sound is queued plays all of it.
+constexpr double kTailSeconds = 0.1;
+
+}  // namespace
+
+struct ThreadedTakePlayer::Shared {
+    using Order = std::function<void(PlayEngine&)>;
+
+    Shared(OpenTakeSound open, MakeOutput make)
+        : engine(std::move(open)), make_output(std::move(make)) {}
+
+    void run();
+    void serve(Clock::time_point now);
+    void lose_output(const std::string& why, Clock::time_point now);
+    Clock::time_point next_visit(Clock::time_point now) const;
+
+    // The thread's own.
+    PlayEngine engine;
+    MakeOutput make_output;
+    std::unique_ptr<SoundOutput> output;
+    std::string output_problem;
+    Clock::time_point retry_at{};
+    Clock::time_point last_written{};
+    bool tail_written = true;
+    std::vector<std::int16_t> frames;
+
+    mutable std::mutex mutex;
+    std::condition_variable woken;
+    std::vector<Order> orders;
+    PlayerState published;
+    bool quit = false;
+    bool ended = false;
+};
+
+ThreadedTakePlayer::ThreadedTakePlayer(OpenTakeSound open, MakeOutput make_output)
+    : shared_(std::make_shared<Shared>(std::move(open), std::move(make_output))) {
+    std::thread([shared = shared_] { shared->run(); }).detach();
+}
+
+ThreadedTakePlayer::~ThreadedTakePlayer() {
+    std::unique_lock lock(shared_->mutex);
+    shared_->quit = true;
+    shared_->woken.notify_all();
+    shared_->woken.wait_for(lock, 2s, [this] { return shared_->ended; });
+}
+
+void ThreadedTakePlayer::Shared::run() {
+    Clock::time_point wake_at = Clock::time_point::max();
+    for (;;) {
+        std::vector<Order> given;
+        {
+            std::unique_lock lock(mutex);
+            woken.wait_until(lock, wake_at, [this] { return quit || !orders.empty(); });
+            if (quit) {
+                break;
+            }
+            given.swap(orders);
+        }
+        for (Order& order : given) {
+            order(engine);
+        }
+        const Clock::time_point now = Clock::now();
+        serve(now);
+        PlayerState state = engine.state();
+        if (!output_problem.empty()) {
+            state.problem = output_problem;
+        }
+        {
+            std::lock_guard lock(mutex);
+            published = std::move(state);
+        }
+        wake_at = next_visit(now);
+    }
+    output.reset();
+    std::lock_guard lock(mutex);
+    ended = true;
+    woken.notify_all();
+}
+
+void ThreadedTakePlayer::Shared::serve(Clock::time_point now) {
+    if (engine.take_jump() && output) {
+        output->drop();
+    }
+    const bool sounding = engine.sounding();
+    if (!sounding && !output) {
+        // Nothing to be heard: no output is missed.
+        output_problem.clear();
+    }
+    if (sounding && !output && now >= retry_at) {
+        std::unique_ptr<SoundOutput> opened = make_output();
+        std::string why;
+        if (opened->open(why)) {
+            output = std::move(opened);
+            engine.set_output_rate(output->rate());
+            output_problem.clear();
+            last_written = now;
+        } else {
+            lose_output(why, now);
+        }
+    }
+    if (!output) {
+        return;
+    }
+    output->set_paused(engine.paused());
+    std::string why;
+    const long room = output->room(why);
+    if (room < 0) {
+        lose_output(why, now);
+        return;
+    }
+    if (sounding) {
+        if (room == 0) {
+            if (now - last_written > kStalledAfter) {
+                lose_output("the sound output stopped playing", now);
+            }
+            return;
+        }
+        frames.resize(static_cast<std::size_t>(room));
+        const std::size_t rendered = engine.render(frames);
+        output->write({frames.data(), rendered});
+        last_written = now;
+        tail_written = false;
+    } else if (!engine.paused()) {
+        if (!tail_written) {
+            const auto tail = static_cast<long>(kTailSeconds * output->rate());
+            frames.assign(static_cast<std::size_t>(std::min(room, tail)), 0);
+            output->write(frames);
+            tail_written = true;
+            last_written = now;
+        } else if (now - last_written > kCloseAfter) {
+            output.reset();
+        }
+    }
+}
+
+void ThreadedTakePlayer::Shared::lose_output(const std::string& why, Clock::time_point now) {
+    output.reset();
+    output_problem = "No sound output: " + why;
+    retry_at = now + kRetryAfter;
+}
+
+Clock::time_point ThreadedTakePlayer::Shared::next_visit(Clock::time_point now) const {
+    if (engine.sounding()) {
+        return output ? now + kPlayingPace : retry_at;
+    }
+    return output && !engine.paused() ? now + kIdlePace : Clock::time_point::max();
+}
+
+void ThreadedTakePlayer::play(std::vector<PlayItem> items) {
+    give([items = std::move(items)](PlayEngine& engine) mutable { engine.play(std::move(items)); });
+}
+
+void ThreadedTakePlayer::append(std::vector<PlayItem> items) {
+    give([items = std::move(items)](PlayEngine& engine) mutable {
+        engine.append(std::move(items));
+    });
+}
+
+void ThreadedTakePlayer::set_follow_live(bool follow) {
+    give([follow](PlayEngine& engine) { engine.set_follow_live(follow); });
+}
+
+void ThreadedTakePlayer::set_paused(bool paused) {
+    give([paused](PlayEngine& engine) { engine.set_paused(paused); });
+}
+
+void ThreadedTakePlayer::next() {
+    give([](PlayEngine& engine) { engine.next(); });
+}
+
+void ThreadedTakePlayer::previous() {
+    give([](PlayEngine& engine) { engine.previous(); });
+}
+
+void ThreadedTakePlayer::seek(double seconds) {
+    give([seconds](PlayEngine& engine) { engine.seek(seconds); });
+}
+
+void ThreadedTakePlayer::set_speed(double speed) {
+    give([speed](PlayEngine& engine) { engine.set_speed(speed); });
+}
+
+void ThreadedTakePlayer::stop() {
+    give([](PlayEngine& engine) { engine.stop(); });
+}
+
+void ThreadedTakePlayer::give(std::function<void(PlayEngine&)> order) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->orders.push_back(std::move(order));
+    shared_->woken.notify_all();
+}
+
+PlayerState ThreadedTakePlayer::state() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->published;
+}
+
+}  // namespace taperly
