@@ -1,0 +1,92 @@
+// The player's thread with an output that goes away mid-play: the window is
+// told, the place is kept, and once an output is there again the take is
+// heard on from where it was, nothing of it given out twice or lost.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "playback/fake_takes.h"
+#include "playback/threaded_take_player.h"
+
+namespace taperly {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct OutputLog {
+    std::atomic<int> opened{0};
+    std::atomic<long> sound_frames{0};
+};
+
+// Takes 100 frames at each visit; the first one made goes away after
+// `lasts` frames.
+class FakeOutput : public SoundOutput {
+  public:
+    FakeOutput(OutputLog& log, long lasts) : log_(log), lasts_(lasts) {}
+    bool open(std::string&) override {
+        ++log_.opened;
+        return true;
+    }
+    int rate() const override { return testing::kFakeRate; }
+    long room(std::string& problem) override {
+        if (written_ >= lasts_) {
+            problem = "the sound server went away";
+            return -1;
+        }
+        return 100;
+    }
+    void write(std::span<const std::int16_t> frames) override {
+        written_ += static_cast<long>(frames.size());
+        log_.sound_frames += std::count_if(frames.begin(), frames.end(),
+                                           [](std::int16_t sample) { return sample != 0; });
+    }
+    void drop() override {}
+    void set_paused(bool) override {}
+
+  private:
+    OutputLog& log_;
+    long lasts_;
+    long written_ = 0;
+};
+
+template <typename Condition>
+bool wait_for(Condition condition) {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+TEST(ThreadedTakePlayer, AnOutputThatGoesAwayIsSaidAndPlayingGoesOnOnceOneIsBack) {
+    OutputLog log;
+    ThreadedTakePlayer player(testing::fake_opener({"A3000"}), [&log] {
+        return std::make_unique<FakeOutput>(log, log.opened == 0 ? 1000 : 1'000'000);
+    });
+    player.play({{"1.wav", 1}});
+    PlayerState state;
+    ASSERT_TRUE(wait_for([&] {
+        state = player.state();
+        return !state.problem.empty();
+    }));
+    EXPECT_EQ(state.problem, "No sound output: the sound server went away");
+    EXPECT_EQ(state.mode, PlayerState::Mode::kPlaying);
+    EXPECT_EQ(state.position_seconds, 1.0);
+    ASSERT_TRUE(wait_for([&] {
+        state = player.state();
+        return state.mode == PlayerState::Mode::kStopped;
+    }));
+    EXPECT_EQ(state.problem, "");
+    EXPECT_EQ(log.opened, 2);
+    EXPECT_EQ(log.sound_frames, 3000);
+}
+
+}  // namespace
+}  // namespace taperly
