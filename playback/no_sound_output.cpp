@@ -16,6 +16,7 @@ class NoSoundOutput : public SoundOutput {
         problem = "none";
         return -1;
     }
+    long queued() override { return 0; }
     void write(std::span<const std::int16_t>) override {}
     void drop() override {}
     void set_paused(bool) override {}

@@ -123,6 +123,17 @@ void PlayEngine::seek(double seconds) {
     }
 }
 
+void PlayEngine::return_to(int index, double seconds) {
+    if (!listed_ || index < 0 || index >= static_cast<int>(list_.size())) {
+        return;
+    }
+    if (index != current_ && !open_at(index)) {
+        return;
+    }
+    played_out_ = false;
+    seek(seconds);
+}
+
 void PlayEngine::set_speed(double speed) {
     if (!std::isfinite(speed)) {
         return;

@@ -37,6 +37,9 @@ class PlayEngine {
     void seek(double seconds);
     void set_speed(double speed);
     void stop();
+    // Goes back to a place in a take of the list given before (where the
+    // sound is heard, while the engine has read on).
+    void return_to(int index, double seconds);
     // The output's own rate, once it is known.
     void set_output_rate(int rate);
 

@@ -12,9 +12,11 @@ constexpr int kRate = 22050;
 const pa_sample_spec kSpec{PA_SAMPLE_S16LE, kRate, 1};
 // How long connecting may take before the output counts as missing.
 constexpr auto kOpenLimit = std::chrono::seconds(2);
-// What the server holds for us: enough for the player's thread to come by
-// late, little enough that a pause or a jump is heard at once.
-constexpr pa_usec_t kQueued = 300'000;
+// What the server holds for us, its device's own buffer included: enough
+// that a busy machine holding the player's thread up for half a second is
+// not heard. A pause or a jump is heard at once all the same (the stream is
+// corked or flushed, and the server takes back what its device holds).
+constexpr pa_usec_t kQueued = 1'000'000;
 // Playback begins once this much is queued (and again after running dry).
 constexpr pa_usec_t kStartAfter = 40'000;
 
@@ -23,6 +25,7 @@ constexpr pa_usec_t kStartAfter = 40'000;
 PulseSoundOutput::~PulseSoundOutput() {
     if (stream_) {
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_set_latency_update_callback(stream_, nullptr, nullptr);
         pa_stream_disconnect(stream_);
         pa_stream_unref(stream_);
     }
@@ -58,6 +61,7 @@ bool PulseSoundOutput::open(std::string& problem) {
         return false;
     }
     pa_stream_set_state_callback(stream_, on_stream_state, this);
+    pa_stream_set_latency_update_callback(stream_, on_latency, this);
     pa_buffer_attr attributes{};
     attributes.maxlength = std::numeric_limits<std::uint32_t>::max();
     attributes.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kQueued, &kSpec));
@@ -66,8 +70,9 @@ bool PulseSoundOutput::open(std::string& problem) {
     attributes.fragsize = std::numeric_limits<std::uint32_t>::max();
     // The server's default output, and the one the user makes the default
     // later: playback may move, unlike the capture.
-    if (pa_stream_connect_playback(stream_, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY, nullptr,
-                                   nullptr) < 0 ||
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    if (pa_stream_connect_playback(stream_, nullptr, &attributes, flags, nullptr, nullptr) < 0 ||
         !run_until([this] { return stream_ready_; })) {
         problem = failed_ ? "the sound server has no output to play on"
                           : "the sound server does not answer";
@@ -91,9 +96,23 @@ long PulseSoundOutput::room(std::string& problem) {
     return static_cast<long>(writable / pa_frame_size(&kSpec));
 }
 
+long PulseSoundOutput::queued() {
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (failed_) {
+        return 0;
+    }
+    if (!timing_seen_ || drops_awaiting_timing_ > 0 ||
+        pa_stream_get_latency(stream_, &latency, &negative) < 0 || negative) {
+        return written_since_drop_;
+    }
+    return static_cast<long>(latency * kRate / 1'000'000);
+}
+
 void PulseSoundOutput::write(std::span<const std::int16_t> frames) {
     if (!failed_ && !frames.empty()) {
         pa_stream_write(stream_, frames.data(), frames.size_bytes(), nullptr, 0, PA_SEEK_RELATIVE);
+        written_since_drop_ += static_cast<long>(frames.size());
     }
 }
 
@@ -101,6 +120,14 @@ void PulseSoundOutput::drop() {
     if (!failed_) {
         if (pa_operation* flushed = pa_stream_flush(stream_, nullptr, nullptr)) {
             pa_operation_unref(flushed);
+        }
+        // The latency known now is the one before the flush, until the
+        // server's timing after it comes.
+        written_since_drop_ = 0;
+        if (pa_operation* timed =
+                pa_stream_update_timing_info(stream_, on_timing_after_drop, this)) {
+            ++drops_awaiting_timing_;
+            pa_operation_unref(timed);
         }
     }
 }
@@ -162,6 +189,14 @@ void PulseSoundOutput::on_stream_state(pa_stream* stream, void* self) {
         default:
             break;
     }
+}
+
+void PulseSoundOutput::on_latency(pa_stream*, void* self) {
+    static_cast<PulseSoundOutput*>(self)->timing_seen_ = true;
+}
+
+void PulseSoundOutput::on_timing_after_drop(pa_stream*, int, void* self) {
+    --static_cast<PulseSoundOutput*>(self)->drops_awaiting_timing_;
 }
 
 std::unique_ptr<SoundOutput> make_sound_output() {

@@ -24,6 +24,7 @@ class PulseSoundOutput : public SoundOutput {
     bool open(std::string& problem) override;
     int rate() const override;
     long room(std::string& problem) override;
+    long queued() override;
     void write(std::span<const std::int16_t> frames) override;
     void drop() override;
     void set_paused(bool paused) override;
@@ -37,6 +38,8 @@ class PulseSoundOutput : public SoundOutput {
 
     static void on_context_state(pa_context* context, void* self);
     static void on_stream_state(pa_stream* stream, void* self);
+    static void on_latency(pa_stream* stream, void* self);
+    static void on_timing_after_drop(pa_stream* stream, int success, void* self);
 
     pa_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
@@ -45,6 +48,11 @@ class PulseSoundOutput : public SoundOutput {
     bool stream_ready_ = false;
     bool failed_ = false;
     bool corked_ = false;
+    // The server's timing has been heard since the stream began, and no
+    // drop awaits its own: until then what was written counts as queued.
+    bool timing_seen_ = false;
+    int drops_awaiting_timing_ = 0;
+    long written_since_drop_ = 0;
 };
 
 }  // namespace taperly

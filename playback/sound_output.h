@@ -24,6 +24,9 @@ class SoundOutput {
     // How many frames it takes now without waiting; -1 once it went away,
     // with the reason in `problem`.
     virtual long room(std::string& problem) = 0;
+    // How many of the frames written are not heard yet, as far as it can
+    // tell (0 when it cannot).
+    virtual long queued() = 0;
     // Queues frames to be heard, at most room() of them.
     virtual void write(std::span<const std::int16_t> frames) = 0;
     // Drops what is queued and not heard yet.

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "playback/heard_states.h"
 #include "playback/play_engine.h"
 
 namespace taperly {
@@ -18,7 +19,10 @@ using namespace std::chrono_literals;
 
 // How often the thread comes by while sound plays: well within what the
 // output holds.
-constexpr auto kPlayingPace = 40ms;
+constexpr auto kPlayingPace = 50ms;
+// Rendered and given in pieces no longer than this, so that what is heard
+// is known to a tenth of a second.
+constexpr double kPieceSeconds = 0.1;
 // While an output is open with nothing to play, to close it in time.
 constexpr auto kIdlePace = 1s;
 // An output that takes nothing for this long while sound waits has stopped.
@@ -35,13 +39,16 @@ constexpr double kTailSeconds = 0.1;
 }  // namespace
 
 struct ThreadedTakePlayer::Shared {
-    using Order = std::function<void(PlayEngine&)>;
+    using Order = std::function<void(Shared&)>;
 
     Shared(OpenTakeSound open, MakeOutput make)
         : engine(std::move(open)), make_output(std::move(make)) {}
 
     void run();
     void serve(Clock::time_point now);
+    void give_output(std::size_t room);
+    PlayerState state_heard();
+    void catch_up();
     void lose_output(const std::string& why, Clock::time_point now);
     Clock::time_point next_visit(Clock::time_point now) const;
 
@@ -49,6 +56,7 @@ struct ThreadedTakePlayer::Shared {
     PlayEngine engine;
     MakeOutput make_output;
     std::unique_ptr<SoundOutput> output;
+    HeardStates heard;
     std::string output_problem;
     Clock::time_point retry_at{};
     Clock::time_point last_written{};
@@ -88,14 +96,11 @@ void ThreadedTakePlayer::Shared::run() {
             given.swap(orders);
         }
         for (Order& order : given) {
-            order(engine);
+            order(*this);
         }
         const Clock::time_point now = Clock::now();
         serve(now);
-        PlayerState state = engine.state();
-        if (!output_problem.empty()) {
-            state.problem = output_problem;
-        }
+        PlayerState state = state_heard();
         {
             std::lock_guard lock(mutex);
             published = std::move(state);
@@ -111,6 +116,7 @@ void ThreadedTakePlayer::Shared::run() {
 void ThreadedTakePlayer::Shared::serve(Clock::time_point now) {
     if (engine.take_jump() && output) {
         output->drop();
+        heard.forget();
     }
     const bool sounding = engine.sounding();
     if (!sounding && !output) {
@@ -146,9 +152,7 @@ void ThreadedTakePlayer::Shared::serve(Clock::time_point now) {
             }
             return;
         }
-        frames.resize(static_cast<std::size_t>(room));
-        const std::size_t rendered = engine.render(frames);
-        output->write({frames.data(), rendered});
+        give_output(static_cast<std::size_t>(room));
         last_written = now;
         tail_written = false;
     } else if (!engine.paused()) {
@@ -164,8 +168,52 @@ void ThreadedTakePlayer::Shared::serve(Clock::time_point now) {
     }
 }
 
+void ThreadedTakePlayer::Shared::give_output(std::size_t room) {
+    const auto piece = static_cast<std::size_t>(kPieceSeconds * output->rate());
+    while (room > 0 && engine.sounding()) {
+        frames.resize(std::min(room, piece));
+        const std::size_t rendered = engine.render(frames);
+        if (rendered == 0) {
+            break;
+        }
+        output->write({frames.data(), rendered});
+        heard.given(static_cast<std::int64_t>(rendered), engine.state());
+        room -= rendered;
+    }
+}
+
+PlayerState ThreadedTakePlayer::Shared::state_heard() {
+    PlayerState now = engine.state();
+    std::optional<PlayerState> heard_now;
+    if (output) {
+        heard_now = heard.heard(output->queued(), output->rate());
+    }
+    PlayerState state = heard_now ? *heard_now : now;
+    if (heard_now && now.mode == PlayerState::Mode::kPaused) {
+        // A pause holds the sound queued: it is heard at once.
+        state.mode = now.mode;
+    }
+    state.speed = now.speed;
+    state.problem = output_problem.empty() ? now.problem : output_problem;
+    return state;
+}
+
+void ThreadedTakePlayer::Shared::catch_up() {
+    // The engine reads up to a second or two ahead of what is heard; an
+    // order about "here" (next, previous, a place, a speed) means what is
+    // heard. What is queued is dropped and the engine goes back to where the
+    // sound is.
+    if (output) {
+        const std::optional<PlayerState> now = heard.heard(output->queued(), output->rate());
+        if (now && now->index >= 0) {
+            engine.return_to(now->index, now->position_seconds);
+        }
+    }
+}
+
 void ThreadedTakePlayer::Shared::lose_output(const std::string& why, Clock::time_point now) {
     output.reset();
+    heard.forget();
     output_problem = "No sound output: " + why;
     retry_at = now + kRetryAfter;
 }
@@ -178,44 +226,58 @@ Clock::time_point ThreadedTakePlayer::Shared::next_visit(Clock::time_point now) 
 }
 
 void ThreadedTakePlayer::play(std::vector<PlayItem> items) {
-    give([items = std::move(items)](PlayEngine& engine) mutable { engine.play(std::move(items)); });
+    give([items = std::move(items)](Shared& shared) mutable {
+        shared.engine.play(std::move(items));
+    });
 }
 
 void ThreadedTakePlayer::append(std::vector<PlayItem> items) {
-    give([items = std::move(items)](PlayEngine& engine) mutable {
-        engine.append(std::move(items));
+    give([items = std::move(items)](Shared& shared) mutable {
+        shared.engine.append(std::move(items));
     });
 }
 
 void ThreadedTakePlayer::set_follow_live(bool follow) {
-    give([follow](PlayEngine& engine) { engine.set_follow_live(follow); });
+    give([follow](Shared& shared) { shared.engine.set_follow_live(follow); });
 }
 
 void ThreadedTakePlayer::set_paused(bool paused) {
-    give([paused](PlayEngine& engine) { engine.set_paused(paused); });
+    give([paused](Shared& shared) { shared.engine.set_paused(paused); });
 }
 
 void ThreadedTakePlayer::next() {
-    give([](PlayEngine& engine) { engine.next(); });
+    give([](Shared& shared) {
+        shared.catch_up();
+        shared.engine.next();
+    });
 }
 
 void ThreadedTakePlayer::previous() {
-    give([](PlayEngine& engine) { engine.previous(); });
+    give([](Shared& shared) {
+        shared.catch_up();
+        shared.engine.previous();
+    });
 }
 
 void ThreadedTakePlayer::seek(double seconds) {
-    give([seconds](PlayEngine& engine) { engine.seek(seconds); });
+    give([seconds](Shared& shared) {
+        shared.catch_up();
+        shared.engine.seek(seconds);
+    });
 }
 
 void ThreadedTakePlayer::set_speed(double speed) {
-    give([speed](PlayEngine& engine) { engine.set_speed(speed); });
+    give([speed](Shared& shared) {
+        shared.catch_up();
+        shared.engine.set_speed(speed);
+    });
 }
 
 void ThreadedTakePlayer::stop() {
-    give([](PlayEngine& engine) { engine.stop(); });
+    give([](Shared& shared) { shared.engine.stop(); });
 }
 
-void ThreadedTakePlayer::give(std::function<void(PlayEngine&)> order) {
+void ThreadedTakePlayer::give(std::function<void(Shared&)> order) {
     std::lock_guard lock(shared_->mutex);
     shared_->orders.push_back(std::move(order));
     shared_->woken.notify_all();

@@ -9,8 +9,6 @@
 
 namespace taperly {
 
-class PlayEngine;
-
 // The TakePlayer the window drives: its orders are queued for a thread of
 // the player's own, which reads, stretches and plays the takes through the
 // output, and publishes what it does for state(). The thread owns all it
@@ -39,7 +37,7 @@ class ThreadedTakePlayer : public TakePlayer {
 
   private:
     struct Shared;
-    void give(std::function<void(PlayEngine&)> order);
+    void give(std::function<void(Shared&)> order);
 
     std::shared_ptr<Shared> shared_;
 };

@@ -20,9 +20,9 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 // What Windows holds for us, in 100 ns units: as the PulseAudio twin, enough
-// for the player's thread to come by late, little enough that a pause or a
-// jump is heard at once.
-constexpr REFERENCE_TIME kBufferDuration = 3'000'000;
+// that a busy machine holding the player's thread up is not heard; a pause
+// or a jump stops the stream and is heard at once all the same.
+constexpr REFERENCE_TIME kBufferDuration = 10'000'000;
 
 // KSDATAFORMAT_SUBTYPE_PCM and _IEEE_FLOAT, which MinGW-w64's libraries
 // leave undefined: the format tag in the standard base GUID.
@@ -99,6 +99,7 @@ class WasapiSoundOutput : public SoundOutput {
     bool open(std::string& problem) override;
     int rate() const override { return format_.rate; }
     long room(std::string& problem) override;
+    long queued() override;
     void write(std::span<const std::int16_t> frames) override;
     void drop() override;
     void set_paused(bool paused) override;
@@ -187,6 +188,14 @@ long WasapiSoundOutput::room(std::string& problem) {
     const auto wanted = std::min<UINT32>(
         buffer_frames_, static_cast<UINT32>(format_.rate * kBufferDuration / 10'000'000));
     return wanted > padding ? static_cast<long>(wanted - padding) : 0;
+}
+
+long WasapiSoundOutput::queued() {
+    UINT32 padding = 0;
+    if (!why_.empty() || FAILED(client_->GetCurrentPadding(&padding))) {
+        return 0;
+    }
+    return static_cast<long>(padding);
 }
 
 void WasapiSoundOutput::put(std::span<const std::int16_t> frames, BYTE* into) const {

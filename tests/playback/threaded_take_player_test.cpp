@@ -39,6 +39,7 @@ class FakeOutput : public SoundOutput {
         }
         return 100;
     }
+    long queued() override { return 0; }
     void write(std::span<const std::int16_t> frames) override {
         written_ += static_cast<long>(frames.size());
         log_.sound_frames += std::count_if(frames.begin(), frames.end(),
@@ -63,6 +64,60 @@ bool wait_for(Condition condition) {
         std::this_thread::sleep_for(5ms);
     }
     return true;
+}
+
+// An output that holds the last second given (1000 frames of the fake
+// takes) unheard, and takes no more once 1200 frames were given since its
+// last drop: the engine has read into the second take while the first is
+// heard.
+class HoldingOutput : public SoundOutput {
+  public:
+    bool open(std::string&) override { return true; }
+    int rate() const override { return testing::kFakeRate; }
+    long room(std::string&) override { return given_ < 1200 ? 100 : 0; }
+    long queued() override { return std::min(given_, 1000L); }
+    void write(std::span<const std::int16_t> frames) override {
+        if (given_ == 0 && !frames.empty()) {
+            first_after_drop = testing::letter_of(frames[0]);
+        }
+        given_ += static_cast<long>(frames.size());
+        given_since_drop = given_;
+    }
+    void drop() override { given_ = 0; }
+    void set_paused(bool) override {}
+
+    std::atomic<char> first_after_drop{0};
+    std::atomic<long> given_since_drop{0};
+
+  private:
+    long given_ = 0;
+};
+
+TEST(ThreadedTakePlayer, ShowsTheTakeHeardAndMovesOnFromIt) {
+    std::atomic<HoldingOutput*> output = nullptr;
+    ThreadedTakePlayer player(testing::fake_opener({"A500", "B3000", "C500"}), [&output] {
+        auto made = std::make_unique<HoldingOutput>();
+        output = made.get();
+        return made;
+    });
+    player.play({{"1.wav", 1}, {"2.wav", 2}, {"3.wav", 3}});
+    // 1200 frames given, 1000 of them unheard: 0.2 s into the first take.
+    PlayerState state;
+    ASSERT_TRUE(wait_for([&] {
+        state = player.state();
+        return output && output.load()->given_since_drop == 1200 && state.position_seconds > 0.15;
+    }));
+    EXPECT_EQ(state.id, 1);
+    EXPECT_NEAR(state.position_seconds, 0.2, 1e-9);
+    // "Next" from the first take heard is the second, not the one after
+    // the take being read.
+    player.next();
+    ASSERT_TRUE(wait_for([&] {
+        state = player.state();
+        return state.id != 1;
+    }));
+    EXPECT_EQ(state.id, 2);
+    EXPECT_EQ(output.load()->first_after_drop, 'B');
 }
 
 TEST(ThreadedTakePlayer, AnOutputThatGoesAwayIsSaidAndPlayingGoesOnOnceOneIsBack) {
