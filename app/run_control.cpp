@@ -379,6 +379,7 @@ StatusFacts RunControl::status_facts() {
     facts.storage = recorder_.storage();
     facts.name_not_saved = tracker_.name_not_saved();
     facts.recovered = recovered_note_;
+    facts.keeping_off = keeping_report_ ? keeping_report_() : std::string();
     return facts;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -65,6 +66,12 @@ class RunControl : private SettingsTarget {
         tracker_.set_take_log(log);
     }
 
+    // Why keeping takes does not work, asked whenever the status line is
+    // drawn; empty while it works.
+    void set_keeping_report(std::function<std::string()> report) {
+        keeping_report_ = std::move(report);
+    }
+
     bool run_is_on() const;
     // The poll period read from a settings file, "-" when none was read.
     const std::string& show_t1i() const { return show_t1i_; }
@@ -126,6 +133,7 @@ class RunControl : private SettingsTarget {
     // Steps of handlers under way, one inside another.
     int steps_under_way_ = 0;
     TakeLog* take_log_ = nullptr;
+    std::function<std::string()> keeping_report_;
 };
 
 }  // namespace taperly

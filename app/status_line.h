@@ -53,6 +53,9 @@ struct StatusFacts {
     // Takes a crash left, saved at start-up: told until Run is pressed or a
     // take is saved, also while a run started by itself goes on.
     std::optional<StatusText> recovered;
+    // Why old takes are not removed though TAPERLY_KEEP_DAYS asks for it;
+    // empty while keeping works or is not asked for.
+    std::string keeping_off;
 };
 
 // How long the line may bring nothing before the scanner counts as silent:
@@ -78,8 +81,8 @@ StatusText recovered_takes_note(const std::vector<std::string>& names);
 // then a take that is not being recorded or a sound input that is missing,
 // then a disk too full to record on, then a take cut short, then a take that
 // was not saved, then a report; then a call being split, then a disk that is
-// almost full; otherwise the recorder's mode. The free space's thresholds
-// are room_for_takes'.
+// almost full; otherwise the recorder's mode, and between takes keeping
+// that does not work. The free space's thresholds are room_for_takes'.
 StatusText status_line_text(const StatusFacts& facts);
 
 }  // namespace taperly

@@ -224,7 +224,25 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    [](StatusFacts& f) {
                        f.recovered = StatusText{"1 unfinished take saved", "A take."};
-                   }}),
+                   }},
+        StatusCase{
+            "keeping_off_between_takes",
+            100,
+            false,
+            10,
+            10,
+            false,
+            Kind::kNone,
+            nullptr,
+            kNotOpen,
+            "Waiting: keeping is off",
+            "not removed as TAPERLY_KEEP_DAYS asks: takes.csv cannot be read (Permission denied)",
+            false,
+            {},
+            false,
+            [](StatusFacts& f) {
+                f.keeping_off = "takes.csv cannot be read (Permission denied)";
+            }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
