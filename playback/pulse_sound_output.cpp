@@ -25,7 +25,6 @@ constexpr pa_usec_t kStartAfter = 40'000;
 PulseSoundOutput::~PulseSoundOutput() {
     if (stream_) {
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
-        pa_stream_set_latency_update_callback(stream_, nullptr, nullptr);
         pa_stream_disconnect(stream_);
         pa_stream_unref(stream_);
     }
@@ -61,7 +60,6 @@ bool PulseSoundOutput::open(std::string& problem) {
         return false;
     }
     pa_stream_set_state_callback(stream_, on_stream_state, this);
-    pa_stream_set_latency_update_callback(stream_, on_latency, this);
     pa_buffer_attr attributes{};
     attributes.maxlength = std::numeric_limits<std::uint32_t>::max();
     attributes.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kQueued, &kSpec));
@@ -102,8 +100,8 @@ long PulseSoundOutput::queued() {
     if (failed_) {
         return 0;
     }
-    if (!timing_seen_ || drops_awaiting_timing_ > 0 ||
-        pa_stream_get_latency(stream_, &latency, &negative) < 0 || negative) {
+    if (drops_awaiting_timing_ > 0 || pa_stream_get_latency(stream_, &latency, &negative) < 0 ||
+        negative) {
         return written_since_drop_;
     }
     return static_cast<long>(latency * kRate / 1'000'000);
@@ -189,10 +187,6 @@ void PulseSoundOutput::on_stream_state(pa_stream* stream, void* self) {
         default:
             break;
     }
-}
-
-void PulseSoundOutput::on_latency(pa_stream*, void* self) {
-    static_cast<PulseSoundOutput*>(self)->timing_seen_ = true;
 }
 
 void PulseSoundOutput::on_timing_after_drop(pa_stream*, int, void* self) {

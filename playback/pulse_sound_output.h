@@ -38,7 +38,6 @@ class PulseSoundOutput : public SoundOutput {
 
     static void on_context_state(pa_context* context, void* self);
     static void on_stream_state(pa_stream* stream, void* self);
-    static void on_latency(pa_stream* stream, void* self);
     static void on_timing_after_drop(pa_stream* stream, int success, void* self);
 
     pa_mainloop* loop_ = nullptr;
@@ -48,9 +47,8 @@ class PulseSoundOutput : public SoundOutput {
     bool stream_ready_ = false;
     bool failed_ = false;
     bool corked_ = false;
-    // The server's timing has been heard since the stream began, and no
-    // drop awaits its own: until then what was written counts as queued.
-    bool timing_seen_ = false;
+    // Drops whose timing the server has not told yet: until then, and
+    // before its first timing, what was written since counts as queued.
     int drops_awaiting_timing_ = 0;
     long written_since_drop_ = 0;
 };
