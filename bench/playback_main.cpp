@@ -111,6 +111,12 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "the player said: %s\n", state.problem.c_str());
         return 1;
     }
+    // The list holds more than the run hears: shown ended before, it was
+    // read out faster than it can be heard, and what was heard is unknown.
+    if (state.mode != PlayerState::Mode::kPlaying) {
+        std::fprintf(stderr, "the list was shown ended after %.1f s of %g\n", wall, seconds);
+        return 1;
+    }
     // The takes heard so far, in seconds of their sound (their quiet is
     // no longer than the player keeps).
     const double heard = state.index * kTakeSeconds + state.position_seconds - begun_at;

@@ -1,5 +1,8 @@
 #include "playback/pulse_sound_output.h"
 
+#include <pulse/timeval.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <limits>
@@ -12,9 +15,9 @@ constexpr int kRate = 22050;
 const pa_sample_spec kSpec{PA_SAMPLE_S16LE, kRate, 1};
 // How long connecting may take before the output counts as missing.
 constexpr auto kOpenLimit = std::chrono::seconds(2);
-// What the server holds for us, its device's own buffer included: enough
-// that a busy machine holding the player's thread up for half a second is
-// not heard. A pause or a jump is heard at once all the same (the stream is
+// What the server queues for us, besides what its device holds (a server
+// may hold as much again there): enough that a busy machine holding the
+// player's thread up for half a second is not heard. A pause or a jump is heard at once all the same (the stream is
 // corked or flushed, and the server takes back what its device holds).
 constexpr pa_usec_t kQueued = 1'000'000;
 // Playback begins once this much is queued (and again after running dry).
@@ -68,8 +71,7 @@ bool PulseSoundOutput::open(std::string& problem) {
     attributes.fragsize = std::numeric_limits<std::uint32_t>::max();
     // The server's default output, and the one the user makes the default
     // later: playback may move, unlike the capture.
-    const auto flags =
-        static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    const auto flags = PA_STREAM_AUTO_TIMING_UPDATE;
     if (pa_stream_connect_playback(stream_, nullptr, &attributes, flags, nullptr, nullptr) < 0 ||
         !run_until([this] { return stream_ready_; })) {
         problem = failed_ ? "the sound server has no output to play on"
@@ -95,16 +97,28 @@ long PulseSoundOutput::room(std::string& problem) {
 }
 
 long PulseSoundOutput::queued() {
-    pa_usec_t latency = 0;
-    int negative = 0;
     if (failed_) {
         return 0;
     }
-    if (drops_awaiting_timing_ > 0 || pa_stream_get_latency(stream_, &latency, &negative) < 0 ||
-        negative) {
+    const pa_timing_info* timing =
+        drops_awaiting_timing_ > 0 ? nullptr : pa_stream_get_timing_info(stream_);
+    if (!timing || timing->read_index_corrupt || timing->write_index_corrupt) {
         return written_since_drop_;
     }
-    return static_cast<long>(latency * kRate / 1'000'000);
+    // Counted from the server's own figures, not libpulse's latency: that
+    // stops moving while the server calls the stream not playing (a null
+    // sink that takes sound in bursts keeps it so) and then grows with
+    // every write; the row stayed at a take's start for minutes. What the
+    // stream holds on the server and what its device holds, less what was
+    // played since the server said so (nothing while corked).
+    const std::int64_t frame = pa_frame_size(&kSpec);
+    std::int64_t held =
+        std::max<std::int64_t>(timing->write_index - timing->read_index, 0) / frame +
+        static_cast<std::int64_t>(timing->sink_usec * kRate / 1'000'000);
+    if (!corked_) {
+        held -= static_cast<std::int64_t>(pa_timeval_age(&timing->timestamp) * kRate / 1'000'000);
+    }
+    return static_cast<long>(std::max<std::int64_t>(held, 0));
 }
 
 void PulseSoundOutput::write(std::span<const std::int16_t> frames) {

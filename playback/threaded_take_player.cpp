@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "playback/heard_states.h"
+#include "playback/output_pace.h"
 #include "playback/play_engine.h"
 
 namespace taperly {
@@ -23,6 +24,11 @@ constexpr auto kPlayingPace = 50ms;
 // Rendered and given in pieces no longer than this, so that what is heard
 // is known to a tenth of a second.
 constexpr double kPieceSeconds = 0.1;
+// Given to the output ahead of what is heard, at most: more than an output
+// holds (a second queued on the sound server, and as much again in its
+// device), so that it never runs dry for want of it; only an output that
+// asks for more is held back.
+constexpr double kAheadSeconds = 2.5;
 // While an output is open with nothing to play, to close it in time.
 constexpr auto kIdlePace = 1s;
 // An output that takes nothing for this long while sound waits has stopped.
@@ -46,7 +52,7 @@ struct ThreadedTakePlayer::Shared {
 
     void run();
     void serve(Clock::time_point now);
-    void give_output(std::size_t room);
+    void give_output(long allowed);
     PlayerState state_heard();
     void catch_up();
     void lose_output(const std::string& why, Clock::time_point now);
@@ -57,10 +63,13 @@ struct ThreadedTakePlayer::Shared {
     MakeOutput make_output;
     std::unique_ptr<SoundOutput> output;
     HeardStates heard;
+    OutputPace pace{kAheadSeconds};
     std::string output_problem;
     Clock::time_point retry_at{};
     Clock::time_point last_written{};
     bool tail_written = true;
+    // Sound given is still to be heard.
+    bool still_heard = false;
     std::vector<std::int16_t> frames;
 
     mutable std::mutex mutex;
@@ -117,6 +126,7 @@ void ThreadedTakePlayer::Shared::serve(Clock::time_point now) {
     if (engine.take_jump() && output) {
         output->drop();
         heard.forget();
+        pace.restart(output->rate(), now);
     }
     const bool sounding = engine.sounding();
     if (!sounding && !output) {
@@ -129,6 +139,7 @@ void ThreadedTakePlayer::Shared::serve(Clock::time_point now) {
         if (opened->open(why)) {
             output = std::move(opened);
             engine.set_output_rate(output->rate());
+            pace.restart(output->rate(), now);
             output_problem.clear();
             last_written = now;
         } else {
@@ -152,7 +163,7 @@ void ThreadedTakePlayer::Shared::serve(Clock::time_point now) {
             }
             return;
         }
-        give_output(static_cast<std::size_t>(room));
+        give_output(pace.allowed(room, now));
         last_written = now;
         tail_written = false;
     } else if (!engine.paused()) {
@@ -160,6 +171,7 @@ void ThreadedTakePlayer::Shared::serve(Clock::time_point now) {
             const auto tail = static_cast<long>(kTailSeconds * output->rate());
             frames.assign(static_cast<std::size_t>(std::min(room, tail)), 0);
             output->write(frames);
+            pace.given(static_cast<long>(frames.size()));
             tail_written = true;
             last_written = now;
         } else if (now - last_written > kCloseAfter) {
@@ -168,17 +180,18 @@ void ThreadedTakePlayer::Shared::serve(Clock::time_point now) {
     }
 }
 
-void ThreadedTakePlayer::Shared::give_output(std::size_t room) {
-    const auto piece = static_cast<std::size_t>(kPieceSeconds * output->rate());
-    while (room > 0 && engine.sounding()) {
-        frames.resize(std::min(room, piece));
+void ThreadedTakePlayer::Shared::give_output(long allowed) {
+    const auto piece = static_cast<long>(kPieceSeconds * output->rate());
+    while (allowed > 0 && engine.sounding()) {
+        frames.resize(static_cast<std::size_t>(std::min(allowed, piece)));
         const std::size_t rendered = engine.render(frames);
         if (rendered == 0) {
             break;
         }
         output->write({frames.data(), rendered});
         heard.given(static_cast<std::int64_t>(rendered), engine.state());
-        room -= rendered;
+        pace.given(static_cast<long>(rendered));
+        allowed -= static_cast<long>(rendered);
     }
 }
 
@@ -188,6 +201,7 @@ PlayerState ThreadedTakePlayer::Shared::state_heard() {
     if (output) {
         heard_now = heard.heard(output->queued(), output->rate());
     }
+    still_heard = heard_now.has_value();
     PlayerState state = heard_now ? *heard_now : now;
     if (heard_now && now.mode == PlayerState::Mode::kPaused) {
         // A pause holds the sound queued: it is heard at once.
@@ -221,6 +235,10 @@ void ThreadedTakePlayer::Shared::lose_output(const std::string& why, Clock::time
 Clock::time_point ThreadedTakePlayer::Shared::next_visit(Clock::time_point now) const {
     if (engine.sounding()) {
         return output ? now + kPlayingPace : retry_at;
+    }
+    if (still_heard && !engine.paused()) {
+        // The list read out, its end still to be heard: shown as it is.
+        return now + kPlayingPace;
     }
     return output && !engine.paused() ? now + kIdlePace : Clock::time_point::max();
 }

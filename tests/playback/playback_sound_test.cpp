@@ -2,7 +2,7 @@
 // made (one of them FLAC), quiet before and after their tones, are played
 // on the private test sound server's default output, and its monitor hears
 // them back to back, in order, with at most half a second between them, at
-// 1x and at 2x, the pitch as it was.
+// 1x and at 2x, the pitch as it was; the window is shown each take in turn.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -63,13 +63,20 @@ std::vector<std::int16_t> play_and_hear(double speed) {
     player->set_speed(speed);
     player->play(items);
     bool played = false;
+    // The takes the window is shown playing, in turn: it follows the sound
+    // heard, by what the server says its output still holds.
+    std::vector<std::int64_t> shown;
     const bool ended = testing::run_events_until(std::chrono::steady_clock::now() + 30s, [&] {
         const PlayerState state = player->state();
         played = played || state.mode == Mode::kPlaying;
+        if (state.mode == Mode::kPlaying && (shown.empty() || shown.back() != state.id)) {
+            shown.push_back(state.id);
+        }
         EXPECT_EQ(state.problem, "");
         return played && state.mode == Mode::kStopped;
     });
     EXPECT_TRUE(ended) << "the list was not played out";
+    EXPECT_EQ(shown, (std::vector<std::int64_t>{1, 2, 3}));
     // What the server still held for the output reaches the monitor.
     testing::run_events_until(std::chrono::steady_clock::now() + 1s, [] { return false; });
     monitor->collect_now(1s);

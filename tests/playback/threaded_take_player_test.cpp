@@ -1,6 +1,8 @@
 // The player's thread with an output that goes away mid-play: the window is
 // told, the place is kept, and once an output is there again the take is
-// heard on from where it was, nothing of it given out twice or lost.
+// heard on from where it was, nothing of it given out twice or lost. The
+// take shown is the one heard, not the one read; an output that asks for
+// far more than it holds is given no faster than sound is heard.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -118,6 +120,42 @@ TEST(ThreadedTakePlayer, ShowsTheTakeHeardAndMovesOnFromIt) {
     }));
     EXPECT_EQ(state.id, 2);
     EXPECT_EQ(output.load()->first_after_drop, 'B');
+}
+
+// As a null sink waking up: room for minutes, and what it says it holds
+// jumping between all that was given and nothing, back and forth.
+class GreedyOutput : public SoundOutput {
+  public:
+    bool open(std::string&) override { return true; }
+    int rate() const override { return testing::kFakeRate; }
+    long room(std::string&) override { return 1'000'000; }
+    long queued() override { return (++asked % 2) ? 0 : given.load(); }
+    void write(std::span<const std::int16_t> frames) override {
+        given += static_cast<long>(frames.size());
+    }
+    void drop() override {}
+    void set_paused(bool) override {}
+
+    std::atomic<long> given{0};
+    // Asked once a visit, before what is heard is shown.
+    std::atomic<long> asked{0};
+};
+
+TEST(ThreadedTakePlayer, AnOutputThatAsksForMinutesIsHeldBackAndTheTakeHeardIsShown) {
+    std::atomic<GreedyOutput*> output = nullptr;
+    ThreadedTakePlayer player(testing::fake_opener({"A10000", "B1000"}), [&output] {
+        auto made = std::make_unique<GreedyOutput>();
+        output = made.get();
+        return made;
+    });
+    player.play({{"1.wav", 1}, {"2.wav", 2}});
+    // Two visits shown: the output was given what an output holds, then what it
+    // heard since by the clock; the list is seconds from its end.
+    ASSERT_TRUE(wait_for([&] { return output && output.load()->asked >= 3; }));
+    const PlayerState state = player.state();
+    EXPECT_EQ(state.mode, PlayerState::Mode::kPlaying);
+    EXPECT_EQ(state.id, 1);
+    EXPECT_LT(output.load()->given, 10000);
 }
 
 TEST(ThreadedTakePlayer, AnOutputThatGoesAwayIsSaidAndPlayingGoesOnOnceOneIsBack) {
