@@ -9,6 +9,7 @@
 // Prints one row of a Markdown table: speed, format, seconds, sound heard,
 // CPU seconds and share of one core, wake-ups a second, resident memory.
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -60,7 +61,9 @@ int main(int argc, char* argv[]) {
     const double speed = std::atof(argv[2]);
     const std::string format = argv[3];
     const std::string folder = argv[4];
-    const int takes = static_cast<int>(std::ceil(seconds * speed / kTakeSeconds)) + 1;
+    // Enough for the run, the second before it and what the player reads
+    // ahead of what is heard (a few seconds), so that the list outlasts it.
+    const int takes = static_cast<int>(std::ceil((seconds + 5) * speed / kTakeSeconds)) + 1;
     std::vector<PlayItem> items;
     {
         auto flac = format == "flac" ? std::make_unique<FlacSaver>() : nullptr;
@@ -97,10 +100,18 @@ int main(int argc, char* argv[]) {
     const auto started = std::chrono::steady_clock::now();
     const auto deadline = started + std::chrono::duration<double>(seconds);
     PlayerState state = player->state();
+    // What is shown heard can be no more than the clock lets be heard (and
+    // the quarter second a null sink's start may be off by): a row ahead of
+    // the sound shows a list's end while its last takes are still due.
+    double most_ahead = 0;
     while (std::chrono::steady_clock::now() < deadline && state.problem.empty() &&
            state.mode == PlayerState::Mode::kPlaying) {
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
         state = player->state();
+        const double clock =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        const double shown = state.index * kTakeSeconds + state.position_seconds - begun_at;
+        most_ahead = std::max(most_ahead, shown / speed - clock);
     }
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -115,6 +126,10 @@ int main(int argc, char* argv[]) {
     // read out faster than it can be heard, and what was heard is unknown.
     if (state.mode != PlayerState::Mode::kPlaying) {
         std::fprintf(stderr, "the list was shown ended after %.1f s of %g\n", wall, seconds);
+        return 1;
+    }
+    if (most_ahead > 0.25) {
+        std::fprintf(stderr, "the takes were shown heard %.2f s ahead of the clock\n", most_ahead);
         return 1;
     }
     // The takes heard so far, in seconds of their sound (their quiet is

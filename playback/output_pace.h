@@ -21,8 +21,14 @@ class OutputPace {
     long allowed(long room, Clock::time_point now);
     // `frames` were given.
     void given(long frames);
+    // Of what was given, the frames the clock says are still to be heard:
+    // at least what the output holds, whatever it says (a null sink says at
+    // once it heard seconds it was given).
+    long unheard(Clock::time_point now) const;
 
   private:
+    double free_at(Clock::time_point now) const;
+
     double ahead_seconds_;
     int rate_ = 0;
     // Frames that may go out now: what the output holds ahead less what

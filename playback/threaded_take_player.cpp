@@ -53,7 +53,10 @@ struct ThreadedTakePlayer::Shared {
     void run();
     void serve(Clock::time_point now);
     void give_output(long allowed);
-    PlayerState state_heard();
+    PlayerState state_heard(Clock::time_point now);
+    // What the output holds of what it was given: what it says, or what the
+    // clock says, whichever is more.
+    long unheard(Clock::time_point now);
     void catch_up();
     void lose_output(const std::string& why, Clock::time_point now);
     Clock::time_point next_visit(Clock::time_point now) const;
@@ -109,7 +112,7 @@ void ThreadedTakePlayer::Shared::run() {
         }
         const Clock::time_point now = Clock::now();
         serve(now);
-        PlayerState state = state_heard();
+        PlayerState state = state_heard(now);
         {
             std::lock_guard lock(mutex);
             published = std::move(state);
@@ -195,21 +198,28 @@ void ThreadedTakePlayer::Shared::give_output(long allowed) {
     }
 }
 
-PlayerState ThreadedTakePlayer::Shared::state_heard() {
-    PlayerState now = engine.state();
+PlayerState ThreadedTakePlayer::Shared::state_heard(Clock::time_point now) {
+    PlayerState read = engine.state();
     std::optional<PlayerState> heard_now;
     if (output) {
-        heard_now = heard.heard(output->queued(), output->rate());
+        heard_now = heard.heard(unheard(now), output->rate());
     }
     still_heard = heard_now.has_value();
-    PlayerState state = heard_now ? *heard_now : now;
-    if (heard_now && now.mode == PlayerState::Mode::kPaused) {
+    PlayerState state = heard_now ? *heard_now : read;
+    if (heard_now && read.mode == PlayerState::Mode::kPaused) {
         // A pause holds the sound queued: it is heard at once.
-        state.mode = now.mode;
+        state.mode = read.mode;
     }
-    state.speed = now.speed;
-    state.problem = output_problem.empty() ? now.problem : output_problem;
+    state.speed = read.speed;
+    state.problem = output_problem.empty() ? read.problem : output_problem;
     return state;
+}
+
+long ThreadedTakePlayer::Shared::unheard(Clock::time_point now) {
+    // An output that says it heard at once what it was given (a null sink
+    // does, seconds of it) would have the list's end shown while its last
+    // seconds are still due, and the row run ahead of the sound.
+    return std::max(output->queued(), pace.unheard(now));
 }
 
 void ThreadedTakePlayer::Shared::catch_up() {
@@ -218,9 +228,9 @@ void ThreadedTakePlayer::Shared::catch_up() {
     // heard. What is queued is dropped and the engine goes back to where the
     // sound is.
     if (output) {
-        const std::optional<PlayerState> now = heard.heard(output->queued(), output->rate());
-        if (now && now->index >= 0) {
-            engine.return_to(now->index, now->position_seconds);
+        const std::optional<PlayerState> here = heard.heard(unheard(Clock::now()), output->rate());
+        if (here && here->index >= 0) {
+            engine.return_to(here->index, here->position_seconds);
         }
     }
 }

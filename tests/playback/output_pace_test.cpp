@@ -14,6 +14,8 @@ struct Ask {
     // "restart" (-1) or the room the output says it has.
     long room;
     long allowed;
+    // What the clock says is still to be heard of all given, after.
+    long unheard;
 };
 
 struct PaceRow {
@@ -43,23 +45,28 @@ TEST_P(PaceRules, Hold) {
         const long allowed = pace.allowed(ask.room, now);
         EXPECT_EQ(allowed, ask.allowed) << "at " << ask.at_ms << " ms";
         pace.given(allowed);
+        EXPECT_EQ(pace.unheard(now), ask.unheard) << "at " << ask.at_ms << " ms";
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, PaceRules,
     ::testing::Values(
-        PaceRow{
-            "an output that asks for minutes at once is given a second, then as it is heard",
-            {{0, 2'000'000, 1000}, {0, 2'000'000, 0}, {50, 2'000'000, 51}, {550, 2'000'000, 510}}},
+        PaceRow{"an output that asks for minutes at once is given a second, then as it is heard",
+                {{0, 2'000'000, 1000, 1000},
+                 {0, 2'000'000, 0, 1000},
+                 {50, 2'000'000, 50, 1000},
+                 {1050, 2'000'000, 1000, 1000}}},
         PaceRow{"an output with less room is given what it has room for, the rest later",
-                {{0, 300, 300}, {100, 900, 802}, {200, 500, 102}}},
+                {{0, 300, 300, 300}, {100, 900, 800, 1000}, {600, 900, 501, 1000}}},
         PaceRow{"a minute of a full output (or a pause) adds no more than the second",
-                {{0, 1000, 1000}, {60'000, 5000, 1000}}},
+                {{0, 1000, 1000, 1000}, {60'000, 5000, 1000, 1000}}},
         PaceRow{"an output that dropped what it held is given the second at once again",
-                {{0, 1000, 1000}, {10, kRestart, 0}, {10, 5000, 1000}}},
+                {{0, 1000, 1000, 1000}, {10, kRestart, 0, 0}, {10, 5000, 1000, 1000}}},
         PaceRow{"an output that says it has no room, or less than none, is given nothing",
-                {{0, 0, 0}, {0, -5, 0}, {0, 700, 700}}}),
+                {{0, 0, 0, 0}, {0, -5, 0, 0}, {0, 700, 700, 700}}},
+        PaceRow{"what was given is heard as the clock goes, and no more than it was",
+                {{0, 1000, 1000, 1000}, {400, 0, 0, 599}, {1000, 0, 0, 0}, {2000, 0, 0, 0}}}),
     [](const auto& info) {
         std::string name = info.param.what;
         for (char& c : name) {

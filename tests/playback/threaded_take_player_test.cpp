@@ -2,7 +2,8 @@
 // told, the place is kept, and once an output is there again the take is
 // heard on from where it was, nothing of it given out twice or lost. The
 // take shown is the one heard, not the one read; an output that asks for
-// far more than it holds is given no faster than sound is heard.
+// far more than it holds is given no faster than sound is heard, and one
+// that says it heard all at once is not believed beyond the clock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -156,6 +157,45 @@ TEST(ThreadedTakePlayer, AnOutputThatAsksForMinutesIsHeldBackAndTheTakeHeardIsSh
     EXPECT_EQ(state.mode, PlayerState::Mode::kPlaying);
     EXPECT_EQ(state.id, 1);
     EXPECT_LT(output.load()->given, 10000);
+}
+
+// As a null sink after its first burst: room for all, and all it was
+// given heard at once, by its word.
+class SwallowingOutput : public SoundOutput {
+  public:
+    bool open(std::string&) override { return true; }
+    int rate() const override { return testing::kFakeRate; }
+    long room(std::string&) override { return 1'000'000; }
+    long queued() override { return 0; }
+    void write(std::span<const std::int16_t>) override {}
+    void drop() override {}
+    void set_paused(bool) override {}
+};
+
+TEST(ThreadedTakePlayer, WhatIsShownHeardKeepsToTheClockWhateverTheOutputSays) {
+    // Two seconds, all given at the first visit.
+    ThreadedTakePlayer player(testing::fake_opener({"A2000"}),
+                              [] { return std::make_unique<SwallowingOutput>(); });
+    const auto started = std::chrono::steady_clock::now();
+    const auto since = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    };
+    player.play({{"1.wav", 1}});
+    bool shown_playing = false;
+    ASSERT_TRUE(wait_for([&] {
+        const PlayerState state = player.state();
+        if (state.mode == PlayerState::Mode::kPlaying) {
+            shown_playing = true;
+            // Read after the state was made, so later than it by the clock.
+            EXPECT_LE(state.position_seconds, since() * 1.01 + 0.01);
+        }
+        // Stopped before it was shown playing is the state before the
+        // first visit, or the fault.
+        return state.mode == PlayerState::Mode::kStopped && (shown_playing || since() > 1);
+    }));
+    // Its end is shown once two seconds can have been heard, not when read.
+    EXPECT_TRUE(shown_playing);
+    EXPECT_GE(since(), 1.9);
 }
 
 TEST(ThreadedTakePlayer, AnOutputThatGoesAwayIsSaidAndPlayingGoesOnOnceOneIsBack) {
