@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <numbers>
@@ -30,20 +31,24 @@ constexpr double kQuietAfter = 0.1;
 constexpr double kFrequencies[] = {1000, 1500, 2000};
 
 inline std::string tone_take(const std::string& folder, const std::string& name, double frequency) {
-    auto flac = name.ends_with(".flac") ? std::make_unique<FlacSaver>() : nullptr;
-    WaveFileWriter writer(folder, std::move(flac));
-    EXPECT_TRUE(writer.begin(""));
-    const auto quiet_before = static_cast<std::size_t>(kQuietBefore * kRate);
-    std::vector<std::int16_t> frames(
-        static_cast<std::size_t>((kQuietBefore + kTakeSeconds + kQuietAfter) * kRate));
-    for (std::size_t i = 0; i < static_cast<std::size_t>(kTakeSeconds * kRate); ++i) {
-        frames[quiet_before + i] = static_cast<std::int16_t>(
-            std::lround(12000 * std::sin(2 * std::numbers::pi * frequency * i / kRate)));
-    }
-    writer.append(frames);
-    EXPECT_NE(writer.save_as(name), TakeWriter::Saved::kFailed);
-    // A FLAC take is stored by the time its writer is gone.
-    return folder + "/" + name;
+    {
+        auto flac = name.ends_with(".flac") ? std::make_unique<FlacSaver>() : nullptr;
+        WaveFileWriter writer(folder, std::move(flac));
+        EXPECT_TRUE(writer.begin(""));
+        const auto quiet_before = static_cast<std::size_t>(kQuietBefore * kRate);
+        std::vector<std::int16_t> frames(
+            static_cast<std::size_t>((kQuietBefore + kTakeSeconds + kQuietAfter) * kRate));
+        for (std::size_t i = 0; i < static_cast<std::size_t>(kTakeSeconds * kRate); ++i) {
+            frames[quiet_before + i] = static_cast<std::int16_t>(
+                std::lround(12000 * std::sin(2 * std::numbers::pi * frequency * i / kRate)));
+        }
+        writer.append(frames);
+        EXPECT_NE(writer.save_as(name), TakeWriter::Saved::kFailed);
+    }  // A FLAC take is stored by the time its writer is gone.
+    // Where libsndfile writes no FLAC (the Windows build) the take is a WAV.
+    const std::string path = folder + "/" + name;
+    const std::string wave = path.substr(0, path.rfind('.')) + ".wav";
+    return std::filesystem::exists(path) || !std::filesystem::exists(wave) ? path : wave;
 }
 
 // A stretch of one tone heard on the monitor, in seconds of the recording.
