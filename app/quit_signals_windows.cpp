@@ -46,6 +46,8 @@ QuitSignals::~QuitSignals() {
     session_end.window = nullptr;
 }
 
-void QuitSignals::arrived() { window_.close(); }
+void QuitSignals::arrived() {
+    window_.close();
+}
 
 }  // namespace taperly

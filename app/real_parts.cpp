@@ -9,6 +9,7 @@
 #include "link/make_scanner_port.h"
 #include "recorder/sound_recorder.h"
 #include "tracking/take_log_file.h"
+#include "tracking/take_log_listeners.h"
 #include "tracking/take_retention.h"
 
 namespace taperly {
@@ -43,6 +44,8 @@ std::chrono::minutes longest_take() {
 }  // namespace
 
 Form1Parts make_real_parts(const std::string& folder, const QString& help_page) {
+    auto log = std::make_unique<TakeLogListeners>(std::make_unique<TakeLogFile>(folder));
+    auto uploads = std::make_unique<UploadsRoom>(folder, *log);
     return Form1Parts{[](LinkLostHandler on_link_lost) -> std::unique_ptr<ScannerPort> {
                           return make_scanner_port(std::move(on_link_lost));
                       },
@@ -52,9 +55,10 @@ Form1Parts make_real_parts(const std::string& folder, const QString& help_page) 
                       help_page,
                       run_at_start(),
                       longest_take(),
-                      std::make_unique<TakeLogFile>(folder),
+                      std::move(log),
                       keep_days_asked(std::getenv("TAPERLY_KEEP_DAYS")),
-                      [clock = std::make_shared<SystemClock>()] { return clock->local_time(); }};
+                      [clock = std::make_shared<SystemClock>()] { return clock->local_time(); },
+                      std::move(uploads)};
 }
 
 }  // namespace taperly

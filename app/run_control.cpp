@@ -197,6 +197,11 @@ void RunControl::start_run(bool unattended) {
     }
     held_report_.reset();
     report_held_at_mode_.reset();
+    // Uploading does not wait for the line: takes stored earlier go out
+    // while the port is tried.
+    if (uploads_ != nullptr) {
+        uploads_->run_started();
+    }
     if (unattended) {
         line_.open_or_keep_trying(window_.port_text(), window_.speed_text(), clock_.steady_time());
     } else {
@@ -379,6 +384,11 @@ StatusFacts RunControl::status_facts() {
     facts.storage = recorder_.storage();
     facts.name_not_saved = tracker_.name_not_saved();
     facts.recovered = recovered_note_;
+    if (uploads_ != nullptr) {
+        if (const std::optional<UploadsNote> note = uploads_->note()) {
+            facts.uploads = StatusText{note->text, note->detail};
+        }
+    }
     return facts;
 }
 

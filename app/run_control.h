@@ -12,6 +12,7 @@
 #include "tracking/clock.h"
 #include "tracking/display_window.h"
 #include "tracking/reception_tracker.h"
+#include "uploads/uploads_room.h"
 
 namespace taperly {
 
@@ -64,6 +65,10 @@ class RunControl : private SettingsTarget {
         take_log_ = log;
         tracker_.set_take_log(log);
     }
+
+    // Uploads start or read uploads.ini again at every Run, and say in the
+    // status line what goes wrong. None uploads nothing.
+    void set_uploads(RunUploads* uploads) { uploads_ = uploads; }
 
     bool run_is_on() const;
     // The poll period read from a settings file, "-" when none was read.
@@ -126,6 +131,7 @@ class RunControl : private SettingsTarget {
     // Steps of handlers under way, one inside another.
     int steps_under_way_ = 0;
     TakeLog* take_log_ = nullptr;
+    RunUploads* uploads_ = nullptr;
 };
 
 }  // namespace taperly

@@ -223,6 +223,9 @@ StatusText status_line_text(const StatusFacts& facts) {
     if (facts.recovered) {
         return {facts.recovered->text, facts.recovered->detail + " Now: " + mode + "."};
     }
+    if (facts.uploads) {
+        return {facts.uploads->text, facts.uploads->detail + " Now: " + mode + "."};
+    }
     return {mode, {}};
 }
 

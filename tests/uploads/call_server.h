@@ -1,0 +1,117 @@
+#pragma once
+
+// The call services' stand-ins (call_servers.py) as a test starts them on a
+// loopback port, and what they received.
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.h"
+#include "tools/launch/child_process.h"
+#include "tools/launch/wait_until.h"
+
+namespace taperly::testing {
+
+// One request as a service stand-in received it.
+struct ReceivedCall {
+    int n = 0;
+    std::string service;
+    // "200 Call imported successfully.", "fault 500", ...
+    std::string answered;
+    std::string method;
+    std::string path;
+    std::string content_type;
+    std::map<std::string, std::string> fields;
+    // The file part: its field, type, where it was saved, the name it came under.
+    std::string file_field;
+    std::string file_type;
+    std::string file_saved;
+    std::string file_name;
+};
+
+class CallServer {
+  public:
+    // `options`: call_servers.py's, "--talkgroups", "1,2", ...
+    explicit CallServer(std::vector<std::string> options = {}) {
+        std::vector<std::string> command{"python3", TAPERLY_CALL_SERVERS, folder_.path()};
+        command.insert(command.end(), options.begin(), options.end());
+        launch::ChildOptions child;
+        child.read_output = true;
+        child.error_path = folder_.file("stderr.txt");
+        process_ = std::make_unique<launch::ChildProcess>(command, child);
+        port_ = std::stoi("0" + process_->read_line(std::chrono::seconds(20)));
+    }
+
+    int port() const { return port_; }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    const std::string& folder() const { return folder_.path(); }
+    // Faults for the next requests, a line each (see call_servers.py).
+    void faults(const std::string& lines) const { folder_.write("faults.txt", lines); }
+    // Ends it: nothing listens on its port afterwards.
+    void stop() { process_->stop(); }
+
+    std::vector<ReceivedCall> calls() const {
+        std::vector<ReceivedCall> calls;
+        std::istringstream lines(folder_.read("calls.txt"));
+        ReceivedCall call;
+        for (std::string line; std::getline(lines, line);) {
+            const std::string word = line.substr(0, line.find(' '));
+            const std::string rest =
+                unescaped(line.size() > word.size() ? line.substr(word.size() + 1) : "");
+            if (word == "call") {
+                call = ReceivedCall{};
+                call.n = std::stoi(rest);
+            } else if (word == "service") {
+                call.service = rest;
+            } else if (word == "answered") {
+                call.answered = rest;
+            } else if (word == "method") {
+                call.method = rest;
+            } else if (word == "path") {
+                call.path = rest;
+            } else if (word == "content_type") {
+                call.content_type = rest;
+            } else if (word == "field") {
+                const auto equals = rest.find('=');
+                call.fields[rest.substr(0, equals)] = rest.substr(equals + 1);
+            } else if (word == "file") {
+                std::istringstream parts(rest);
+                parts >> call.file_field >> call.file_type >> call.file_saved;
+                std::getline(parts >> std::ws, call.file_name);
+            } else if (word == "end") {
+                calls.push_back(call);
+            }
+        }
+        return calls;
+    }
+
+    // Waits until `count` requests have come; false when they did not
+    // within `limit`.
+    bool wait_for_calls(std::size_t count, std::chrono::milliseconds limit) const {
+        return launch::wait_until([&] { return calls().size() >= count; }, limit);
+    }
+
+  private:
+    static std::string unescaped(const std::string& text) {
+        std::string out;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\\' && i + 1 < text.size()) {
+                out += text[++i] == 'n' ? '\n' : text[i];
+            } else {
+                out += text[i];
+            }
+        }
+        return out;
+    }
+
+    TempFolder folder_;
+    std::unique_ptr<launch::ChildProcess> process_;
+    int port_ = 0;
+};
+
+}  // namespace taperly::testing

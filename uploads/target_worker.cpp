@@ -1,0 +1,185 @@
+#include "uploads/target_worker.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "settings/file_exists.h"
+#include "settings/utf8_path.h"
+#include "uploads/call_sender.h"
+#include "uploads/upload_journal.h"
+
+namespace taperly {
+
+namespace {
+
+bool is_stored(TakeOutcome outcome) {
+    return outcome == TakeOutcome::kSaved || outcome == TakeOutcome::kSplit ||
+           outcome == TakeOutcome::kRecovered;
+}
+
+std::string journal_name(const TargetSettings& target) {
+    std::string id = target.id();
+    std::replace(id.begin(), id.end(), ' ', '_');
+    return id + ".queue";
+}
+
+std::int64_t file_size(const std::string& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(utf8_path(path), error);
+    return error ? 0 : static_cast<std::int64_t>(size);
+}
+
+}  // namespace
+
+TargetWorker::TargetWorker(TargetSettings target, std::map<std::string, std::string> talkgroups,
+                           std::string takes_folder, std::string work_folder,
+                           const WorkerParts& parts, UploadRows& rows)
+    : target_(std::move(target)),
+      takes_folder_(std::move(takes_folder)),
+      work_folder_(std::move(work_folder)),
+      parts_(parts),
+      rows_(rows),
+      talkgroups_(std::move(talkgroups)) {
+    view_.label = target_.label();
+    thread_ = std::thread([this] { work(); });
+}
+
+TargetWorker::~TargetWorker() {
+    {
+        const std::lock_guard lock(mutex_);
+        ending_ = true;
+    }
+    cancelled_ = true;
+    woken_.notify_all();
+    thread_.join();
+}
+
+void TargetWorker::heard(const TakeLogEntry& entry) {
+    if (!is_stored(entry.outcome) && entry.outcome != TakeOutcome::kRemoved) {
+        return;
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        inbox_.push_back(entry);
+    }
+    woken_.notify_all();
+}
+
+void TargetWorker::resume(std::map<std::string, std::string> talkgroups) {
+    {
+        const std::lock_guard lock(mutex_);
+        talkgroups_ = std::move(talkgroups);
+        resume_asked_ = true;
+    }
+    woken_.notify_all();
+}
+
+TargetView TargetWorker::view() const {
+    const std::lock_guard lock(mutex_);
+    return view_;
+}
+
+bool TargetWorker::waiting(const std::string& file_name) const {
+    const std::lock_guard lock(mutex_);
+    return std::find(waiting_files_.begin(), waiting_files_.end(), file_name) !=
+           waiting_files_.end();
+}
+
+void TargetWorker::publish(const TargetQueue& queue) {
+    TargetView view = queue.view();
+    std::vector<std::string> files;
+    for (const JournalEntry& entry : queue.waiting()) {
+        files.push_back(entry.take.file_name);
+    }
+    const std::lock_guard lock(mutex_);
+    view_ = std::move(view);
+    waiting_files_ = std::move(files);
+}
+
+void TargetWorker::start_queue(TargetQueue& queue) {
+    JournalContents contents = queue.journal().replay();
+    // A target begun now sends the takes stored from now on.
+    if (contents.log_from < 0) {
+        contents.log_from = file_size(join_path(takes_folder_, "takes.csv"));
+    }
+    // Only what still waits is kept: the journal stays as long as its queue.
+    queue.journal().rewrite(contents.log_from, contents.waiting);
+    queue.start(std::move(contents));
+}
+
+void TargetWorker::take_in(TargetQueue& queue, std::vector<TakeLogEntry>& rows) {
+    std::map<std::string, std::string> talkgroups;
+    {
+        const std::lock_guard lock(mutex_);
+        talkgroups = talkgroups_;
+    }
+    std::vector<std::pair<QueuedTake, std::string>> stored;
+    for (const TakeLogEntry& row : rows) {
+        if (row.outcome == TakeOutcome::kRemoved) {
+            queue.add(stored);
+            stored.clear();
+            for (const JournalEntry& entry : queue.waiting()) {
+                if (entry.take.file_name == row.file_name) {
+                    queue.remove(entry.take.key());
+                    break;
+                }
+            }
+            continue;
+        }
+        const std::optional<QueuedTake> take = queued_take(row, parts_.clock->utc_offset_seconds());
+        if (!take) {
+            rows_.add({rfc3339(parts_.clock->unix_ms(), parts_.clock->utc_offset_seconds()),
+                       row.file_name,
+                       target_.id(),
+                       "not queued: its start is not known",
+                       0,
+                       {},
+                       0});
+            continue;
+        }
+        stored.emplace_back(*take, number_for(target_, talkgroups, *take));
+    }
+    queue.add(stored);
+    rows.clear();
+}
+
+void TargetWorker::work() {
+    const std::unique_ptr<HttpClient> http = parts_.make_http();
+    const std::unique_ptr<SoundEncoder> encoder = parts_.make_encoder();
+    const std::unique_ptr<CommandRunner> runner = parts_.make_runner();
+    UploadJournal journal(join_path(work_folder_, journal_name(target_)));
+    ServiceSender sender(target_, takes_folder_, work_folder_, *http, *encoder, *runner,
+                         cancelled_);
+    TargetQueue queue(target_, journal, sender, rows_, *parts_.clock, parts_.chance);
+    start_queue(queue);
+    publish(queue);
+    std::vector<TakeLogEntry> rows;
+    for (;;) {
+        bool resume = false;
+        {
+            std::unique_lock lock(mutex_);
+            const auto woken = [this] { return ending_ || !inbox_.empty() || resume_asked_; };
+            const std::optional<UploadSteady> due = queue.due();
+            if (!due) {
+                woken_.wait(lock, woken);
+            } else if (const UploadSteady now = parts_.clock->steady(); *due > now) {
+                woken_.wait_for(lock, *due - now, woken);
+            }
+            if (ending_) {
+                return;
+            }
+            rows.swap(inbox_);
+            resume = std::exchange(resume_asked_, false);
+        }
+        if (resume) {
+            queue.resume();
+        }
+        take_in(queue, rows);
+        if (const auto due = queue.due(); due && *due <= parts_.clock->steady()) {
+            queue.try_oldest();
+        }
+        publish(queue);
+    }
+}
+
+}  // namespace taperly

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tracking/take_log.h"
+#include "uploads/call_parts.h"
+#include "uploads/http_exchange.h"
+#include "uploads/target_queue.h"
+
+namespace taperly {
+
+// What a target's thread makes its parts from, and the shared rest.
+struct WorkerParts {
+    // Made on the target's own thread, which uses them alone.
+    std::function<std::unique_ptr<HttpClient>()> make_http;
+    std::function<std::unique_ptr<SoundEncoder>()> make_encoder;
+    std::function<std::unique_ptr<CommandRunner>()> make_runner;
+    std::shared_ptr<UploadClock> clock;
+    std::function<double()> chance;
+};
+
+// One target's queue on a thread of its own, which sleeps until a take
+// comes or a try is due: while nothing waits, it never wakes. Destroying it
+// ends a try under way and waits for the thread.
+class TargetWorker {
+  public:
+    TargetWorker(TargetSettings target, std::map<std::string, std::string> talkgroups,
+                 std::string takes_folder, std::string work_folder, const WorkerParts& parts,
+                 UploadRows& rows);
+    ~TargetWorker();
+    TargetWorker(const TargetWorker&) = delete;
+    TargetWorker& operator=(const TargetWorker&) = delete;
+
+    // A row of the takes log: quick, from any thread.
+    void heard(const TakeLogEntry& entry);
+    // uploads.ini was read again and names this target as before.
+    void resume(std::map<std::string, std::string> talkgroups);
+
+    const TargetSettings& target() const { return target_; }
+    TargetView view() const;
+    // Whether `file_name` still waits here.
+    bool waiting(const std::string& file_name) const;
+
+  private:
+    void work();
+    void start_queue(TargetQueue& queue);
+    void take_in(TargetQueue& queue, std::vector<TakeLogEntry>& rows);
+    void publish(const TargetQueue& queue);
+
+    TargetSettings target_;
+    std::string takes_folder_;
+    std::string work_folder_;
+    WorkerParts parts_;
+    UploadRows& rows_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable woken_;
+    std::vector<TakeLogEntry> inbox_;
+    std::map<std::string, std::string> talkgroups_;
+    bool resume_asked_ = false;
+    bool ending_ = false;
+    std::atomic<bool> cancelled_{false};
+    TargetView view_;
+    std::vector<std::string> waiting_files_;
+    std::thread thread_;
+};
+
+}  // namespace taperly

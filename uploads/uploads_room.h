@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "tracking/take_log_listeners.h"
+#include "uploads/uploads.h"
+#include "uploads/uploads_note.h"
+
+class QFileSystemWatcher;
+
+namespace taperly {
+
+// What the window's run asks of uploads.
+class RunUploads {
+  public:
+    virtual ~RunUploads() = default;
+    // Run was pressed: uploads.ini is read, if it is there and changed.
+    virtual void run_started() = 0;
+    virtual std::optional<UploadsNote> note() const = 0;
+};
+
+// Uploads on their real parts (Qt Network, libsndfile's MP3, the system's
+// processes and clock), with uploads.ini read again whenever it is saved
+// while it exists. Lives on the window's thread.
+class UploadsRoom : public RunUploads {
+  public:
+    UploadsRoom(const std::string& takes_folder, TakeLogListeners& log);
+    ~UploadsRoom() override;
+
+    void run_started() override;
+    std::optional<UploadsNote> note() const override { return uploads_.note(); }
+    bool waiting(const std::string& file_name) const { return uploads_.waiting(file_name); }
+
+  private:
+    void read();
+
+    Uploads uploads_;
+    // Made once the file is there; it watches nothing while the file is gone.
+    std::unique_ptr<QFileSystemWatcher> watch_;
+};
+
+}  // namespace taperly
