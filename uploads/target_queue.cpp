@@ -118,6 +118,7 @@ void TargetQueue::try_oldest() {
     while (!waiting_.empty() && too_old(waiting_.front())) {
         TryOutcome late;
         late.reason = "older than " + std::to_string(target_.max_age.count() / 1000) + " s";
+        refused_ = "too late: " + late.reason;
         end_oldest("too late", late);
     }
     if (waiting_.empty() || !stopped_.empty()) {
@@ -148,6 +149,8 @@ void TargetQueue::try_oldest() {
             next_try_ = clock_.steady();
             return;
         case Kind::kTooLate:
+            // Every take too late tells of a clock gone wrong.
+            refused_ = "too late: " + result.reason;
             end_oldest("too late", result);
             return;
         case Kind::kTargetRefused:

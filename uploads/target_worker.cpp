@@ -44,14 +44,18 @@ TargetWorker::TargetWorker(TargetSettings target, std::map<std::string, std::str
     thread_ = std::thread([this] { work(); });
 }
 
-TargetWorker::~TargetWorker() {
+std::vector<TakeLogEntry> TargetWorker::stop() {
     {
         const std::lock_guard lock(mutex_);
         ending_ = true;
     }
     cancelled_ = true;
     woken_.notify_all();
-    thread_.join();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    const std::lock_guard lock(mutex_);
+    return std::exchange(inbox_, {});
 }
 
 void TargetWorker::heard(const TakeLogEntry& entry) {
@@ -60,6 +64,9 @@ void TargetWorker::heard(const TakeLogEntry& entry) {
     }
     {
         const std::lock_guard lock(mutex_);
+        if (ending_) {
+            return;
+        }
         inbox_.push_back(entry);
     }
     woken_.notify_all();

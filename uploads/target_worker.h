@@ -35,12 +35,15 @@ class TargetWorker {
     TargetWorker(TargetSettings target, std::map<std::string, std::string> talkgroups,
                  std::string takes_folder, std::string work_folder, const WorkerParts& parts,
                  UploadRows& rows);
-    ~TargetWorker();
+    ~TargetWorker() { stop(); }
     TargetWorker(const TargetWorker&) = delete;
     TargetWorker& operator=(const TargetWorker&) = delete;
 
     // A row of the takes log: quick, from any thread.
     void heard(const TakeLogEntry& entry);
+    // Ends a try under way and the thread; the rows it had not taken in yet,
+    // for the target's next worker.
+    std::vector<TakeLogEntry> stop();
     // uploads.ini was read again and names this target as before.
     void resume(std::map<std::string, std::string> talkgroups);
 

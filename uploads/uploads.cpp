@@ -67,8 +67,10 @@ bool Uploads::read_settings() {
 void Uploads::start(const UploadSettings& settings) {
     std::error_code ignored;
     std::filesystem::create_directory(utf8_path(work_folder_), ignored);
-    std::vector<std::unique_ptr<TargetWorker>> gone;
     {
+        // Under the lock, which holds the door's rows back meanwhile: a
+        // target whose section changed hands the rows its old worker had not
+        // taken in to its new one, before any later row.
         const std::lock_guard lock(mutex_);
         std::vector<std::unique_ptr<TargetWorker>> kept;
         for (const TargetSettings& target : settings.targets) {
@@ -78,21 +80,27 @@ void Uploads::start(const UploadSettings& settings) {
             if (same != workers_.end()) {
                 (*same)->resume(settings.talkgroups);
                 kept.push_back(std::move(*same));
-            } else {
-                kept.push_back(std::make_unique<TargetWorker>(target, settings.talkgroups,
-                                                              takes_folder_, work_folder_,
-                                                              parts_.workers, rows_));
+                continue;
             }
-        }
-        for (auto& worker : workers_) {
-            if (worker) {
-                gone.push_back(std::move(worker));
+            // The old worker ends before the new one reads their journal.
+            std::vector<TakeLogEntry> untaken;
+            const auto before = std::find_if(
+                workers_.begin(), workers_.end(),
+                [&](const auto& old) { return old && old->target().id() == target.id(); });
+            if (before != workers_.end()) {
+                untaken = (*before)->stop();
+                before->reset();
             }
+            auto worker = std::make_unique<TargetWorker>(target, settings.talkgroups, takes_folder_,
+                                                         work_folder_, parts_.workers, rows_);
+            for (const TakeLogEntry& row : untaken) {
+                worker->heard(row);
+            }
+            kept.push_back(std::move(worker));
         }
-        workers_ = std::move(kept);
+        workers_.swap(kept);
+        // What is left of the old ones ends here, still under the lock.
     }
-    // Ended outside the lock: the door may hand a row on meanwhile.
-    gone.clear();
     if (workers_.empty()) {
         listening_.reset();
     } else if (!listening_) {
@@ -120,13 +128,20 @@ std::optional<UploadsNote> Uploads::note() const {
     UploadsFacts facts;
     facts.now = parts_.workers.clock->steady();
     facts.rows_failure = rows_.failure();
+    facts.targets = targets();
     const std::lock_guard lock(mutex_);
     facts.file_refused = refused_;
     facts.problems = problems_;
-    for (const auto& worker : workers_) {
-        facts.targets.push_back(worker->view());
-    }
     return uploads_note(facts);
+}
+
+std::vector<TargetView> Uploads::targets() const {
+    std::vector<TargetView> views;
+    const std::lock_guard lock(mutex_);
+    for (const auto& worker : workers_) {
+        views.push_back(worker->view());
+    }
+    return views;
 }
 
 bool Uploads::waiting(const std::string& file_name) const {

@@ -39,6 +39,8 @@ class Uploads {
     // What the status line says of uploads; none while all is well or
     // nothing is uploaded.
     std::optional<UploadsNote> note() const;
+    // How each target fares, in the file's order.
+    std::vector<TargetView> targets() const;
     // Whether the take `file_name` still waits for a target.
     bool waiting(const std::string& file_name) const;
 

@@ -33,6 +33,7 @@ class UploadsRoom : public RunUploads {
     void run_started() override;
     std::optional<UploadsNote> note() const override { return uploads_.note(); }
     bool waiting(const std::string& file_name) const { return uploads_.waiting(file_name); }
+    std::vector<TargetView> targets() const { return uploads_.targets(); }
 
   private:
     void read();

@@ -4,6 +4,7 @@
 
 Usage: call_servers.py FOLDER [--key K] [--system N] [--short-name S]
                        [--talkgroups 1,2] [--system-id N] [--skew SECONDS]
+                       [--tls CERTIFICATE KEY]
 
 Prints the port it listens on, then serves until it is ended:
   POST /api/call-upload        Rdio Scanner
@@ -19,7 +20,9 @@ then "end"; backslashes and line ends escaped.
 Faults: each line of FOLDER/faults.txt is used once, by the first request
 it fits, and removed: "<service> <fault>", the service rdio, openmhz,
 broadcastify, sound (Broadcastify's PUT) or any; the fault one of
-  status <code> [<retry-after seconds>]  answer that status, the call not kept
+  status <code> [<retry-after seconds or -> [<text>]]
+                                         answer that status and text, the call not kept
+  echo <code>                            answer that status with the key it was sent
   cut                                    keep the call, then close without an answer
   hang                                   keep the call, never answer
   slowdown                               503 SlowDown (with Retry-After: 1)
@@ -139,9 +142,14 @@ class Handler(BaseHTTPRequestHandler):
         if not fault:
             return False
         if fault[0] == "status":
-            headers = [("Retry-After", fault[2])] if len(fault) > 2 else []
-            self.record(service, fields, "fault %s" % fault[1], extra)
-            self.answer(int(fault[1]), "fault", headers)
+            headers = [("Retry-After", fault[2])] if len(fault) > 2 and fault[2] != "-" else []
+            text = " ".join(fault[3:]) or "fault"
+            self.record(service, fields, "fault %s %s" % (fault[1], text), extra)
+            self.answer(int(fault[1]), text, headers)
+        elif fault[0] == "echo":
+            key = fields.get("key") or fields.get("api_key") or fields.get("apiKey") or ""
+            self.record(service, fields, "fault %s echo" % fault[1], extra)
+            self.answer(int(fault[1]), "Refused the key %s, sorry" % key)
         elif fault[0] == "slowdown":
             self.record(service, fields, "fault 503", extra)
             self.answer(503, "<Error><Code>SlowDown</Code></Error>", [("Retry-After", "1")])
@@ -251,9 +259,15 @@ parser.add_argument("--short-name", default="metro")
 parser.add_argument("--talkgroups", default="")
 parser.add_argument("--system-id", default="77")
 parser.add_argument("--skew", type=float, default=30.0)
+parser.add_argument("--tls", nargs=2, metavar=("CERTIFICATE", "KEY"))
 args = parser.parse_args()
 
 server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+if args.tls:
+    import ssl
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(*args.tls)
+    server.socket = context.wrap_socket(server.socket, server_side=True)
 server.daemon_threads = True
 port = server.server_address[1]
 print(port, flush=True)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -129,7 +130,9 @@ TEST(UploadServices, EachServiceGetsExactlyItsFieldsAndTheTakesSound) {
     for (const ReceivedCall& call : server.calls()) {
         const std::string where = call.service + " " + call.path;
         EXPECT_EQ(call.answered.substr(0, 3), "200") << where << ": " << call.answered;
-        if (call.service == "rdio" && ++rdio == 2) {
+        if (call.service == "rdio" && call.fields.count("audioType") &&
+            call.fields.at("audioType") == "audio/mpeg") {
+            ++rdio;
             // The section that asks for MP3.
             EXPECT_EQ(call.fields.at("audioName"), mp3_name);
             EXPECT_EQ(call.fields.at("audioType"), "audio/mpeg");
@@ -140,11 +143,13 @@ TEST(UploadServices, EachServiceGetsExactlyItsFieldsAndTheTakesSound) {
         ASSERT_TRUE(expected.count(where)) << where;
         EXPECT_EQ(call.fields, expected[where]) << where;
         if (call.service == "rdio") {
+            ++rdio;
             EXPECT_EQ(call.method, "POST");
             EXPECT_EQ(call.file_field, "audio");
             EXPECT_EQ(call.file_name, kTake);
             EXPECT_EQ(call.file_type, "audio/wav");
-            EXPECT_EQ(file_bytes(call.file_saved), run.folder.read(kTake)) << "the take as stored";
+            EXPECT_TRUE(file_bytes(call.file_saved) == run.folder.read(kTake))
+                << "the take as stored";
         } else if (call.service == "openmhz") {
             EXPECT_EQ(call.file_field, "call");
             EXPECT_EQ(call.file_name, mp3_name);
@@ -171,8 +176,203 @@ TEST(UploadServices, EachServiceGetsExactlyItsFieldsAndTheTakesSound) {
         EXPECT_EQ(row[5], "1") << row[1];
     }
     EXPECT_EQ(run.note(), std::nullopt);
-    EXPECT_TRUE(testing::TempFolder::native(run.folder.file(".taperly-uploads")).empty() || true);
+    // The MP3 files were made for the tries and are gone; the journals stay.
+    for (const auto& file :
+         std::filesystem::directory_iterator(run.folder.file(".taperly-uploads"))) {
+        EXPECT_EQ(file.path().extension(), ".queue") << file.path();
+    }
 }
+
+// A refusal that ends a take: one row, one request, the next take goes on.
+// One every take would meet stops the target, told once, until uploads.ini
+// changes.
+struct RefusalCase {
+    const char* name;
+    std::string kind;
+    std::vector<std::string> server_options;
+    // Lines added to the section, and what fixes the target once it stops.
+    std::string more;
+    std::string fix;
+    std::string faults;
+    double ended_ago;
+    std::string outcome;
+    int http_status;
+    bool stops;
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class Refusals : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(Refusals, EndTheTakeOrStopTheTargetWithoutATryMore) {
+    const RefusalCase& c = GetParam();
+    CallServer server(c.server_options);
+    server.faults(c.faults);
+    UploadsRun run;
+    run.settings(section(c.kind, server, c.more));
+    run.run();
+    run.store("a_" + kTake, testing::tone(1, 1000), "2001", c.ended_ago);
+    ASSERT_TRUE(run.wait_for_rows(1)) << run.folder.read("uploads.csv");
+    std::vector<std::vector<std::string>> rows = run.rows();
+    EXPECT_EQ(rows[0][2].substr(0, c.outcome.size()), c.outcome) << rows[0][2];
+    EXPECT_EQ(rows[0][3], c.http_status > 0 ? std::to_string(c.http_status) : "");
+    EXPECT_EQ(rows[0][5], c.http_status > 0 ? "1" : "0") << "tries";
+    // The window hears of it a moment after the row.
+    ASSERT_TRUE(
+        launch::wait_until([&] { return run.note().has_value(); }, std::chrono::seconds(5)));
+    const std::optional<UploadsNote> note = run.note();
+    EXPECT_NE(note->text.find(c.stops ? " stopped: " : " refused: "), std::string::npos)
+        << note->text;
+
+    run.store("b_" + kTake, testing::tone(1, 1000));
+    if (c.stops) {
+        // Stopped: the second take waits for a file that is right.
+        run.settings(section(c.kind, server, c.fix));
+        run.run();
+        ASSERT_TRUE(run.wait_for_rows(3))
+            << run.folder.read("uploads.csv")
+            << run.folder.read(".taperly-uploads/" + c.kind + ".queue");
+    } else {
+        ASSERT_TRUE(run.wait_for_rows(2)) << run.folder.read("uploads.csv");
+    }
+    rows = run.rows();
+    int requests = 0;
+    for (const ReceivedCall& call : server.calls()) {
+        requests += call.service != "sound";
+    }
+    EXPECT_EQ(requests, c.stops                              ? 3
+                        : c.ended_ago > 30 && c.more.empty() ? 1
+                                                             : 2)
+        << "a refused take is not sent again";
+    int stopped_rows = 0;
+    for (const auto& row : rows) {
+        stopped_rows += row[2].rfind("target stopped", 0) == 0;
+    }
+    EXPECT_EQ(stopped_rows, c.stops ? 1 : 0) << run.folder.read("uploads.csv");
+    if (c.stops) {
+        EXPECT_EQ(rows[1][0], "a_" + kTake);
+        EXPECT_EQ(rows[1][2], "delivered");
+        EXPECT_EQ(rows[1][5], "2") << "tried once more only after the file changed";
+        EXPECT_EQ(rows[2][0], "b_" + kTake);
+        EXPECT_EQ(rows[2][5], "1") << "not tried while the target was stopped";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Services, Refusals,
+    ::testing::Values(RefusalCase{"rdio_key",
+                                  "rdio-scanner",
+                                  {"--key", "other-key-5678"},
+                                  {},
+                                  "key = other-key-5678\n",
+                                  {},
+                                  1,
+                                  "target stopped: Invalid API key for system 11 talkgroup 2001.",
+                                  401,
+                                  true},
+                      RefusalCase{"rdio_incomplete",
+                                  "rdio-scanner",
+                                  {},
+                                  {},
+                                  {},
+                                  "rdio status 417 - Incomplete call data: audio\n",
+                                  1,
+                                  "refused: Incomplete call data: audio",
+                                  417,
+                                  false},
+                      RefusalCase{"rdio_bad_request",
+                                  "rdio-scanner",
+                                  {},
+                                  {},
+                                  {},
+                                  "rdio status 400\n",
+                                  1,
+                                  "refused: fault",
+                                  400,
+                                  false},
+                      RefusalCase{"openmhz_key",
+                                  "openmhz",
+                                  {"--key", "other-key-5678"},
+                                  {},
+                                  "key = other-key-5678\n",
+                                  {},
+                                  1,
+                                  "target stopped: API Keys do not match!",
+                                  500,
+                                  true},
+                      RefusalCase{"openmhz_short_name",
+                                  "openmhz",
+                                  {"--short-name", "county"},
+                                  {},
+                                  "short_name = county\n",
+                                  {},
+                                  1,
+                                  "target stopped: ShortName does not exist",
+                                  500,
+                                  true},
+                      RefusalCase{"openmhz_talkgroup",
+                                  "openmhz",
+                                  {"--talkgroups", "5"},
+                                  {},
+                                  {},
+                                  {},
+                                  1,
+                                  "refused: Talkgroup does not exist, skipping.",
+                                  500,
+                                  false},
+                      RefusalCase{"broadcastify_key",
+                                  "broadcastify-calls",
+                                  {"--key", "other-key-5678"},
+                                  {},
+                                  "key = other-key-5678\n",
+                                  {},
+                                  1,
+                                  "target stopped: Invalid-API-Key",
+                                  200,
+                                  true},
+                      RefusalCase{"broadcastify_system",
+                                  "broadcastify-calls",
+                                  {"--system-id", "78"},
+                                  {},
+                                  "system_id = 78\n",
+                                  {},
+                                  1,
+                                  "target stopped: INVALID-SYSTEM-ID",
+                                  200,
+                                  true},
+                      RefusalCase{"broadcastify_no_slot",
+                                  "broadcastify-calls",
+                                  {},
+                                  {},
+                                  {},
+                                  "broadcastify status 200 - 1 No-Freq-Table-Entry-For-Upload\n",
+                                  1,
+                                  "refused: No-Freq-Table-Entry-For-Upload",
+                                  200,
+                                  false},
+                      RefusalCase{"broadcastify_told_too_late",
+                                  "broadcastify-calls",
+                                  {},
+                                  "max_age = 10m\n",
+                                  {},
+                                  {},
+                                  90,
+                                  "too late: REJECTED-CALL-SKEW-TOO-LONG",
+                                  200,
+                                  false},
+                      RefusalCase{"broadcastify_too_late_to_send",
+                                  "broadcastify-calls",
+                                  {},
+                                  {},
+                                  {},
+                                  {},
+                                  60,
+                                  "too late: older than 30 s",
+                                  0,
+                                  false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace taperly

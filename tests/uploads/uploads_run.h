@@ -157,6 +157,21 @@ class UploadsRun {
             [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
     }
     std::optional<UploadsNote> note() const { return room_->note(); }
+    std::vector<TargetView> targets() const { return room_->targets(); }
+    // Waits until a target's state holds `text`.
+    bool wait_for_state(const std::string& text,
+                        std::chrono::milliseconds limit = std::chrono::seconds(30)) const {
+        return launch::wait_until(
+            [&] {
+                for (const TargetView& target : targets()) {
+                    if (target.reason.find(text) != std::string::npos) {
+                        return true;
+                    }
+                }
+                return false;
+            },
+            limit, [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
+    }
     // Ends the uploads as closing the window does.
     void end() { room_.reset(); }
 
