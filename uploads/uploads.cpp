@@ -39,7 +39,14 @@ Uploads::~Uploads() {
 bool Uploads::read_settings() {
     const std::optional<std::string> text =
         file_exists(settings_path_) ? read_file(settings_path_) : std::nullopt;
-    if (text == read_text_) {
+    // A file refused for who may read it is looked at again: a chmod
+    // changes no text.
+    bool refused = false;
+    {
+        const std::lock_guard lock(mutex_);
+        refused = !refused_.empty();
+    }
+    if (text == read_text_ && !refused) {
         return text.has_value();
     }
     read_text_ = text;
@@ -48,25 +55,24 @@ bool Uploads::read_settings() {
         return false;
     }
     UploadSettings settings = read_upload_settings(*text);
-    std::string refused;
-    if (settings.holds_key) {
-        refused = parts_.exposure(settings_path_);
-    }
-    if (!refused.empty()) {
+    const std::string exposed = settings.holds_key ? parts_.exposure(settings_path_) : "";
+    if (!exposed.empty()) {
         settings.targets.clear();
     }
     {
         const std::lock_guard lock(mutex_);
         problems_ = settings.problems;
-        refused_ = refused;
+        refused_ = exposed;
     }
     start(settings);
     return true;
 }
 
 void Uploads::start(const UploadSettings& settings) {
-    std::error_code ignored;
-    std::filesystem::create_directory(utf8_path(work_folder_), ignored);
+    if (!settings.targets.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directory(utf8_path(work_folder_), ignored);
+    }
     {
         // Under the lock, which holds the door's rows back meanwhile: a
         // target whose section changed hands the rows its old worker had not

@@ -26,6 +26,11 @@ struct ReceivedCall {
     std::string method;
     std::string path;
     std::string content_type;
+    // When it came, in seconds since 1970.
+    double time = 0;
+    // Whether the service kept the call (not a duplicate it dropped, nor
+    // one a fault refused).
+    bool kept = false;
     std::map<std::string, std::string> fields;
     // The file part: its field, type, where it was saved, the name it came under.
     std::string file_field;
@@ -76,6 +81,10 @@ class CallServer {
                 call.path = rest;
             } else if (word == "content_type") {
                 call.content_type = rest;
+            } else if (word == "time") {
+                call.time = std::stod(rest);
+            } else if (word == "kept") {
+                call.kept = rest == "yes";
             } else if (word == "field") {
                 const auto equals = rest.find('=');
                 call.fields[rest.substr(0, equals)] = rest.substr(equals + 1);

@@ -11,9 +11,11 @@ Prints the port it listens on, then serves until it is ended:
   POST /<short name>/upload    OpenMHz
   POST /call-upload            Broadcastify Calls, then PUT /sound/<n>
 Every request that reaches a service is a JSON line in FOLDER/calls.jsonl
-(its fields, its sound saved as FOLDER/sound-<n>.<ext>, what was answered),
+(its fields, its sound saved as FOLDER/sound-<n>.<ext>, what was answered,
+whether the service kept it: a duplicate it drops is not kept),
 and the same as lines in FOLDER/calls.txt: "call <n>", "service <s>",
-"answered <status> <text>", "method", "path", "content_type", a "field
+"answered <status> <text>", "method", "path", "content_type", "time",
+"kept yes|no", a "field
 <name>=<value>" for each text, "file <field> <type> <saved path> <name>",
 then "end"; backslashes and line ends escaped.
 
@@ -98,7 +100,7 @@ class Handler(BaseHTTPRequestHandler):
         self.wfile.write(data)
         self.close_connection = True
 
-    def record(self, service, fields, answered, extra=None):
+    def record(self, service, fields, answered, extra=None, kept=False):
         with lock:
             state["count"] += 1
             n = state["count"]
@@ -118,6 +120,7 @@ class Handler(BaseHTTPRequestHandler):
                 else:
                     texts[name] = value
             entry["fields"] = texts
+            entry["kept"] = kept
             entry.update(extra or {})
             with open(os.path.join(args.folder, "calls.jsonl"), "a") as f:
                 f.write(json.dumps(entry) + "\n")
@@ -127,6 +130,7 @@ class Handler(BaseHTTPRequestHandler):
             text = line("call", n) + line("service", service) + line("answered", answered)
             text += line("method", self.command) + line("path", self.path)
             text += line("content_type", entry["content_type"])
+            text += line("time", "%.3f" % entry["time"]) + line("kept", "yes" if kept else "no")
             for name, value in texts.items():
                 text += line("field", name + "=" + value)
             if "file" in entry:
@@ -191,8 +195,9 @@ class Handler(BaseHTTPRequestHandler):
             self.serve("sound", fields, extra)
 
     def serve(self, service, fields, extra=None, quiet=False):
+        self.kept = False
         status, text = getattr(self, "serve_" + service)(fields)
-        self.record(service, fields, "%d %s" % (status, text), extra)
+        self.record(service, fields, "%d %s" % (status, text), extra, self.kept)
         if not quiet:
             self.answer(status, text)
 
@@ -211,6 +216,7 @@ class Handler(BaseHTTPRequestHandler):
                 if known[:2] == (system, talkgroup) and when is not None and abs(known[2] - when) <= 500:
                     return 200, "Call imported successfully."  # a duplicate, dropped silently
             state["rdio"].append((system, talkgroup, when))
+        self.kept = True
         return 200, "Call imported successfully."
 
     def serve_openmhz(self, f):
@@ -224,6 +230,7 @@ class Handler(BaseHTTPRequestHandler):
         json.loads(f.get("source_list", "not json"))
         if args.talkgroups and f.get("talkgroup_num") not in args.talkgroups.split(","):
             return 500, "Talkgroup does not exist, skipping."
+        self.kept = True
         return 200, ""
 
     def serve_broadcastify(self, f):
@@ -243,11 +250,13 @@ class Handler(BaseHTTPRequestHandler):
                 return 200, "1 SKIPPED---ALREADY-RECEIVED-THIS-CALL"
             state["broadcastify"][key] = len(state["broadcastify"]) + 1
             n = state["broadcastify"][key]
+        self.kept = True
         return 200, "0 http://127.0.0.1:%d/sound/%d" % (port, n)
 
     def serve_sound(self, f):
         if f["sound"][1] != "audio/mpeg":
             return 400, "wrong type"
+        self.kept = True
         return 200, ""
 
 

@@ -374,5 +374,88 @@ INSTANTIATE_TEST_SUITE_P(
                                   false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A fault that passes: the take is tried again, later, and delivered; where
+// the service keeps what a lost answer left (OpenMHz), a copy too.
+struct PassingCase {
+    const char* name;
+    std::string kind;
+    std::string more;
+    std::string faults;
+    std::string outcome;
+    int tries;
+    // Requests of the service's own, of Broadcastify's sound, and the calls
+    // the service kept.
+    int requests;
+    int sounds;
+    int kept;
+    // The least wait the service asked for between the two tries.
+    double asked_wait;
+};
+
+void PrintTo(const PassingCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class PassingFaults : public ::testing::TestWithParam<PassingCase> {};
+
+TEST_P(PassingFaults, AreTriedAgainUntilTheTakeIsDelivered) {
+    const PassingCase& c = GetParam();
+    CallServer server;
+    server.faults(c.faults);
+    UploadsRun run;
+    run.settings(section(c.kind, server, c.more));
+    run.run();
+    run.store(kTake, testing::tone(1, 1000));
+    ASSERT_TRUE(run.wait_for_rows(1)) << run.folder.read("uploads.csv");
+    const std::vector<std::string> row = run.rows()[0];
+    EXPECT_EQ(row[2], c.outcome);
+    EXPECT_EQ(row[5], std::to_string(c.tries)) << "tries";
+    int requests = 0, sounds = 0, kept = 0;
+    std::vector<double> times;
+    for (const ReceivedCall& call : server.calls()) {
+        (call.service == "sound" ? sounds : requests) += 1;
+        kept += call.kept && call.service != "sound";
+        if (call.service != "sound") {
+            times.push_back(call.time);
+        }
+    }
+    EXPECT_EQ(requests, c.requests);
+    EXPECT_EQ(sounds, c.sounds);
+    EXPECT_EQ(kept, c.kept) << "calls the service keeps";
+    if (c.asked_wait > 0) {
+        ASSERT_EQ(times.size(), 2u);
+        EXPECT_GE(times[1] - times[0], c.asked_wait - 0.1) << "Retry-After honoured";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, PassingFaults,
+    ::testing::Values(
+        PassingCase{
+            "server_error", "rdio-scanner", {}, "rdio status 500\n", "delivered", 2, 2, 0, 1, 0},
+        PassingCase{
+            "too_many", "rdio-scanner", {}, "rdio status 429\n", "delivered", 2, 2, 0, 1, 0},
+        PassingCase{
+            "retry_after", "rdio-scanner", {}, "rdio status 503 2\n", "delivered", 2, 2, 0, 1, 2},
+        PassingCase{"time_out", "rdio-scanner", "timeout = 1s\n", "rdio hang\n", "delivered", 2, 2,
+                    0, 1, 0},
+        // Kept before the answer was lost: the try again has the same time,
+        // and Rdio Scanner drops it as the same call.
+        PassingCase{"cut_rdio", "rdio-scanner", {}, "rdio cut\n", "delivered", 2, 2, 0, 1, 0},
+        PassingCase{"cut_openmhz", "openmhz", {}, "openmhz cut\n", "delivered", 2, 2, 0, 2, 0},
+        PassingCase{"cut_broadcastify",
+                    "broadcastify-calls",
+                    {},
+                    "broadcastify cut\n",
+                    "delivered (already there)",
+                    2,
+                    2,
+                    0,
+                    1,
+                    0},
+        PassingCase{
+            "slow_down", "broadcastify-calls", {}, "sound slowdown\n", "delivered", 2, 1, 2, 1, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace taperly
