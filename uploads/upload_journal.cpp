@@ -206,13 +206,25 @@ bool UploadJournal::open() {
     if (!file_.is_open()) {
         return false;
     }
-    // Half a record a crash left must not join the next one.
-    const std::int64_t size = file_.size();
-    char last = '\n';
-    if (size > 0 && file_.read_at(size - 1, &last, 1) == 1 && last != '\n') {
-        return file_.append("\n", 1) == 1;
+    // Half a record a crash left was never acted on: it goes, rather than
+    // be made whole by the next line end.
+    std::int64_t end = file_.size();
+    char block[4096];
+    for (std::int64_t at = end; at > 0;) {
+        const std::int64_t from =
+            std::max<std::int64_t>(0, at - static_cast<std::int64_t>(sizeof block));
+        if (file_.read_at(from, block, at - from) != at - from) {
+            return false;
+        }
+        const std::string_view bytes(block, static_cast<std::size_t>(at - from));
+        const std::size_t line_end = bytes.find_last_of('\n');
+        if (line_end != std::string_view::npos) {
+            end = from + static_cast<std::int64_t>(line_end) + 1;
+            break;
+        }
+        at = end = from;
     }
-    return size >= 0;
+    return end == file_.size() || file_.resize(end);
 }
 
 bool UploadJournal::append(const std::vector<Record>& records) {

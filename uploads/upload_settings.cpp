@@ -331,7 +331,9 @@ class Reader {
             case Section::kSkipped:
                 break;
             case Section::kTalkgroups:
-                if (!is_whole_number(value)) {
+                if (key.empty()) {
+                    problem(number, "a number is given to a text: <text> = <number>");
+                } else if (!is_whole_number(value)) {
                     problem(number, "the number of \"" + key + "\" must be a whole number above 0");
                 } else {
                     settings_.talkgroups[key] = without_leading_zeros(value);

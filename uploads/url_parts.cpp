@@ -106,7 +106,7 @@ bool is_loopback_host(std::string_view host) {
 std::string url_refusal(std::string_view url) {
     const std::optional<UrlParts> parts = parse_url(url);
     if (!parts) {
-        return "is no http:// or https:// address";
+        return "must be an http:// or https:// address without a user name or password";
     }
     if (!parts->tls && !is_loopback_host(parts->host)) {
         return "must begin with https:// (http:// only to this computer: a key sent plainly can "

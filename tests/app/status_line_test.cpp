@@ -224,6 +224,27 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    [](StatusFacts& f) {
                        f.recovered = StatusText{"1 unfinished take saved", "A take."};
+                       f.uploads = StatusText{"Upload to OpenMHz refused: x", "OpenMHz: x."};
+                   }},
+        StatusCase{"uploads_failing_beneath_the_rest",
+                   100,
+                   false,
+                   10,
+                   10,
+                   true,
+                   Kind::kNone,
+                   nullptr,
+                   kRecording,
+                   "Upload to Rdio Scanner failing: connection refused, 12 waiting",
+                   "Rdio Scanner: failing for 3 min (connection refused), 12 waiting. Now: "
+                   "Recording.",
+                   false,
+                   {},
+                   false,
+                   [](StatusFacts& f) {
+                       f.uploads = StatusText{
+                           "Upload to Rdio Scanner failing: connection refused, 12 waiting",
+                           "Rdio Scanner: failing for 3 min (connection refused), 12 waiting."};
                    }}),
     [](const auto& info) { return std::string(info.param.name); });
 
