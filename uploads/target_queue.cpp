@@ -28,11 +28,10 @@ UploadSteady wait_after(int failures, UploadSteady first, UploadSteady longest, 
         static_cast<long long>(std::min(wait, static_cast<double>(longest.count()))));
 }
 
-TargetQueue::TargetQueue(TargetSettings target, UploadJournal& journal, CallSender& sender,
-                         UploadRows& rows, UploadClock& clock, std::function<double()> chance)
+TargetQueue::TargetQueue(TargetSettings target, UploadJournal& journal, UploadRows& rows,
+                         UploadClock& clock, std::function<double()> chance)
     : target_(std::move(target)),
       journal_(journal),
-      sender_(sender),
       rows_(rows),
       clock_(clock),
       chance_(std::move(chance)) {}
@@ -92,6 +91,10 @@ void TargetQueue::remove(const std::string& key) {
     if (entry == waiting_.end()) {
         return;
     }
+    if (in_flight_ == entry->id) {
+        in_flight_removed_ = true;
+        return;
+    }
     if (!journal_.ended(entry->id, "removed")) {
         journal_failed();
     }
@@ -100,7 +103,7 @@ void TargetQueue::remove(const std::string& key) {
 }
 
 std::optional<UploadSteady> TargetQueue::due() const {
-    if (waiting_.empty() || !stopped_.empty()) {
+    if (waiting_.empty() || !stopped_.empty() || in_flight_) {
         return std::nullopt;
     }
     return next_try_;
@@ -114,28 +117,56 @@ bool TargetQueue::too_old(const JournalEntry& entry) {
     return clock_.unix_ms() - entry.take.end_ms > target_.max_age.count();
 }
 
-void TargetQueue::try_oldest() {
-    while (!waiting_.empty() && too_old(waiting_.front())) {
+std::optional<JournalEntry> TargetQueue::begin_try() {
+    while (!waiting_.empty() && !in_flight_ && too_old(waiting_.front())) {
         TryOutcome late;
         late.reason = "older than " + std::to_string(target_.max_age.count() / 1000) + " s";
         refused_ = "too late: " + late.reason;
         end_oldest("too late", late);
     }
-    if (waiting_.empty() || !stopped_.empty()) {
-        return;
+    if (waiting_.empty() || !stopped_.empty() || in_flight_) {
+        return std::nullopt;
     }
     JournalEntry& entry = waiting_.front();
     if (!journal_.tried(entry.id)) {
         journal_failed();
     }
     ++entry.tries;
-    const std::int64_t id = entry.id;
-    const TryOutcome result = sender_.send(entry, [this, id](const std::string& url) {
-        waiting_.front().sound_url = url;
-        if (!journal_.stepped(id, url)) {
-            journal_failed();
-        }
-    });
+    in_flight_ = entry.id;
+    in_flight_removed_ = false;
+    return entry;
+}
+
+std::function<void(const std::string&)> TargetQueue::stepper(JournalEntry& entry) {
+    // On the sender's thread: the journal takes records from both.
+    return [this, &entry](const std::string& url) {
+        entry.sound_url = url;
+        journal_.stepped(entry.id, url);
+    };
+}
+
+void TargetQueue::try_oldest(CallSender& sender) {
+    std::optional<JournalEntry> entry = begin_try();
+    if (entry) {
+        const TryOutcome result = sender.send(*entry, stepper(*entry));
+        end_try(*entry, result);
+    }
+}
+
+void TargetQueue::end_try(const JournalEntry& tried, const TryOutcome& result) {
+    in_flight_.reset();
+    if (!journal_.failure().empty()) {
+        journal_failed();
+    }
+    JournalEntry& entry = waiting_.front();
+    entry.sound_url = tried.sound_url;
+    const bool delivered = result.kind == Kind::kDelivered || result.kind == Kind::kAlreadyThere;
+    // Removed from the folder while it was being sent: it got there, or it
+    // goes now.
+    if (in_flight_removed_ && !delivered) {
+        end_oldest("removed before upload", {});
+        return;
+    }
     switch (result.kind) {
         case Kind::kDelivered:
         case Kind::kAlreadyThere:

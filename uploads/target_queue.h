@@ -51,8 +51,8 @@ struct TargetView {
 // target until uploads.ini changes. Used from one thread.
 class TargetQueue {
   public:
-    TargetQueue(TargetSettings target, UploadJournal& journal, CallSender& sender, UploadRows& rows,
-                UploadClock& clock, std::function<double()> chance);
+    TargetQueue(TargetSettings target, UploadJournal& journal, UploadRows& rows, UploadClock& clock,
+                std::function<double()> chance);
 
     // Carries on with what the journal held.
     void start(JournalContents contents);
@@ -64,18 +64,26 @@ class TargetQueue {
     void remove(const std::string& key);
     bool knows(const std::string& key) const { return known_.count(key) != 0; }
 
-    // When the oldest take is to be tried; none while none waits or the
-    // target is stopped.
+    // When the oldest take is to be tried; none while none waits, one is
+    // being tried or the target is stopped.
     std::optional<UploadSteady> due() const;
-    // Tries the oldest take once.
-    void try_oldest();
+    // The oldest take, its try on the disk, to be sent (on another thread,
+    // while takes go on entering the queue) and its outcome told to end_try;
+    // none when none is to be tried. Takes past their age end first.
+    std::optional<JournalEntry> begin_try();
+    // What a sender tells the address Broadcastify gave for the sound to:
+    // on the disk, and in `entry`, which end_try is given back. Safe on the
+    // sender's thread.
+    std::function<void(const std::string&)> stepper(JournalEntry& entry);
+    void end_try(const JournalEntry& tried, const TryOutcome& result);
+    // Tries the oldest take once, here and now.
+    void try_oldest(CallSender& sender);
     // uploads.ini was read again and still names this target the same way.
     void resume();
 
     TargetView view() const;
     const std::deque<JournalEntry>& waiting() const { return waiting_; }
     const TargetSettings& target() const { return target_; }
-    UploadJournal& journal() { return journal_; }
 
   private:
     // Why the target cannot take `take` under `number`; empty when it can.
@@ -89,7 +97,6 @@ class TargetQueue {
 
     TargetSettings target_;
     UploadJournal& journal_;
-    CallSender& sender_;
     UploadRows& rows_;
     UploadClock& clock_;
     std::function<double()> chance_;
@@ -103,6 +110,9 @@ class TargetQueue {
     std::string stopped_;
     std::string refused_;
     bool delivered_since_read_ = false;
+    // The take being tried, and whether it was removed meanwhile.
+    std::optional<std::int64_t> in_flight_;
+    bool in_flight_removed_ = false;
     int delivered_ = 0;
 };
 

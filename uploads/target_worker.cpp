@@ -6,6 +6,7 @@
 #include "settings/file_exists.h"
 #include "settings/utf8_path.h"
 #include "uploads/call_sender.h"
+#include "uploads/takes_log_tail.h"
 #include "uploads/upload_journal.h"
 
 namespace taperly {
@@ -33,14 +34,18 @@ std::int64_t file_size(const std::string& path) {
 
 TargetWorker::TargetWorker(TargetSettings target, std::map<std::string, std::string> talkgroups,
                            std::string takes_folder, std::string work_folder,
-                           const WorkerParts& parts, UploadRows& rows)
+                           const WorkerParts& parts, UploadRows& rows,
+                           std::vector<TakeLogEntry> untaken)
     : target_(std::move(target)),
       takes_folder_(std::move(takes_folder)),
       work_folder_(std::move(work_folder)),
       parts_(parts),
       rows_(rows),
-      talkgroups_(std::move(talkgroups)) {
+      inbox_(std::move(untaken)),
+      talkgroups_(std::move(talkgroups)),
+      journal_(join_path(work_folder_, journal_name(target_))) {
     view_.label = target_.label();
+    sender_ = std::thread([this] { send(); });
     thread_ = std::thread([this] { work(); });
 }
 
@@ -51,6 +56,10 @@ std::vector<TakeLogEntry> TargetWorker::stop() {
     }
     cancelled_ = true;
     woken_.notify_all();
+    send_woken_.notify_all();
+    if (sender_.joinable()) {
+        sender_.join();
+    }
     if (thread_.joinable()) {
         thread_.join();
     }
@@ -104,14 +113,33 @@ void TargetWorker::publish(const TargetQueue& queue) {
 }
 
 void TargetWorker::start_queue(TargetQueue& queue) {
-    JournalContents contents = queue.journal().replay();
-    // A target begun now sends the takes stored from now on.
-    if (contents.log_from < 0) {
-        contents.log_from = file_size(join_path(takes_folder_, "takes.csv"));
+    JournalContents contents = journal_.replay();
+    std::int64_t from = contents.log_from;
+    queue.start(std::move(contents));
+    const std::string log = join_path(takes_folder_, "takes.csv");
+    if (from < 0) {
+        // A target begun now sends the takes stored from now on.
+        from = file_size(log);
+    } else {
+        // What the door told is taken first, as it is whole; then the takes
+        // stored since the journal last looked that it never heard of
+        // (Taperly ended between a take's row and its queue).
+        std::vector<TakeLogEntry> heard;
+        {
+            const std::lock_guard lock(mutex_);
+            heard.swap(inbox_);
+        }
+        take_in(queue, heard);
+        std::vector<TakeLogEntry> missed;
+        from = read_takes_log_from(log, from, [&missed](const TakeLogEntry& row) {
+            if (is_stored(row.outcome) || row.outcome == TakeOutcome::kRemoved) {
+                missed.push_back(row);
+            }
+        });
+        take_in(queue, missed);
     }
     // Only what still waits is kept: the journal stays as long as its queue.
-    queue.journal().rewrite(contents.log_from, contents.waiting);
-    queue.start(std::move(contents));
+    journal_.rewrite(from, queue.waiting());
 }
 
 void TargetWorker::take_in(TargetQueue& queue, std::vector<TakeLogEntry>& rows) {
@@ -150,22 +178,53 @@ void TargetWorker::take_in(TargetQueue& queue, std::vector<TakeLogEntry>& rows) 
     rows.clear();
 }
 
-void TargetWorker::work() {
+void TargetWorker::send() {
+    // Its parts are made and used on this thread alone (Qt's sockets keep
+    // to the thread that made them).
     const std::unique_ptr<HttpClient> http = parts_.make_http();
     const std::unique_ptr<SoundEncoder> encoder = parts_.make_encoder();
     const std::unique_ptr<CommandRunner> runner = parts_.make_runner();
-    UploadJournal journal(join_path(work_folder_, journal_name(target_)));
     ServiceSender sender(target_, takes_folder_, work_folder_, *http, *encoder, *runner,
                          cancelled_);
-    TargetQueue queue(target_, journal, sender, rows_, *parts_.clock, parts_.chance);
+    for (;;) {
+        JournalEntry entry;
+        {
+            std::unique_lock lock(mutex_);
+            send_woken_.wait(lock, [this] { return ending_ || (to_send_ && !sent_); });
+            if (ending_) {
+                return;
+            }
+            entry = *to_send_;
+        }
+        // Broadcastify's address for the sound is on the disk before the
+        // sound goes there.
+        const TryOutcome outcome = sender.send(entry, [&](const std::string& url) {
+            entry.sound_url = url;
+            journal_.stepped(entry.id, url);
+        });
+        {
+            const std::lock_guard lock(mutex_);
+            to_send_ = entry;
+            sent_ = outcome;
+        }
+        woken_.notify_all();
+    }
+}
+
+void TargetWorker::work() {
+    TargetQueue queue(target_, journal_, rows_, *parts_.clock, parts_.chance);
     start_queue(queue);
     publish(queue);
     std::vector<TakeLogEntry> rows;
+    std::optional<JournalEntry> tried;
     for (;;) {
         bool resume = false;
+        std::optional<TryOutcome> outcome;
         {
             std::unique_lock lock(mutex_);
-            const auto woken = [this] { return ending_ || !inbox_.empty() || resume_asked_; };
+            const auto woken = [this] {
+                return ending_ || !inbox_.empty() || resume_asked_ || sent_.has_value();
+            };
             const std::optional<UploadSteady> due = queue.due();
             if (!due) {
                 woken_.wait(lock, woken);
@@ -177,13 +236,27 @@ void TargetWorker::work() {
             }
             rows.swap(inbox_);
             resume = std::exchange(resume_asked_, false);
+            if (sent_) {
+                outcome = std::exchange(sent_, std::nullopt);
+                tried = std::exchange(to_send_, std::nullopt);
+            }
+        }
+        // Takes that came meanwhile are on the disk before the try's end is.
+        take_in(queue, rows);
+        if (outcome) {
+            queue.end_try(*tried, *outcome);
         }
         if (resume) {
             queue.resume();
         }
-        take_in(queue, rows);
         if (const auto due = queue.due(); due && *due <= parts_.clock->steady()) {
-            queue.try_oldest();
+            if (std::optional<JournalEntry> entry = queue.begin_try()) {
+                {
+                    const std::lock_guard lock(mutex_);
+                    to_send_ = std::move(entry);
+                }
+                send_woken_.notify_all();
+            }
         }
         publish(queue);
     }

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "uploads/call_parts.h"
 #include "uploads/http_exchange.h"
 #include "uploads/target_queue.h"
+#include "uploads/upload_journal.h"
 
 namespace taperly {
 
@@ -28,13 +30,16 @@ struct WorkerParts {
 };
 
 // One target's queue on a thread of its own, which sleeps until a take
-// comes or a try is due: while nothing waits, it never wakes. Destroying it
-// ends a try under way and waits for the thread.
+// comes, a try is due or one has ended: while nothing waits, it never wakes.
+// Tries are sent from a second thread, so that a take stored while one
+// hangs is in the journal at once. Destroying it ends a try under way and
+// waits for both.
 class TargetWorker {
   public:
+    // `untaken`: rows the target's last worker had not taken in yet.
     TargetWorker(TargetSettings target, std::map<std::string, std::string> talkgroups,
                  std::string takes_folder, std::string work_folder, const WorkerParts& parts,
-                 UploadRows& rows);
+                 UploadRows& rows, std::vector<TakeLogEntry> untaken = {});
     ~TargetWorker() { stop(); }
     TargetWorker(const TargetWorker&) = delete;
     TargetWorker& operator=(const TargetWorker&) = delete;
@@ -54,6 +59,8 @@ class TargetWorker {
 
   private:
     void work();
+    // The second thread: sends each take it is handed.
+    void send();
     void start_queue(TargetQueue& queue);
     void take_in(TargetQueue& queue, std::vector<TakeLogEntry>& rows);
     void publish(const TargetQueue& queue);
@@ -73,7 +80,14 @@ class TargetWorker {
     std::atomic<bool> cancelled_{false};
     TargetView view_;
     std::vector<std::string> waiting_files_;
+    // The take handed to the sender, and what its try came to.
+    std::optional<JournalEntry> to_send_;
+    std::optional<TryOutcome> sent_;
+    std::condition_variable send_woken_;
+    // Written from both threads.
+    UploadJournal journal_;
     std::thread thread_;
+    std::thread sender_;
 };
 
 }  // namespace taperly

@@ -122,7 +122,13 @@ void apply(const std::vector<std::string>& record, JournalContents& contents) {
 
 }  // namespace
 
+std::string UploadJournal::failure() const {
+    const std::lock_guard lock(mutex_);
+    return failure_;
+}
+
 JournalContents UploadJournal::replay() {
+    const std::lock_guard lock(mutex_);
     const std::string fresh = path_ + ".new";
     // A rewrite removes the old journal only once the new one is whole.
     if (file_exists(fresh)) {
@@ -147,6 +153,7 @@ JournalContents UploadJournal::replay() {
 }
 
 bool UploadJournal::rewrite(std::int64_t log_from, const std::deque<JournalEntry>& waiting) {
+    const std::lock_guard lock(mutex_);
     file_.close();
     const std::string fresh = path_ + ".new";
     remove_name(fresh);
@@ -236,6 +243,7 @@ bool UploadJournal::append(const std::vector<Record>& records) {
         text += line_of(record);
     }
     const auto count = static_cast<std::int64_t>(text.size());
+    const std::lock_guard lock(mutex_);
     errno = 0;
     if (!open() || file_.append(text.data(), count) != count || !file_.flush()) {
         failure_ = std::strerror(errno != 0 ? errno : EIO);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -43,7 +44,7 @@ struct JournalContents {
 // One target's queue on the disk, written before it is acted on: each take
 // queued, each try begun, each step and each end is a record appended and on
 // the disk before anything is sent. A record a crash cut in half is no
-// record. Used from one thread.
+// record. Records may come from the queue's thread and its sender's.
 class UploadJournal {
   public:
     explicit UploadJournal(std::string path) : path_(std::move(path)) {}
@@ -67,7 +68,7 @@ class UploadJournal {
 
     const std::string& path() const { return path_; }
     // Why the last write failed, empty after one that worked.
-    const std::string& failure() const { return failure_; }
+    std::string failure() const;
 
   private:
     using Record = std::vector<std::string>;
@@ -76,6 +77,7 @@ class UploadJournal {
     bool open();
 
     std::string path_;
+    mutable std::mutex mutex_;
     NativeFile file_;
     std::string failure_;
 };

@@ -97,12 +97,9 @@ void Uploads::start(const UploadSettings& settings) {
                 untaken = (*before)->stop();
                 before->reset();
             }
-            auto worker = std::make_unique<TargetWorker>(target, settings.talkgroups, takes_folder_,
-                                                         work_folder_, parts_.workers, rows_);
-            for (const TakeLogEntry& row : untaken) {
-                worker->heard(row);
-            }
-            kept.push_back(std::move(worker));
+            kept.push_back(std::make_unique<TargetWorker>(
+                target, settings.talkgroups, takes_folder_, work_folder_, parts_.workers, rows_,
+                std::move(untaken)));
         }
         workers_.swap(kept);
         // What is left of the old ones ends here, still under the lock.

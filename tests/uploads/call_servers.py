@@ -4,7 +4,7 @@
 
 Usage: call_servers.py FOLDER [--key K] [--system N] [--short-name S]
                        [--talkgroups 1,2] [--system-id N] [--skew SECONDS]
-                       [--tls CERTIFICATE KEY]
+                       [--port N] [--tls CERTIFICATE KEY]
 
 Prints the port it listens on, then serves until it is ended:
   POST /api/call-upload        Rdio Scanner
@@ -268,10 +268,12 @@ parser.add_argument("--short-name", default="metro")
 parser.add_argument("--talkgroups", default="")
 parser.add_argument("--system-id", default="77")
 parser.add_argument("--skew", type=float, default=30.0)
+parser.add_argument("--port", type=int, default=0)
 parser.add_argument("--tls", nargs=2, metavar=("CERTIFICATE", "KEY"))
 args = parser.parse_args()
 
-server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+ThreadingHTTPServer.allow_reuse_address = True
+server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
 if args.tls:
     import ssl
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)

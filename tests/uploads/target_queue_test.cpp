@@ -96,7 +96,7 @@ class TargetQueueTest : public ::testing::Test {
     // Tries whatever is due now, as the target's thread does when it wakes.
     void run_due() {
         while (queue.due() && *queue.due() <= clock.now) {
-            queue.try_oldest();
+            queue.try_oldest(sender);
         }
     }
     // The wait the queue set after a try.
@@ -109,7 +109,7 @@ class TargetQueueTest : public ::testing::Test {
     FakeRows rows;
     FakeUploadClock clock;
     double chance = 0.5;
-    TargetQueue queue{target, journal, sender, rows, clock, [this] { return chance; }};
+    TargetQueue queue{target, journal, rows, clock, [this] { return chance; }};
 };
 
 TEST_F(TargetQueueTest, FailuresWaitLongerEachTimeFromFiveSecondsToTenMinutesProbingWithTheOldest) {
@@ -179,10 +179,10 @@ TEST_F(TargetQueueTest, AKeyRefusedAfterItDeliveredIsRefusedForThatTakeOnly) {
 
 TEST_F(TargetQueueTest, TakesPastTheAgeLimitAreTooLateUnsent) {
     target.max_age = milliseconds(30000);
-    TargetQueue broadcastify{target, journal, sender, rows, clock, [] { return 0.5; }};
+    TargetQueue broadcastify{target, journal, rows, clock, [] { return 0.5; }};
     broadcastify.add(take("old.wav", 31000), "5");
     broadcastify.add(take("new.wav", 1000), "5");
-    broadcastify.try_oldest();
+    broadcastify.try_oldest(sender);
     EXPECT_EQ(sender.tried, std::vector<std::string>{"new.wav"});
     EXPECT_EQ(rows.rows, (std::vector<std::string>{"old.wav too late: older than 30 s 0",
                                                    "new.wav delivered 1"}));
@@ -210,13 +210,13 @@ TEST_F(TargetQueueTest, AStartAfterACrashCarriesOnWhereTheJournalStopped) {
     run_due();
     // Killed here: a new queue on the same journal.
     FakeSender after;
-    TargetQueue again{target, journal, after, rows, clock, [] { return 0.5; }};
+    TargetQueue again{target, journal, rows, clock, [] { return 0.5; }};
     again.start(journal.replay());
     EXPECT_EQ(again.waiting().front().tries, 2);
     EXPECT_EQ(again.waiting().front().sound_url, "https://sound.example/1");
     again.add(take("a.wav"), "5");
     while (again.due()) {
-        again.try_oldest();
+        again.try_oldest(after);
     }
     EXPECT_EQ(after.tried, (std::vector<std::string>{"a.wav", "b.wav"}))
         << "each once, oldest first";
