@@ -79,10 +79,15 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
     port_->on_input([this] { handle([this] { core_->input_arrived(); }, false); });
     core_->start_up(parts.run_at_start ? AtStart::kRun : AtStart::kWaitForRun);
     // After start-up, so that what it recovered has its rows.
-    if (parts.keep_days && take_log_ && parts.keeping_clock) {
-        keeper_ = std::make_unique<TakeKeeper>(folder, *parts.keep_days,
-                                               std::move(parts.keeping_clock), *take_log_);
+    if (parts.keep_days.days && take_log_ && parts.keeping_clock.wall) {
+        keeper_ = std::make_unique<TakeKeeper>(folder, *parts.keep_days.days,
+                                               std::move(parts.keeping_clock), *take_log_,
+                                               uploads_.get());
     }
+    // Read by the window's thread whenever it draws the status line.
+    core_->set_keeping_report([this, refused = parts.keep_days.refused] {
+        return keeper_ ? keeper_->trouble() : refused;
+    });
 }
 
 Form1::~Form1() {

@@ -11,11 +11,11 @@
 
 #include "app/run_control.h"
 #include "app/run_window.h"
+#include "keeping/take_keeper.h"
 #include "link/scanner_port.h"
 #include "recorder/recorder_control.h"
 #include "tracking/clock.h"
 #include "tracking/display_window.h"
-#include "tracking/take_keeper.h"
 #include "uploads/uploads_room.h"
 
 class QComboBox;
@@ -48,10 +48,11 @@ struct Form1Parts {
     // Where every take gets its row; none keeps no log.
     std::unique_ptr<TakeLog> take_log = nullptr;
     // Saved takes are removed once they are this many days old (the log
-    // tells which and how old); none keeps every take.
-    std::optional<int> keep_days = std::nullopt;
-    // The clock that keeping reads, from a thread of its own.
-    std::function<LocalTime()> keeping_clock = nullptr;
+    // tells which and how old); none keeps every take, and a refused
+    // setting is told in the status line.
+    KeepDays keep_days = {};
+    // The clocks that keeping reads, from a thread of its own.
+    KeepingClock keeping_clock = {};
     // Uploads of the takes `take_log` tells of; none uploads nothing.
     std::unique_ptr<RunUploads> uploads = nullptr;
 };

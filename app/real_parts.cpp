@@ -6,11 +6,12 @@
 #include <string_view>
 
 #include "app/system_clock.h"
+#include "keeping/take_keeper.h"
 #include "link/make_scanner_port.h"
 #include "recorder/sound_recorder.h"
 #include "tracking/take_log_file.h"
 #include "tracking/take_log_listeners.h"
-#include "tracking/take_retention.h"
+#include "uploads/uploads_room.h"
 
 namespace taperly {
 
@@ -41,6 +42,12 @@ std::chrono::minutes longest_take() {
     return std::chrono::minutes(minutes);
 }
 
+// Its own SystemClock: keeping reads it from a thread of its own.
+KeepingClock keeping_clock() {
+    const auto clock = std::make_shared<SystemClock>();
+    return {[clock] { return clock->local_time(); }, [clock] { return clock->steady_time(); }};
+}
+
 }  // namespace
 
 Form1Parts make_real_parts(const std::string& folder, const QString& help_page) {
@@ -57,7 +64,7 @@ Form1Parts make_real_parts(const std::string& folder, const QString& help_page) 
                       longest_take(),
                       std::move(log),
                       keep_days_asked(std::getenv("TAPERLY_KEEP_DAYS")),
-                      [clock = std::make_shared<SystemClock>()] { return clock->local_time(); },
+                      keeping_clock(),
                       std::move(uploads)};
 }
 

@@ -384,6 +384,7 @@ StatusFacts RunControl::status_facts() {
     facts.storage = recorder_.storage();
     facts.name_not_saved = tracker_.name_not_saved();
     facts.recovered = recovered_note_;
+    facts.keeping_off = keeping_report_ ? keeping_report_() : std::string();
     if (uploads_ != nullptr) {
         if (const std::optional<UploadsNote> note = uploads_->note()) {
             facts.uploads = StatusText{note->text, note->detail};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -69,6 +70,11 @@ class RunControl : private SettingsTarget {
     // Uploads start or read uploads.ini again at every Run, and say in the
     // status line what goes wrong. None uploads nothing.
     void set_uploads(RunUploads* uploads) { uploads_ = uploads; }
+    // Why keeping takes does not work, asked whenever the status line is
+    // drawn; empty while it works.
+    void set_keeping_report(std::function<std::string()> report) {
+        keeping_report_ = std::move(report);
+    }
 
     bool run_is_on() const;
     // The poll period read from a settings file, "-" when none was read.
@@ -132,6 +138,7 @@ class RunControl : private SettingsTarget {
     int steps_under_way_ = 0;
     TakeLog* take_log_ = nullptr;
     RunUploads* uploads_ = nullptr;
+    std::function<std::string()> keeping_report_;
 };
 
 }  // namespace taperly

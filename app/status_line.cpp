@@ -223,7 +223,14 @@ StatusText status_line_text(const StatusFacts& facts) {
     if (facts.recovered) {
         return {facts.recovered->text, facts.recovered->detail + " Now: " + mode + "."};
     }
-    if (facts.uploads) {
+    if (!facts.keeping_off.empty() && facts.recorder_mode == kModeNotOpen) {
+        return {mode + ": keeping is off",
+                "Old takes are not removed as TAPERLY_KEEP_DAYS asks: " + facts.keeping_off +
+                    ". What cannot be removed stays until that is mended, so the disk may "
+                    "fill. Now: " +
+                    mode + "."};
+    }
+    if (facts.uploads && facts.recorder_mode == kModeNotOpen) {
         return {facts.uploads->text, facts.uploads->detail + " Now: " + mode + "."};
     }
     return {mode, {}};

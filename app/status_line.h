@@ -53,6 +53,9 @@ struct StatusFacts {
     // Takes a crash left, saved at start-up: told until Run is pressed or a
     // take is saved, also while a run started by itself goes on.
     std::optional<StatusText> recovered;
+    // Why old takes are not removed though TAPERLY_KEEP_DAYS asks for it;
+    // empty while keeping works or is not asked for.
+    std::string keeping_off;
     // What goes wrong with uploading takes (a target failing for a minute,
     // one stopped, a take refused, a mistake in uploads.ini).
     std::optional<StatusText> uploads;
@@ -81,10 +84,9 @@ StatusText recovered_takes_note(const std::vector<std::string>& names);
 // then a take that is not being recorded or a sound input that is missing,
 // then a disk too full to record on, then a take cut short, then a take that
 // was not saved, then a report; then a call being split, then a disk that is
-// almost full; then takes recovered at start, then uploads that go wrong
-// (last: they wait safely in their queues, and recording needs none of
-// them); otherwise the recorder's mode. The free space's thresholds
-// are room_for_takes'.
+// almost full; otherwise the recorder's mode, and between takes keeping
+// that does not work, then uploads that go wrong (last: their takes wait
+// safely in their queues). The free space's thresholds are room_for_takes'.
 StatusText status_line_text(const StatusFacts& facts);
 
 }  // namespace taperly

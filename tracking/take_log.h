@@ -11,7 +11,9 @@ namespace taperly {
 
 // What became of a take, as its row in the takes log says it.
 // kRemoved: a saved take that was kept for its days was removed.
-enum class TakeOutcome { kSaved, kNameTaken, kNotSaved, kRecovered, kSplit, kRemoved };
+// kKept: a take past its days is kept, and why (it is no longer the file
+// Taperly stored).
+enum class TakeOutcome { kSaved, kNameTaken, kNotSaved, kRecovered, kSplit, kRemoved, kKept };
 
 // One take as the takes log tells it. Texts are UTF-8.
 struct TakeLogEntry {
@@ -38,17 +40,22 @@ struct TakeLogEntry {
     std::string display_line2;
     // The largest absolute sample, 0 to 32768; none when not known.
     std::optional<int> peak;
+    // What tells the stored file from any other (take_identity.h), read
+    // when the row is written; none where there is no file or it could not
+    // be read.
+    std::optional<std::int64_t> file_bytes;
+    std::string fingerprint;
 };
 
 // The time in ISO 8601 with its UTC offset, "2026-12-05T21:05:07-05:00".
 std::string iso_8601(const LocalTime& time);
 
-// The log's first row, with its line end.
+// The log's first row, with its line end (take_log_codec.cpp).
 std::string take_log_header();
 // The entry as one CSV row (RFC 4180, UTF-8) with its line end: times in
 // ISO 8601 with their UTC offset, the length in seconds to the millisecond,
 // the peak in dBFS to a tenth, and an empty field for what is not known or
-// for a peak of silence, which has no level.
+// for a peak of silence, which has no level (take_log_codec.cpp).
 std::string take_log_row(const TakeLogEntry& entry);
 
 // The row of a take recovered at start-up as `name`, holding `frames`, that

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "recorder/takes/take_format.h"
-#include "tracking/takes_csv.h"
+#include "tracking/take_log_codec.h"
 
 namespace taperly {
 

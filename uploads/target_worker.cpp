@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "settings/file_exists.h"
 #include "settings/utf8_path.h"
+#include "tracking/take_log_codec.h"
+#include "tracking/take_log_reader.h"
 #include "uploads/call_sender.h"
-#include "uploads/takes_log_tail.h"
 #include "uploads/upload_journal.h"
 
 namespace taperly {
@@ -14,14 +16,38 @@ namespace taperly {
 namespace {
 
 bool is_stored(TakeOutcome outcome) {
-    return outcome == TakeOutcome::kSaved || outcome == TakeOutcome::kSplit ||
-           outcome == TakeOutcome::kRecovered;
+    return outcome_word(outcome).stores_take;
 }
 
 std::string journal_name(const TargetSettings& target) {
     std::string id = target.id();
     std::replace(id.begin(), id.end(), ' ', '_');
     return id + ".queue";
+}
+
+// The stored and removed takes' rows of the log from byte `from` on; where
+// the rows read end (before a row still being written).
+std::int64_t read_log_from(const std::string& log, std::int64_t from,
+                           std::vector<TakeLogEntry>& rows) {
+    std::ifstream in(utf8_path(log), std::ios::binary);
+    in.seekg(0, std::ios::end);
+    const std::int64_t size = in ? static_cast<std::int64_t>(in.tellg()) : 0;
+    // A log cut shorter than the journal knew it was replaced: its rows are
+    // no longer the ones the journal heard of.
+    if (from > size) {
+        return size;
+    }
+    in.seekg(from);
+    TakeLogReader reader(in, from);
+    std::vector<std::string> fields;
+    while (reader.next(fields) && reader.row_ended()) {
+        from = reader.offset();
+        const std::optional<TakeLogEntry> row = read_take_log_row(fields);
+        if (row && (is_stored(row->outcome) || row->outcome == TakeOutcome::kRemoved)) {
+            rows.push_back(*row);
+        }
+    }
+    return from;
 }
 
 std::int64_t file_size(const std::string& path) {
@@ -95,21 +121,10 @@ TargetView TargetWorker::view() const {
     return view_;
 }
 
-bool TargetWorker::waiting(const std::string& file_name) const {
-    const std::lock_guard lock(mutex_);
-    return std::find(waiting_files_.begin(), waiting_files_.end(), file_name) !=
-           waiting_files_.end();
-}
-
 void TargetWorker::publish(const TargetQueue& queue) {
     TargetView view = queue.view();
-    std::vector<std::string> files;
-    for (const JournalEntry& entry : queue.waiting()) {
-        files.push_back(entry.take.file_name);
-    }
     const std::lock_guard lock(mutex_);
     view_ = std::move(view);
-    waiting_files_ = std::move(files);
 }
 
 void TargetWorker::start_queue(TargetQueue& queue) {
@@ -131,11 +146,7 @@ void TargetWorker::start_queue(TargetQueue& queue) {
         }
         take_in(queue, heard);
         std::vector<TakeLogEntry> missed;
-        from = read_takes_log_from(log, from, [&missed](const TakeLogEntry& row) {
-            if (is_stored(row.outcome) || row.outcome == TakeOutcome::kRemoved) {
-                missed.push_back(row);
-            }
-        });
+        from = read_log_from(log, from, missed);
         take_in(queue, missed);
     }
     // Only what still waits is kept: the journal stays as long as its queue.

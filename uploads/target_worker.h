@@ -54,8 +54,6 @@ class TargetWorker {
 
     const TargetSettings& target() const { return target_; }
     TargetView view() const;
-    // Whether `file_name` still waits here.
-    bool waiting(const std::string& file_name) const;
 
   private:
     void work();
@@ -79,7 +77,6 @@ class TargetWorker {
     bool ending_ = false;
     std::atomic<bool> cancelled_{false};
     TargetView view_;
-    std::vector<std::string> waiting_files_;
     // The take handed to the sender, and what its try came to.
     std::optional<JournalEntry> to_send_;
     std::optional<TryOutcome> sent_;

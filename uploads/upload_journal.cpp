@@ -4,8 +4,11 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "settings/file_exists.h"
+#include "settings/utf8_path.h"
 
 namespace taperly {
 
@@ -65,24 +68,11 @@ std::int64_t number_of(const std::string& text) {
 }
 
 std::string read_whole(const std::string& path) {
-    std::string text;
-    NativeFile file = NativeFile::open_to_append(path);
-    if (!file.is_open()) {
-        return text;
-    }
-    char buffer[1 << 16];
-    for (std::int64_t at = 0;;) {
-        const std::int64_t got = file.read_at(at, buffer, sizeof buffer);
-        if (got <= 0) {
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-        at += got;
-    }
-    return text;
+    std::ifstream file(utf8_path(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-void apply(const std::vector<std::string>& record, JournalContents& contents) {
+void apply_record(const std::vector<std::string>& record, JournalContents& contents) {
     const std::string& kind = record[0];
     if (kind == "from" && record.size() >= 2) {
         contents.log_from = number_of(record[1]);
@@ -120,6 +110,15 @@ void apply(const std::vector<std::string>& record, JournalContents& contents) {
     }
 }
 
+JournalContents contents_of(const std::string& text) {
+    JournalContents contents;
+    std::size_t at = 0;
+    for (std::size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+        apply_record(fields_of(std::string_view(text).substr(at, end - at)), contents);
+    }
+    return contents;
+}
+
 }  // namespace
 
 std::string UploadJournal::failure() const {
@@ -141,15 +140,12 @@ JournalContents UploadJournal::replay() {
             }
         }
     }
-    JournalContents contents;
-    const std::string text = read_whole(path_);
-    std::size_t at = 0;
-    for (std::size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
-        const std::vector<std::string> record =
-            fields_of(std::string_view(text).substr(at, end - at));
-        apply(record, contents);
-    }
-    return contents;
+    return contents_of(read_whole(path_));
+}
+
+JournalContents UploadJournal::read(const std::string& path) {
+    // Between a rewrite's removal of the old journal and the new one's name.
+    return contents_of(read_whole(file_exists(path) ? path : path + ".new"));
 }
 
 bool UploadJournal::rewrite(std::int64_t log_from, const std::deque<JournalEntry>& waiting) {

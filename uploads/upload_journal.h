@@ -51,6 +51,9 @@ class UploadJournal {
 
     // What the journal holds, finishing a rewrite a crash interrupted.
     JournalContents replay();
+    // What the journal at `path` holds, read only, changing nothing: for
+    // another thread's look while its queue may be writing it.
+    static JournalContents read(const std::string& path);
     // The journal anew, holding only `waiting`, heard of up to `log_from`;
     // the old one goes only once the new one is on the disk.
     bool rewrite(std::int64_t log_from, const std::deque<JournalEntry>& waiting);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "settings/file_exists.h"
 #include "settings/utf8_path.h"
@@ -147,10 +148,25 @@ std::vector<TargetView> Uploads::targets() const {
     return views;
 }
 
-bool Uploads::waiting(const std::string& file_name) const {
-    const std::lock_guard lock(mutex_);
-    return std::any_of(workers_.begin(), workers_.end(),
-                       [&](const auto& worker) { return worker->waiting(file_name); });
+std::vector<std::string> Uploads::takes_waiting() const {
+    std::set<std::string> journals;
+    std::error_code error;
+    for (const auto& file : std::filesystem::directory_iterator(utf8_path(work_folder_), error)) {
+        std::string name = file.path().filename().string();
+        if (name.ends_with(".new")) {
+            name.resize(name.size() - 4);
+        }
+        if (name.ends_with(".queue")) {
+            journals.insert(join_path(work_folder_, name));
+        }
+    }
+    std::vector<std::string> names;
+    for (const std::string& journal : journals) {
+        for (const JournalEntry& entry : UploadJournal::read(journal).waiting) {
+            names.push_back(entry.take.file_name);
+        }
+    }
+    return names;
 }
 
 }  // namespace taperly

@@ -41,8 +41,10 @@ class Uploads {
     std::optional<UploadsNote> note() const;
     // How each target fares, in the file's order.
     std::vector<TargetView> targets() const;
-    // Whether the take `file_name` still waits for a target.
-    bool waiting(const std::string& file_name) const;
+    // The takes still waiting for a target, as their journals on the disk
+    // say (also before Run, and for targets no longer in the file): what
+    // keeping must not remove. Safe from any thread.
+    std::vector<std::string> takes_waiting() const;
 
     const std::string& settings_path() const { return settings_path_; }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "keeping/takes_keeping.h"
 #include "tracking/take_log_listeners.h"
 #include "uploads/uploads.h"
 #include "uploads/uploads_note.h"
@@ -13,10 +14,10 @@ class QFileSystemWatcher;
 
 namespace taperly {
 
-// What the window's run asks of uploads.
-class RunUploads {
+// What the window's run asks of uploads; and keeping, which must not remove
+// a take still waiting.
+class RunUploads : public TakesToKeep {
   public:
-    virtual ~RunUploads() = default;
     // Run was pressed: uploads.ini is read, if it is there and changed.
     virtual void run_started() = 0;
     virtual std::optional<UploadsNote> note() const = 0;
@@ -32,7 +33,7 @@ class UploadsRoom : public RunUploads {
 
     void run_started() override;
     std::optional<UploadsNote> note() const override { return uploads_.note(); }
-    bool waiting(const std::string& file_name) const { return uploads_.waiting(file_name); }
+    std::vector<std::string> takes_to_keep() const override { return uploads_.takes_waiting(); }
     std::vector<TargetView> targets() const { return uploads_.targets(); }
 
   private:

@@ -12,11 +12,13 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <functional>
 #include <ostream>
 #include <stdexcept>
 
 #include "support/fakes.h"
 #include "support/temp_folder.h"
+#include "tracking/take_log_file.h"
 
 namespace taperly {
 namespace {
@@ -41,7 +43,8 @@ class Form1Test : public ::testing::Test {
   protected:
     // The window over fakes, starting up with `settings` (none when absent).
     Form1& make(std::optional<std::string> settings = std::nullopt,
-                std::unique_ptr<FakeRecorder> recorder = std::make_unique<FakeRecorder>()) {
+                std::unique_ptr<FakeRecorder> recorder = std::make_unique<FakeRecorder>(),
+                const std::function<void(Form1Parts&)>& more = {}) {
         if (settings) {
             folder.write(kSettings, *settings);
         }
@@ -53,6 +56,9 @@ class Form1Test : public ::testing::Test {
                          },
                          std::move(recorder), std::make_unique<FakeClock>(), folder.path(),
                          QString::fromStdString(folder.file("taperly-help.html"))};
+        if (more) {
+            more(parts);
+        }
         form_ = std::make_unique<Form1>(std::move(parts));
         return *form_;
     }
@@ -243,6 +249,25 @@ TEST_F(Form1Test, StatusLineSaysAgainWhatItSaidBeforeAHandlerFailed) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return text3() == "Recorder gone"; }, 5000)) << text3();
     failing.failing = false;
     EXPECT_TRUE(QTest::qWaitFor([&] { return text3() == "Waiting"; }, 5000)) << text3();
+}
+
+// What keeping's thread finds reaches the status line, between takes.
+TEST_F(Form1Test, KeepingThatCannotWorkIsToldBetweenTakes) {
+    folder.write("takes.csv", "start\r\n\"" + std::string(70 * 1024, 'x') + "\r\n");
+    make("0\r\n0\r\n", std::make_unique<FakeRecorder>(), [this](Form1Parts& parts) {
+        parts.take_log = std::make_unique<TakeLogFile>(folder.path());
+        parts.keep_days = {30, {}};
+        parts.keeping_clock = {[] {
+                                   return LocalTime{"", {2026, 12, 5}, {12, 0, 0, 0}};
+                               },
+                               [] { return SteadyTime(0); }};
+    });
+    click("Command2");
+    const auto tooltip = [this] { return child<QLineEdit>("Text3")->toolTip().toStdString(); };
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return tooltip().find("takes.csv cannot be read past byte 7") != std::string::npos; },
+        5000))
+        << tooltip();
 }
 
 TEST_F(Form1Test, ClosingTheWindowReleasesThePort) {

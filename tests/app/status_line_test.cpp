@@ -224,20 +224,38 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    [](StatusFacts& f) {
                        f.recovered = StatusText{"1 unfinished take saved", "A take."};
-                       f.uploads = StatusText{"Upload to OpenMHz refused: x", "OpenMHz: x."};
                    }},
-        StatusCase{"uploads_failing_beneath_the_rest",
+        StatusCase{
+            "keeping_off_between_takes",
+            100,
+            false,
+            10,
+            10,
+            false,
+            Kind::kNone,
+            nullptr,
+            kNotOpen,
+            "Waiting: keeping is off",
+            "not removed as TAPERLY_KEEP_DAYS asks: takes.csv cannot be read (Permission denied)",
+            false,
+            {},
+            false,
+            [](StatusFacts& f) {
+                f.keeping_off = "takes.csv cannot be read (Permission denied)";
+                f.uploads = StatusText{"Upload to OpenMHz refused: x", "OpenMHz: x."};
+            }},
+        StatusCase{"uploads_failing_beneath_the_rest_between_takes",
                    100,
                    false,
                    10,
                    10,
-                   true,
+                   false,
                    Kind::kNone,
                    nullptr,
-                   kRecording,
+                   kNotOpen,
                    "Upload to Rdio Scanner failing: connection refused, 12 waiting",
                    "Rdio Scanner: failing for 3 min (connection refused), 12 waiting. Now: "
-                   "Recording.",
+                   "Waiting.",
                    false,
                    {},
                    false,

@@ -129,10 +129,10 @@ class E2eWindow {
             QLocale(QLocale::English, QLocale::UnitedStates), time.source());
         // Keeping takes reads its clock on a thread of its own: one that
         // stands still at the start of the test day.
-        parts.keeping_clock = [clock = std::make_shared<SystemClock>(
-                                   QLocale(QLocale::English, QLocale::UnitedStates), [] {
-                                       return on_test_day(20, 0, 0);
-                                   })] { return clock->local_time(); };
+        const auto keeping = std::make_shared<SystemClock>(
+            QLocale(QLocale::English, QLocale::UnitedStates), [] { return on_test_day(20, 0, 0); });
+        parts.keeping_clock = {[keeping] { return keeping->local_time(); },
+                               [keeping] { return keeping->steady_time(); }};
         if (wrap) {
             parts.recorder = wrap(std::move(parts.recorder));
         }

@@ -1,8 +1,11 @@
 // The takes log across a run on the real window, serial line and recorder:
 // a take saved, one whose name a file already had, both after a log a power
-// cut left ending in half a row; takes stored as FLAC, and old ones removed.
+// cut left ending in half a row; takes stored as FLAC, and an old one removed
+// from a log a spreadsheet saved again.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -10,9 +13,12 @@
 
 #include "e2e/e2e_window.h"
 #include "e2e/takes_log_reading.h"
+#include "keeping/takes_keeping.h"
 #include "support/environment.h"
 #include "support/simulator_process.h"
 #include "support/temp_folder.h"
+#include "tracking/take_identity.h"
+#include "tracking/take_log_file.h"
 
 namespace taperly::e2e {
 namespace {
@@ -79,13 +85,27 @@ TEST(TakesLogOnRealParts, FlacTakesAndOldTakesRemoved) {
     ASSERT_TRUE(sound_server_answers()) << "no test sound server: run through CTest";
     TempFolder folder;
     const std::string saved = "State-Net_North-Area_Ops_9-05-07-PM_9-05-09-PM_12-05-2026.flac";
-    folder.write("old.flac", "a take of October");
+    const std::string old = "State-Net_North-Area_Ops_8-00-00-PM_8-00-01-PM_10-01-2026.flac";
+    folder.write(old, "a take of October");
     folder.write("mine.wav", "not a take of the log's");
+    const std::optional<TakeIdentity> identity = identify_file(folder.file(old));
+    ASSERT_TRUE(identity);
+    // Saved again by a spreadsheet: a byte-order mark, CRLF, a column of its own.
     folder.write("takes.csv",
-                 "start,end,seconds,file,outcome,system,group,talkgroup,display line 1,display "
-                 "line 2,peak dBFS\r\n"
-                 "2026-10-01T20:00:00+00:00,2026-10-01T20:00:01+00:00,1.000,old.flac,saved,,,,,,"
-                 "\r\n");
+                 "\xEF\xBB\xBFstart,end,seconds,file,outcome,system,group,talkgroup,display line "
+                 "1,display line 2,peak dBFS,bytes,fingerprint,checked\r\n"
+                 "2026-10-01T20:00:00+00:00,2026-10-01T20:00:01+00:00,1.000," +
+                     old + ",saved,,,,,,," + std::to_string(identity->bytes) + "," +
+                     identity->fingerprint + ",yes\r\n");
+    // An earlier run watched it for 31 days, its clock still in October then.
+    {
+        TakeLogFile log(folder.path());
+        TakesKeeping earlier(folder.path(), 30, log);
+        const std::atomic<bool> ending = false;
+        const auto october = [](int day) { return LocalTime{"", {2026, 10, day}, {21, 0, 0, 0}}; };
+        EXPECT_EQ(earlier.pass(october(1), SteadyTime(0), ending).trouble, "");
+        EXPECT_EQ(earlier.pass(october(2), std::chrono::hours(31 * 24), ending).removed, 0);
+    }
     const EnvironmentFor flac("TAPERLY_FORMAT", "flac");
     const EnvironmentFor keep("TAPERLY_KEEP_DAYS", "30");
     SimulatorSettings settings;
@@ -108,7 +128,8 @@ TEST(TakesLogOnRealParts, FlacTakesAndOldTakesRemoved) {
     for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
         names.insert(entry.path().filename().string());
     }
-    EXPECT_EQ(names, (std::set<std::string>{saved, "mine.wav", "takes.csv", kSettingsFile}));
+    EXPECT_EQ(names, (std::set<std::string>{saved, "mine.wav", "takes.csv", kSettingsFile,
+                                            ".taperly-keeping"}));
     const testing::WaveContents take = testing::read_wave(folder.file(saved));
     EXPECT_TRUE(take.readable);
     EXPECT_EQ(take.sample_rate, 22050);
@@ -116,9 +137,9 @@ TEST(TakesLogOnRealParts, FlacTakesAndOldTakesRemoved) {
     EXPECT_EQ(folder.read("mine.wav"), "not a take of the log's");
     EXPECT_EQ(takes_log_rows(folder.path()),
               (std::vector<std::string>{
-                  "2026-10-01T20:00:00+00:00|2026-10-01T20:00:01+00:00|old.flac|saved||||||sound|"
-                  "no level",
-                  "|2026-12-05T20:00:00+00:00|old.flac|removed||||||0.000|no level",
+                  "2026-10-01T20:00:00+00:00|2026-10-01T20:00:01+00:00|" + old +
+                      "|saved||||||sound|no level",
+                  "|2026-12-05T20:00:00+00:00|" + old + "|removed||||||0.000|no level",
                   "2026-12-05T21:05:07+00:00|2026-12-05T21:05:09+00:00|" + saved +
                       "|saved|State Net|North Area|Ops|State Net|North Ops|sound|level",
               }));
