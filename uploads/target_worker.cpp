@@ -8,6 +8,7 @@
 #include "settings/utf8_path.h"
 #include "tracking/take_log_codec.h"
 #include "tracking/take_log_reader.h"
+#include "uploads/background_thread.h"
 #include "uploads/call_sender.h"
 #include "uploads/upload_journal.h"
 
@@ -190,6 +191,7 @@ void TargetWorker::take_in(TargetQueue& queue, std::vector<TakeLogEntry>& rows) 
 }
 
 void TargetWorker::send() {
+    run_in_background();
     // Its parts are made and used on this thread alone (Qt's sockets keep
     // to the thread that made them).
     const std::unique_ptr<HttpClient> http = parts_.make_http();
@@ -223,6 +225,7 @@ void TargetWorker::send() {
 }
 
 void TargetWorker::work() {
+    run_in_background();
     TargetQueue queue(target_, journal_, rows_, *parts_.clock, parts_.chance);
     start_queue(queue);
     publish(queue);

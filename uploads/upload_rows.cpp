@@ -30,12 +30,14 @@ void UploadsCsv::add(const UploadRow& row) {
                              "," + field(row.outcome) + "," +
                              (row.http_status > 0 ? std::to_string(row.http_status) : "") + "," +
                              field(row.answer) + "," + std::to_string(row.tries) + "\r\n";
+    const std::lock_guard writing(writing_);
+    const bool written =
+        append_whole_row(path_, "time,file,target,outcome,HTTP status,answer,tries\r\n", text);
+    const std::string failure =
+        written ? std::string()
+                : std::string("uploads.csv cannot be written: ") + std::strerror(errno);
     const std::lock_guard lock(mutex_);
-    if (append_whole_row(path_, "time,file,target,outcome,HTTP status,answer,tries\r\n", text)) {
-        failure_.clear();
-    } else {
-        failure_ = std::string("uploads.csv cannot be written: ") + std::strerror(errno);
-    }
+    failure_ = failure;
 }
 
 std::string UploadsCsv::failure() const {

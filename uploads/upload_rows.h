@@ -38,6 +38,9 @@ class UploadsCsv : public UploadRows {
 
   private:
     std::string path_;
+    // Rows are written one at a time; the window only reads the failure,
+    // never waiting for a disk.
+    std::mutex writing_;
     mutable std::mutex mutex_;
     std::string failure_;
 };

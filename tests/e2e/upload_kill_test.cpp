@@ -78,8 +78,8 @@ TEST_F(UploadKilled, EveryTakeArrivesOnceTheProgramIsStartedAgain) {
         }
     }
     EXPECT_EQ(kept, stored_takes(folder)) << "every stored take, once";
-    std::printf("%zu takes stored, %d requests, %zu calls kept: %zu duplicates\n",
-                stored_takes(folder).size(), requests, kept.size(),
+    std::printf("%zu takes stored, %d requests: %zu sent again, none kept twice\n",
+                stored_takes(folder).size(), requests,
                 static_cast<std::size_t>(requests) - kept.size());
 }
 
