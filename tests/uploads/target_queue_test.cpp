@@ -152,7 +152,8 @@ TEST_F(TargetQueueTest, AServiceThatAsksForAWaitGetsIt) {
 
 TEST_F(TargetQueueTest, ARefusalEveryTakeWouldMeetStopsTheTargetUntilItIsResumed) {
     queue.add(take("a.wav"), "5");
-    sender.outcomes = {refusal(Kind::kTargetRefused, "Invalid-API-Key")};
+    // Before any take was delivered with it, a key refused is a bad key.
+    sender.outcomes = {refusal(Kind::kTargetRefused, "Invalid-API-Key", true)};
     run_due();
     queue.add(take("b.wav"), "5");
     EXPECT_EQ(queue.due(), std::nullopt) << "stopped: not even woken";
