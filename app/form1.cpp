@@ -77,6 +77,13 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
     core_->set_uploads(uploads_.get());
     // Bytes that arrive while a handler runs are read by it or by the next poll.
     port_->on_input([this] { handle([this] { core_->input_arrived(); }, false); });
+    // Told on the thread that stored the take: the window's thread is only
+    // woken, and hears it in its turn.
+    recorder_->on_late_save([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { handle([this] { core_->late_saves_arrived(); }, true); },
+            Qt::QueuedConnection);
+    });
     core_->start_up(parts.run_at_start ? AtStart::kRun : AtStart::kWaitForRun);
     // After start-up, so that what it recovered has its rows.
     if (parts.keep_days.days && take_log_ && parts.keeping_clock.wall) {
@@ -91,17 +98,35 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
 }
 
 Form1::~Form1() {
-    end_abruptly();
+    // No outcome may be sent to a window being torn down.
+    recorder_->on_late_save(nullptr);
+    if (!closing_) {
+        // The recorder's own end waits for the takes still being stored.
+        core_->shut_down();
+    }
+    closing_ = true;
+    handling_ = true;
 }
 
 void Form1::end_abruptly() {
     if (closing_) {
         return;
     }
+    // The system ends the process soon after: the takes still to be stored,
+    // and the one in progress, are stored as WAV at once, none left
+    // half-stored by an encoding that was waited for.
+    recorder_->finish_storing_now();
     core_->shut_down();
+    recorder_->finish_storing_now();
     // Nothing may reach the core while the parts are torn down.
     closing_ = true;
     handling_ = true;
+}
+
+void Form1::end_from_outside() {
+    if (!handling_) {
+        end_abruptly();
+    }
 }
 
 void Form1::build_widgets() {

@@ -65,9 +65,16 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     ~Form1() override;
 
     RunControl& run_control() { return *core_; }
-    // The program ends without the window being closed: the take in progress
-    // is saved as Stop saves it and the port closed; nothing runs afterwards.
+    // The program is ended from outside (the display gone, a quit signal,
+    // the session's end): the take in progress is saved as Stop saves it and
+    // the port closed, and every take still to be stored after it ended is
+    // stored now, as WAV where it was to be encoded. Nothing reaches the core
+    // afterwards.
     void end_abruptly();
+    // A quit signal or the session's end: end_abruptly, unless a handler is
+    // under way (Qt turned the event loop inside it), which is never cut in
+    // two; then the window's destruction ends the run once it is over.
+    void end_from_outside();
     // The window as the run control drives it.
     RunWindow& run_window() { return *this; }
     ScannerPort& port() { return *port_; }

@@ -3,15 +3,18 @@
 #include <memory>
 
 class QSocketNotifier;
-class QWidget;
 
 namespace taperly {
 
-// The end of the desktop session (SIGTERM, SIGHUP) and Ctrl-C in the
-// terminal that started Taperly (SIGINT) close `window` as the user would,
-// which finishes a take in progress as Stop does, and end the program with
-// status 0. The handler only wakes the event loop; the work is done there.
-// One at a time; the signals' own handling comes back when it goes.
+class Form1;
+
+// The end of the desktop session (SIGTERM, SIGHUP, on Windows its end
+// message) and Ctrl-C in the terminal that started Taperly (SIGINT) end
+// `window` from outside (Form1::end_from_outside: the take in progress is
+// saved as Stop saves it, and none waits for an encoding), close it and end
+// the program with status 0. The handler only wakes the event loop; the work is
+// done there. One at a time; the signals' own handling comes back when it
+// goes.
 class QuitSignals {
   public:
     // Called first thing in main, before any thread starts: the signals wait
@@ -19,7 +22,7 @@ class QuitSignals {
     // start-up (while unfinished takes are being mended, say) is not lost.
     static void hold();
 
-    explicit QuitSignals(QWidget& window);
+    explicit QuitSignals(Form1& window);
     ~QuitSignals();
     QuitSignals(const QuitSignals&) = delete;
     QuitSignals& operator=(const QuitSignals&) = delete;
@@ -27,7 +30,7 @@ class QuitSignals {
   private:
     void arrived();
 
-    QWidget& window_;
+    Form1& window_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 

@@ -5,11 +5,11 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QWidget>
 #include <array>
 #include <cerrno>
 #include <csignal>
 
+#include "app/form1.h"
 #include "app/quit_signals.h"
 
 namespace taperly {
@@ -55,7 +55,7 @@ void QuitSignals::hold() {
     set_quit_signals_blocked(true);
 }
 
-QuitSignals::QuitSignals(QWidget& window) : window_(window) {
+QuitSignals::QuitSignals(Form1& window) : window_(window) {
     // Whatever came while the window was being made is handled from here on.
     struct Release {
         ~Release() { set_quit_signals_blocked(false); }
@@ -89,7 +89,8 @@ void QuitSignals::arrived() {
     std::array<char, 16> bytes{};
     while (::read(loop_end, bytes.data(), bytes.size()) > 0) {
     }
-    // Closing runs the window's own closing, which saves a take in progress.
+    // The session may end the process soon: nothing waits for an encoding.
+    window_.end_from_outside();
     window_.close();
     QCoreApplication::exit(0);
 }

@@ -3,24 +3,26 @@
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QWidget>
 
+#include "app/form1.h"
 #include "app/quit_signals.h"
 
 namespace taperly {
 
 namespace {
 
-// Windows ends the process once WM_ENDSESSION has been answered, so the
-// window is closed (and the take in progress saved) before the answer.
+// Windows ends the process once WM_ENDSESSION has been answered, so the take
+// in progress is saved, and every take still being stored is, before the
+// answer.
 class SessionEndFilter : public QAbstractNativeEventFilter {
   public:
-    QWidget* window = nullptr;
+    Form1* window = nullptr;
 
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         const MSG* msg = static_cast<const MSG*>(message);
         if (window != nullptr && type == "windows_generic_MSG" && msg->message == WM_ENDSESSION &&
             msg->wParam == TRUE) {
+            window->end_from_outside();
             window->close();
         }
         return false;
@@ -36,7 +38,7 @@ SessionEndFilter session_end;
 // program without a console sees no Ctrl-C.
 void QuitSignals::hold() {}
 
-QuitSignals::QuitSignals(QWidget& window) : window_(window) {
+QuitSignals::QuitSignals(Form1& window) : window_(window) {
     session_end.window = &window_;
     QCoreApplication::instance()->installNativeEventFilter(&session_end);
 }

@@ -48,21 +48,6 @@ void RunControl::guarded(Steps&& steps) {
     answer_lost_line();
 }
 
-void RunControl::report(const StatusText& message) {
-    if (!run_is_on()) {
-        show(message);
-        return;
-    }
-    held_report_ = message;
-    report_held_at_mode_ = recorder_.Mode();
-    refresh_status();
-}
-
-void RunControl::show(const StatusText& status) {
-    window_.set_status_text(status.text);
-    window_.set_status_detail(status.detail);
-}
-
 bool RunControl::run_is_on() const {
     return window_.run_caption() != "Run";
 }
@@ -251,13 +236,14 @@ void RunControl::stop_run() {
     line_.close();
     recorder_.stop_listening();
     window_.set_run_caption("Run");
-    // A line no longer tried must not be said to be tried; otherwise the
-    // last word of the run stays for the user to read.
-    if (take_finished || was_retrying) {
-        window_.set_status_text(show_recorder_mode(recorder_));
-    }
     held_report_.reset();
     report_held_at_mode_.reset();
+    // A line no longer tried must not be said to be tried, and the take just
+    // saved is told as any other; otherwise the last word of the run stays
+    // for the user to read.
+    if (take_finished || was_retrying) {
+        show_takes_outcome();
+    }
 }
 
 void RunControl::hold_pressed() {
@@ -303,10 +289,6 @@ void RunControl::poll_step(Step&& step) {
             // timer, a Stop just after the closing reply would keep
             // "Recording" on it.
             if (was_taking && !tracker_.state().take_in_progress()) {
-                if (recorder_.Mode() == kModeNotOpen && recorder_.storage().save_failure.empty() &&
-                    tracker_.name_not_saved().empty()) {
-                    recovered_note_.reset();
-                }
                 refresh_status();
             }
         } catch (const LinkError& error) {
@@ -356,49 +338,6 @@ void RunControl::watch_new_line() {
     // reply after it, and the scanner's silence is counted from now.
     tracker_.discard_partial_reply();
     tracker_.watch_line_from(clock_.steady_time());
-}
-
-StatusFacts RunControl::status_facts() {
-    StatusFacts facts;
-    facts.recorder_mode = recorder_.Mode();
-    if (held_report_ && report_held_at_mode_ != facts.recorder_mode) {
-        held_report_.reset();
-        report_held_at_mode_.reset();
-    }
-    facts.held_report = held_report_;
-    facts.line_lost = line_.is_lost();
-    facts.line_never_opened = facts.line_lost && !line_.has_been_open();
-    facts.line_name = line_.line_name();
-    facts.bits_per_second = line_.bits_per_second();
-    facts.lost_reason = line_.lost_reason();
-    facts.last_attempt_error = line_.last_attempt_error();
-    const SteadyTime now = clock_.steady_time();
-    facts.since_byte = now - tracker_.activity().last_byte;
-    facts.since_reply = now - tracker_.activity().last_reply;
-    facts.other_reply = tracker_.activity().other_reply;
-    facts.quiet_limit = quiet_limit(window_.poll_period());
-    facts.take_in_progress = tracker_.state().take_in_progress();
-    facts.take_split = tracker_.take_split();
-    facts.longest_take_minutes = static_cast<int>(tracker_.longest_take().count());
-    facts.sound = recorder_.trouble();
-    facts.storage = recorder_.storage();
-    facts.name_not_saved = tracker_.name_not_saved();
-    facts.recovered = recovered_note_;
-    facts.keeping_off = keeping_report_ ? keeping_report_() : std::string();
-    if (uploads_ != nullptr) {
-        if (const std::optional<UploadsNote> note = uploads_->note()) {
-            facts.uploads = StatusText{note->text, note->detail};
-        }
-    }
-    return facts;
-}
-
-void RunControl::refresh_status() {
-    show(status_line_text(status_facts()));
-}
-
-void RunControl::mode_timer_fired() {
-    refresh_status();
 }
 
 void RunControl::shut_down() {

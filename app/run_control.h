@@ -59,6 +59,9 @@ class RunControl : private SettingsTarget {
     void link_lost(const std::string& reason);
     // The window is closing: a take in progress is kept, the port released.
     void shut_down();
+    // The recorder has woken the window: a take stored after it ended has an
+    // outcome, told as a save on the spot would be.
+    void late_saves_arrived();
 
     // Every take gets a row in `log`, those recovered at start-up too: set
     // before start_up. None keeps no log.
@@ -107,7 +110,11 @@ class RunControl : private SettingsTarget {
     void reopen_if_due();
     void watch_new_line();
     StatusFacts status_facts();
+    // What the recorder says of the takes' storage, and what start-up
+    // recovered until a take is saved.
+    void take_storage_facts(StatusFacts& facts);
     void refresh_status();
+    void show_takes_outcome();
     void show(const StatusText& status);
     // Shows `message`; during a run it stays until the recorder's mode changes.
     void report(const StatusText& message);
@@ -130,6 +137,8 @@ class RunControl : private SettingsTarget {
     std::optional<int> report_held_at_mode_;
     // What start-up recovered, told until Run is pressed or a take is saved.
     std::optional<StatusText> recovered_note_;
+    // The recorder's count of takes saved when last looked at.
+    int saved_count_ = 0;
     // The poll interval the settings file gave, and the same when it could
     // not be used.
     std::optional<int> wanted_interval_;

@@ -80,6 +80,25 @@ StatusText take_cut_text(const TakeStorage& storage) {
                 why + "."};
 }
 
+// Once the cut take has ended, until a take is saved whole: with room back,
+// the disk is no longer said to be full.
+StatusText last_take_cut_text(const TakeStorage& storage) {
+    const TakeFailure& cut = storage.write_failure;
+    return {cut.out_of_room ? "Last take cut: disk was full" : "Last take cut: writing failed",
+            std::string(cut.out_of_room ? "The disk of " + storage.folder + " filled up"
+                                        : "Writing failed") +
+                " during a take, so it was cut short; what was written of it is saved under its "
+                "name (" +
+                cut.told + "). Told until a take is saved whole."};
+}
+
+StatusText not_flushed_text(const TakeStorage& storage) {
+    return {"Saved, disk error: " + storage.not_flushed.reason,
+            "The last take is saved, but the disk reported an error while its name was being "
+            "made safe from a power cut (" +
+                storage.not_flushed.told + "). Check the disk of " + storage.folder + "."};
+}
+
 StatusText not_saved_text(const TakeStorage& storage) {
     return {"Take not saved: " + storage.save_failure.reason,
             "A take could not be saved in " + storage.folder + " (" + storage.save_failure.told +
@@ -199,7 +218,7 @@ StatusText status_line_text(const StatusFacts& facts) {
         return disk_full_text(facts.storage);
     }
     if (!facts.storage.write_failure.empty()) {
-        return take_cut_text(facts.storage);
+        return last_take_cut_text(facts.storage);
     }
     if (!facts.storage.save_failure.empty()) {
         return not_saved_text(facts.storage);
@@ -208,6 +227,9 @@ StatusText status_line_text(const StatusFacts& facts) {
         return {"Take not saved: name taken",
                 "A file named " + facts.name_not_saved +
                     " already exists, so this take was not saved; that file is left as it is."};
+    }
+    if (!facts.storage.not_flushed.empty()) {
+        return not_flushed_text(facts.storage);
     }
     if (facts.held_report) {
         return *facts.held_report;

@@ -48,7 +48,8 @@ struct StatusFacts {
     int longest_take_minutes = 0;
     RecorderTrouble sound;
     TakeStorage storage;
-    // The last take, not saved because a file of its name exists.
+    // The last take, not saved because a file of its name exists, until the
+    // next take begins.
     std::string name_not_saved;
     // Takes a crash left, saved at start-up: told until Run is pressed or a
     // take is saved, also while a run started by itself goes on.
@@ -83,10 +84,13 @@ StatusText recovered_takes_note(const std::vector<std::string>& names);
 // then a scanner that does not answer, then replies that cannot be read,
 // then a take that is not being recorded or a sound input that is missing,
 // then a disk too full to record on, then a take cut short, then a take that
-// was not saved, then a report; then a call being split, then a disk that is
-// almost full; otherwise the recorder's mode, and between takes keeping
-// that does not work, then uploads that go wrong (last: their takes wait
-// safely in their queues). The free space's thresholds are room_for_takes'.
+// was not saved, whether it could not be or its name was taken, then a take
+// saved despite an error of the disk, then a report; then a call being
+// split, then a disk that is almost full; otherwise the recorder's mode, and
+// between takes keeping that does not work, then uploads that go wrong
+// (last: their takes wait safely in their queues). The free space's
+// thresholds are room_for_takes'. What became of takes saved after they ended comes through
+// the storage like any other.
 StatusText status_line_text(const StatusFacts& facts);
 
 }  // namespace taperly

@@ -59,7 +59,14 @@ QString time_format_without_zone(const QString& format) {
 SystemClock::SystemClock(QLocale locale, TimeSource now)
     : locale_(std::move(locale)),
       now_(std::move(now)),
-      format_(time_format_without_zone(locale_.timeFormat(QLocale::LongFormat))) {}
+      format_(time_format_without_zone(locale_.timeFormat(QLocale::LongFormat))) {
+    // Qt makes what formatting a time needs (its calendars) on first use and
+    // unmakes it when the program exits, before whatever was set to run at
+    // exit ahead of that first use: made now, it is still there for the end
+    // that saves the take in progress when the display goes (AbruptEndGuard),
+    // which would otherwise name the take without its end time.
+    locale_.toString(QTime(0, 0), format_);
+}
 
 LocalTime SystemClock::local_time() {
     const QDateTime now = now_();

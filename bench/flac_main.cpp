@@ -49,6 +49,7 @@ int main(int argc, char* argv[]) {
             std::min<std::int64_t>(left, static_cast<std::int64_t>(sound.size() & ~1U));
         if (take.write(sound.data(), piece) != piece) {
             std::perror("write");
+            take.discard();
             return 1;
         }
         left -= piece;
@@ -63,6 +64,7 @@ int main(int argc, char* argv[]) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (stored.outcome != FlacStored::Outcome::kStored) {
         std::fprintf(stderr, "not stored: %s\n", stored.reason.c_str());
+        take.discard();
         return 1;
     }
     const auto wav_bytes = take.size();

@@ -7,12 +7,18 @@ set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+# Libraries are searched for in MinGW's own folder and in the ones built for
+# Windows here (scripts/build-windows-libs, given as CMAKE_PREFIX_PATH), never
+# among the build machine's own.
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${CMAKE_PREFIX_PATH})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Packages built for Windows here (GoogleTest) are found where they were put.
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
+# pkg-config reads the .pc files of those folders (CMake adds them) and
+# MinGW's, never the build machine's, whose libraries are Linux's.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/x86_64-w64-mingw32/lib/pkgconfig)
 
 # Whole programs, with the compiler's own libraries inside, so that Wine
 # needs no DLL search path.

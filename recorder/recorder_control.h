@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -43,16 +44,24 @@ struct TakeStorage {
     std::optional<std::int64_t> free_bytes;
     // No take file is made until there is room again.
     bool disk_full = false;
-    // Why the last take written was cut short, until a later take writes.
+    // Why the last take cut short was cut, until a take is saved whole.
     TakeFailure write_failure;
     // Why the last take could not be saved, until a take is saved.
     TakeFailure save_failure;
+    // The name of the last take not saved because a file had it, until the
+    // next take begins.
+    std::string name_taken;
+    // The last take saved has its name, but the disk reported an error when
+    // the folder's names were flushed: why, until a take is saved cleanly.
+    TakeFailure not_flushed;
+    // How many takes have been saved: one more says a take was.
+    int saved_count = 0;
 
     bool operator==(const TakeStorage&) const = default;
 };
 
-// The sound of the take that ended last, by "close" or by split_take, and
-// what became of it: what the takes log tells of it.
+// The sound of a take that ended, by "close" or by split_take, and what
+// became of it: what the takes log tells of it.
 struct EndedTake {
     std::int64_t frames = 0;
     // The largest absolute sample, 0 to 32768.
@@ -60,7 +69,8 @@ struct EndedTake {
     // kPending: what the save came to is told later (when_saved_later).
     enum class Saved { kNotAsked, kStored, kNameTaken, kFailed, kPending };
     Saved saved = Saved::kNotAsked;
-    // Why it could not be saved, as the system words it.
+    // Why it could not be saved, as the system words it; for a stored take,
+    // what went wrong all the same (its folder not flushed).
     std::string reason;
 
     bool operator==(const EndedTake&) const = default;
@@ -83,6 +93,18 @@ class RecorderControl {
     // stored (EndedTake::Saved::kPending) tells `told` what it came to,
     // once, from another thread; until the next "close".
     virtual void when_saved_later(LateSaveTold /*told*/) {}
+    // `wake` is called, from the thread that stored it, each time a take
+    // stored after it ended has an outcome: it only wakes whoever shows the
+    // storage, who then calls settle_late_saves on its own thread.
+    virtual void on_late_save(std::function<void()> /*wake*/) {}
+    // Brings what takes stored after they ended came to into storage(), on
+    // the thread that reads it; true when anything came.
+    virtual bool settle_late_saves() { return false; }
+    // The program is ending and cannot wait for encodings: every take handed
+    // on to be stored after it ended is stored now as the WAV it is (one
+    // being encoded stops), and this returns once each is stored or left
+    // hidden for the next start.
+    virtual void finish_storing_now() {}
     // Carries out one order, written exactly so.
     virtual void Command(const std::string& order) = 0;
     virtual int Mode() const = 0;
@@ -90,8 +112,12 @@ class RecorderControl {
     // or with the capture that runs between takes.
     virtual RecorderTrouble trouble() const { return {}; }
     virtual TakeStorage storage() const { return {}; }
-    // None (no frames) when the last "close" found no take open.
-    virtual EndedTake ended_take() const { return {}; }
+    // "close", telling the take it ended: none when no take was open or it
+    // held no sound.
+    virtual std::optional<EndedTake> close_take() {
+        Command("close");
+        return std::nullopt;
+    }
 
     // Not orders: what a run tells the recorder so that a take can begin
     // with the sound from before its first "Record". Times are on the steady
@@ -113,8 +139,12 @@ class RecorderControl {
     // A call longer than a take may be: what was recorded of it so far is
     // saved under FileName when `save` (as "save" would, never over a file),
     // and the call goes on as a new take that began at `started`, from the
-    // very next sample, so nothing is lost or doubled between the two.
-    virtual void split_take(bool /*save*/, const std::string& /*started*/) {}
+    // very next sample, so nothing is lost or doubled between the two. The
+    // part that ended, or none when nothing is being recorded (the sound
+    // input or the disk failed): then the take goes on as it was.
+    virtual std::optional<EndedTake> split_take(bool /*save*/, const std::string& /*started*/) {
+        return std::nullopt;
+    }
 };
 
 }  // namespace taperly

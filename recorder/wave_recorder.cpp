@@ -79,7 +79,12 @@ RecorderTrouble WaveRecorder::trouble() const {
 }
 
 TakeStorage WaveRecorder::storage() const {
-    return {room_.folder(), room_.free_bytes(), room_.full(), write_failure_, save_failure_};
+    TakeStorage storage;
+    storage.folder = room_.folder();
+    storage.free_bytes = room_.free_bytes();
+    storage.disk_full = room_.full();
+    outcomes_.tell(storage);
+    return storage;
 }
 
 std::chrono::milliseconds WaveRecorder::now() const {
@@ -152,6 +157,7 @@ void WaveRecorder::look_for_input_again() {
 
 void WaveRecorder::set_take_start(const std::string& started) {
     take_start_ = started;
+    outcomes_.take_begun();
 }
 
 void WaveRecorder::set_take_tags(const TakeTags& tags) {
@@ -198,6 +204,7 @@ void WaveRecorder::open() {
         return;
     }
     trouble_ = {};
+    take_cut_ = false;
     open_ = true;
     recording_ = false;
     stopped_ = false;
@@ -280,80 +287,6 @@ void WaveRecorder::stop() {
     stopped_ = true;
 }
 
-void WaveRecorder::save() {
-    // A take that holds no sound leaves no file, not an empty one.
-    if (!open_ || writer_->frames() == 0 || !is_bare_file_name(file_name_)) {
-        return;
-    }
-    switch (writer_->save_as(file_name_)) {
-        case TakeWriter::Saved::kStored:
-            save_failure_ = {};
-            saved_ = EndedTake::Saved::kStored;
-            break;
-        case TakeWriter::Saved::kNameTaken:
-            saved_ = EndedTake::Saved::kNameTaken;
-            break;
-        case TakeWriter::Saved::kFailed:
-            save_failure_ = writer_->failure();
-            keep_hidden_ = true;
-            saved_ = EndedTake::Saved::kFailed;
-            not_saved_because_ = save_failure_.reason;
-            break;
-        case TakeWriter::Saved::kPending:
-            save_failure_ = {};
-            saved_ = EndedTake::Saved::kPending;
-            break;
-    }
-}
-
-void WaveRecorder::split_take(bool save, const std::string& started) {
-    if (!open_ || !recording_) {
-        return;
-    }
-    // What capture has handed over so far is this part's; whatever comes
-    // later is the next part's, so the two join at a sample.
-    input_->deliver_pending();
-    write_held(std::nullopt);
-    if (save) {
-        this->save();
-    }
-    take_ended();
-    if (keep_hidden_) {
-        writer_->keep_hidden();
-        keep_hidden_ = false;
-    }
-    take_start_ = started;
-    if (trouble_.kind == RecorderTrouble::Kind::kWriteFailed) {
-        trouble_ = {};
-    }
-    if (!writer_->begin(started)) {
-        set_trouble({RecorderTrouble::Kind::kCannotHold, writer_->failure().told});
-    }
-}
-
-void WaveRecorder::close() {
-    // Without capture between takes a missing input is a take's trouble only.
-    if (!listening() && trouble_.kind == RecorderTrouble::Kind::kNoInput) {
-        trouble_ = {};
-    }
-    take_start_.clear();
-    ended_ = {};
-    if (open_) {
-        stop();
-        take_ended();
-        if (keep_hidden_) {
-            writer_->keep_hidden();
-        } else {
-            writer_->discard();
-        }
-        keep_hidden_ = false;
-        open_ = false;
-        stopped_ = false;
-    }
-    // Once the take is closed, so that one kept for recovery keeps its tags.
-    writer_->describe({});
-}
-
 void WaveRecorder::take_frames(std::span<const std::int16_t> frames,
                                std::chrono::milliseconds newest_at) {
     if (frames.empty()) {
@@ -383,18 +316,15 @@ void WaveRecorder::write_frames(std::span<const std::int16_t> frames) {
     }
     writer_->append(frames);
     const TakeFailure& failure = writer_->failure();
-    if (failure.empty()) {
-        // Writing works again: an earlier take's failure is over.
-        write_failure_ = {};
+    if (failure.empty() || take_cut_) {
         return;
     }
-    if (trouble_.kind != RecorderTrouble::Kind::kWriteFailed) {
-        write_failure_ = failure;
-        if (failure.out_of_room) {
-            room_.ran_out(now());
-        }
-        trouble_ = {RecorderTrouble::Kind::kWriteFailed, failure.told};
+    take_cut_ = true;
+    outcomes_.cut(failure);
+    if (failure.out_of_room) {
+        room_.ran_out(now());
     }
+    trouble_ = {RecorderTrouble::Kind::kWriteFailed, failure.told};
 }
 
 }  // namespace taperly

@@ -11,6 +11,7 @@
 #include "recorder/capture/pre_roll.h"
 #include "recorder/recorder_control.h"
 #include "recorder/take_edges.h"
+#include "recorder/take_outcomes.h"
 #include "recorder/takes/take_format.h"
 #include "recorder/takes/take_writer.h"
 #include "recorder/takes/takes_room.h"
@@ -40,17 +41,20 @@ class WaveRecorder : public RecorderControl {
     int Mode() const override;
     RecorderTrouble trouble() const override;
     TakeStorage storage() const override;
-    EndedTake ended_take() const override { return ended_; }
+    std::optional<EndedTake> close_take() override;
     void listen_between_takes(std::chrono::milliseconds reach) override;
     void stop_listening() override;
     void heard_nothing_at(std::chrono::milliseconds sent) override;
     void set_take_start(const std::string& started) override;
     void set_take_tags(const TakeTags& tags) override;
-    void split_take(bool save, const std::string& started) override;
+    std::optional<EndedTake> split_take(bool save, const std::string& started) override;
     std::string take_extension() const override { return writer_->extension(); }
-    void when_saved_later(LateSaveTold told) override {
-        writer_->when_saved_later(std::move(told));
+    void when_saved_later(LateSaveTold told) override { late_told_ = std::move(told); }
+    void on_late_save(std::function<void()> wake) override {
+        outcomes_.on_late_save(std::move(wake));
     }
+    bool settle_late_saves() override { return outcomes_.settle(); }
+    void finish_storing_now() override { writer_->finish_storing_now(); }
 
   private:
     void set_trouble(RecorderTrouble trouble);
@@ -58,7 +62,7 @@ class WaveRecorder : public RecorderControl {
     void record();
     void stop();
     void save();
-    void close();
+    std::optional<EndedTake> close();
     bool start_capture();
     void look_for_input_again();
     void take_frames(std::span<const std::int16_t> frames, std::chrono::milliseconds newest_at);
@@ -70,10 +74,11 @@ class WaveRecorder : public RecorderControl {
     std::chrono::milliseconds now() const;
     bool room_for_a_take();
     // The take in the writer has ended: what the takes log tells of it.
-    void take_ended() {
-        ended_ = {writer_->frames(), writer_->peak(), saved_, std::move(not_saved_because_)};
+    EndedTake take_ended() {
+        EndedTake ended{writer_->frames(), writer_->peak(), saved_, std::move(save_note_)};
         saved_ = EndedTake::Saved::kNotAsked;
-        not_saved_because_.clear();
+        save_note_.clear();
+        return ended;
     }
 
     // The writer outlives the input, so capture never delivers into a
@@ -94,14 +99,17 @@ class WaveRecorder : public RecorderControl {
     TakeEdges edges_{kTakeSampleRate};
     RecorderTrouble trouble_;
     RoomWatch room_;
-    TakeFailure write_failure_;
-    TakeFailure save_failure_;
+    TakeOutcomes outcomes_;
+    // Writing the take failed, so it is cut short.
+    bool take_cut_ = false;
     // The take could not be saved: "close" leaves it for the next start.
     bool keep_hidden_ = false;
-    // What the take's "save" came to, and why not, until it ends.
+    // What the take's "save" came to, and why not (or what went wrong all
+    // the same), until it ends.
     EndedTake::Saved saved_ = EndedTake::Saved::kNotAsked;
-    std::string not_saved_because_;
-    EndedTake ended_;
+    std::string save_note_;
+    // What the next save that ends later tells beside the storage.
+    LateSaveTold late_told_;
     PreRollSettings settings_;
     PreRoll pre_roll_;
     std::chrono::milliseconds last_looked_{0};

@@ -107,9 +107,10 @@ class ReceptionTracker {
     // The take's row as far as the tracker knows it, ending at `end`; taken
     // before the naming cleans the texts.
     TakeLogEntry log_entry(const LocalTime& end) const;
-    // Adds the row of the take the recorder ended, if it held any sound.
+    // Adds the row of the take the recorder ended, which held sound.
     // `name_free`: the tracker found its name free and let it be saved.
-    void log_ended_take(TakeLogEntry entry, bool name_free, bool split_part);
+    void log_ended_take(TakeLogEntry entry, const EndedTake& ended, bool name_free,
+                        bool split_part);
     // A take stored only after it ended (FLAC) gets its row once the
     // recorder tells what its save came to: set before its save.
     void log_late_save(const TakeLogEntry& entry, bool split_part);

@@ -60,8 +60,10 @@ void ReceptionTracker::finish_take() {
         log_late_save(entry, false);
         recorder_.Command("save");
     }
-    recorder_.Command("close");
-    log_ended_take(std::move(entry), name_free, false);
+    const std::optional<EndedTake> ended = recorder_.close_take();
+    if (ended) {
+        log_ended_take(std::move(entry), *ended, name_free, false);
+    }
     state_.clear();
     take_part_ = 0;
 }
@@ -74,17 +76,24 @@ void ReceptionTracker::split_take() {
     TakeLogEntry entry = log_entry(now);
     recorder_.setFileName(name_take(named, now.time_of_day, now.date));
     const bool save = name_is_free();
-    state_.Label7 = now.time_of_day;
-    take_began_ = clock_.steady_time();
-    take_started_ = now;
-    ++take_part_;
     recorder_.set_take_tags(take_tags(entry));
     if (save) {
         log_late_save(entry, true);
     }
-    recorder_.split_take(save, time_piece(state_.Label7) + "_" + date_text(now.date));
+    // Tried again a longest take from now, whether or not it was split.
+    take_began_ = clock_.steady_time();
+    const std::optional<EndedTake> ended =
+        recorder_.split_take(save, time_piece(now.time_of_day) + "_" + date_text(now.date));
+    if (!ended) {
+        // Nothing is being recorded (no sound input, a full disk): the take,
+        // and whatever it holds, goes on as it began.
+        return;
+    }
+    state_.Label7 = now.time_of_day;
+    take_started_ = now;
+    ++take_part_;
     recorder_.set_take_tags(take_tags(log_entry(now)));
-    log_ended_take(std::move(entry), save, true);
+    log_ended_take(std::move(entry), *ended, save, true);
 }
 
 }  // namespace taperly

@@ -26,10 +26,9 @@ TakeLogEntry ReceptionTracker::log_entry(const LocalTime& end) const {
     return entry;
 }
 
-void ReceptionTracker::log_ended_take(TakeLogEntry entry, bool name_free, bool split_part) {
-    const EndedTake ended = recorder_.ended_take();
-    // A take that holds no sound has no file, and no row either.
-    if (take_log_ == nullptr || ended.frames == 0) {
+void ReceptionTracker::log_ended_take(TakeLogEntry entry, const EndedTake& ended, bool name_free,
+                                      bool split_part) {
+    if (take_log_ == nullptr) {
         return;
     }
     entry.frames = ended.frames;
@@ -38,6 +37,7 @@ void ReceptionTracker::log_ended_take(TakeLogEntry entry, bool name_free, bool s
     switch (ended.saved) {
         case EndedTake::Saved::kStored:
             entry.outcome = split_part ? TakeOutcome::kSplit : TakeOutcome::kSaved;
+            entry.reason = ended.reason;
             break;
         case EndedTake::Saved::kNameTaken:
             entry.outcome = TakeOutcome::kNameTaken;

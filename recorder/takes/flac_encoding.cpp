@@ -81,6 +81,10 @@ SF_VIRTUAL_IO virtual_io() {
     return SF_VIRTUAL_IO{&file_length, &seek, &read, &write, &tell};
 }
 
+bool ending(const FlacSource& source) {
+    return source.ending != nullptr && *source.ending;
+}
+
 std::string reason_of(const VirtualFile& file, SNDFILE* sound) {
     return file.error != 0 ? std::strerror(file.error) : sf_strerror(sound);
 }
@@ -122,7 +126,9 @@ std::string encode(const FlacSource& source, NativeFile& file) {
     std::string failure;
     for (std::int64_t done = 0; done < source.frames && failure.empty();) {
         samples.resize(static_cast<std::size_t>(std::min(kBlockFrames, source.frames - done)));
-        if (!read_wav(source, done, samples)) {
+        if (ending(source)) {
+            failure = kEndingReason;
+        } else if (!read_wav(source, done, samples)) {
             failure = std::string("the take could not be read: ") + std::strerror(errno);
         } else if (sf_writef_short(sound, samples.data(),
                                    static_cast<sf_count_t>(samples.size())) !=
@@ -163,10 +169,12 @@ std::string check(const FlacSource& source, NativeFile& file) {
         const auto count = static_cast<std::size_t>(std::min(kBlockFrames, source.frames - done));
         wav.resize(count);
         flac.resize(count);
-        if (!read_wav(source, done, wav) ||
-            sf_readf_short(sound, flac.data(), static_cast<sf_count_t>(count)) !=
-                static_cast<sf_count_t>(count) ||
-            wav != flac) {
+        if (ending(source)) {
+            failure = kEndingReason;
+        } else if (!read_wav(source, done, wav) ||
+                   sf_readf_short(sound, flac.data(), static_cast<sf_count_t>(count)) !=
+                       static_cast<sf_count_t>(count) ||
+                   wav != flac) {
             failure = "the FLAC take read back differs from the take";
         }
         done += static_cast<std::int64_t>(count);
@@ -199,16 +207,16 @@ FlacStored store_as_flac(const FlacSource& source) {
                 partial_path.clear();
             }
         }
-        if (added == NameAdded::kAdded && !flush_folder(source.folder)) {
-            added = NameAdded::kFailed;
-            stored.reason =
-                std::string("the folder's names are not on the disk: ") + std::strerror(errno);
-        } else if (added == NameAdded::kFailed) {
-            stored.reason = std::strerror(errno);
-        }
         stored.outcome = added == NameAdded::kAdded       ? FlacStored::Outcome::kStored
                          : added == NameAdded::kNameTaken ? FlacStored::Outcome::kNameTaken
                                                           : FlacStored::Outcome::kFailed;
+        if (added == NameAdded::kFailed) {
+            stored.reason = std::strerror(errno);
+        } else if (added == NameAdded::kAdded && !flush_folder(source.folder)) {
+            // It has its name all the same: it is the take, and the WAV goes.
+            stored.outcome = FlacStored::Outcome::kStoredNotFlushed;
+            stored.reason = std::strerror(errno);
+        }
     }
     if (!partial_path.empty()) {
         file.remove(partial_path);

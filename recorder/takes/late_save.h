@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "recorder/takes/take_failure.h"
+
 namespace taperly {
 
 // What a save that finishes after its take has ended came to: a take being
@@ -13,9 +15,14 @@ struct LateSave {
     Saved saved = Saved::kFailed;
     // The name it was stored under, or the one that was taken or refused.
     std::string file_name;
-    // Why it was not stored as asked (as the system words it), also when it
-    // was stored all the same in another form.
+    // What the takes log says of it beside the outcome: why it was not
+    // stored as asked (as the system words it), also when it was stored all
+    // the same in another form or with its folder not flushed.
     std::string reason;
+    // As a save on the spot tells it: for kFailed, why it could not be
+    // saved; for kStored, the disk's error when the folder's names were
+    // flushed, if there was one.
+    TakeFailure failure;
     std::int64_t frames = 0;
     int peak = 0;
 };

@@ -164,9 +164,11 @@ std::string random_letters(std::size_t count) {
     return letters;
 }
 
+// With the right to delete: renaming and removing go through the handle
+// (SetFileInformationByHandle), which needs it.
 HANDLE create(const std::wstring& path, DWORD attributes, DWORD sharing) {
-    return ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, sharing, nullptr, CREATE_NEW,
-                         attributes, nullptr);
+    return ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, sharing, nullptr,
+                         CREATE_NEW, attributes, nullptr);
 }
 
 // A hidden take is not shared for deleting: that is what tells a Taperly

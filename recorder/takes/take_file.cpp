@@ -109,7 +109,7 @@ TakeFile::Saved TakeFile::save_as(const std::string& name) {
     }
     const Saved saved = give_name(path_of(name));
     if (saved == Saved::kStored && !flush_folder(folder_)) {
-        return Saved::kFailed;
+        return Saved::kStoredNotFlushed;
     }
     return saved;
 }

@@ -16,7 +16,9 @@ namespace taperly {
 class TakeFile {
   public:
     explicit TakeFile(std::string folder);
-    ~TakeFile() { discard(); }
+    // Closes the hidden file and leaves it where it is: a take goes only by
+    // discard(), never because an error unwound whatever held it.
+    ~TakeFile() = default;
     TakeFile(const TakeFile&) = delete;
     TakeFile& operator=(const TakeFile&) = delete;
 
@@ -46,14 +48,17 @@ class TakeFile {
     // The open file itself, for reading the take as it is.
     const NativeFile& file() const { return file_; }
 
-    enum class Saved { kStored, kNameTaken, kFailed };
+    // kStoredNotFlushed: stored, but the disk reported an error when the
+    // folder's entry was flushed (errno says why), so a power cut soon could
+    // still take the name.
+    enum class Saved { kStored, kStoredNotFlushed, kNameTaken, kFailed };
     // Makes the take, as it is now, appear as `name` in the folder, and only
     // once it is on the disk: its bytes are flushed, the name is given in one
     // step that never replaces a file (a second name where the folder has hard
     // links, else a rename that refuses to replace, else a copy into a file
     // made anew), and the folder's entry is flushed. Once stored, the take is
-    // the saved file: write nothing more. On kFailed the hidden file is left
-    // as it was, and errno says why.
+    // the saved file: write nothing more, and discard() only drops the hidden
+    // name. On kFailed the hidden file is left as it was, and errno says why.
     Saved save_as(const std::string& name);
     // Closes the hidden file and leaves it where it is, unlocked, so that the
     // next start recovers what could not be saved.

@@ -30,18 +30,23 @@ class TakeWriter {
     // now, until it is saved, and into every take begun later.
     virtual void describe(const TakeTags& tags) = 0;
 
-    enum class Saved { kStored, kNameTaken, kFailed, kPending };
+    enum class Saved { kStored, kStoredNotFlushed, kNameTaken, kFailed, kPending };
     // Makes the whole take appear under the bare name in the takes folder in
     // one step, once it is on the disk; never replaces an existing file.
-    // Afterwards nothing more is added to it. kPending: the take is no
-    // longer the writer's, and what its save came to is told later to
-    // whatever when_saved_later was given.
+    // Afterwards nothing more is added to it. kStoredNotFlushed: it has the
+    // name, but the disk reported an error flushing the folder's names
+    // (failure() says which). kPending: the take is no longer the writer's,
+    // and what its save came to is told later to whatever when_saved_later
+    // was given.
     virtual Saved save_as(const std::string& name) = 0;
     // Told what the next save that comes to kPending came to.
     virtual void when_saved_later(LateSaveTold /*told*/) {}
     // How the names of the takes it saves end: ".wav", or ".flac" for one
     // that stores them as FLAC.
     virtual std::string extension() const { return ".wav"; }
+    // Every take handed on to be stored later is stored now as it is (see
+    // RecorderControl::finish_storing_now); returns once each one is.
+    virtual void finish_storing_now() {}
     // Leaves a take that could not be saved where it is, for the next start
     // to recover.
     virtual void keep_hidden() = 0;

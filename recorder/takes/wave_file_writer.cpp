@@ -35,10 +35,6 @@ std::uint32_t data_bytes(std::int64_t frames) {
 WaveFileWriter::WaveFileWriter(std::string takes_folder, std::unique_ptr<FlacSaver> flac)
     : flac_(std::move(flac)), take_(std::make_unique<TakeFile>(std::move(takes_folder))) {}
 
-WaveFileWriter::~WaveFileWriter() {
-    discard();
-}
-
 bool WaveFileWriter::begin(const std::string& started) {
     discard();
     if (!take_->create(started)) {
@@ -104,7 +100,14 @@ TakeWriter::Saved WaveFileWriter::save_as(const std::string& name) {
     }
     switch (take_->save_as(name)) {
         case TakeFile::Saved::kStored:
+            // Its name holds it now; the hidden one goes.
+            take_->discard();
             return Saved::kStored;
+        case TakeFile::Saved::kStoredNotFlushed:
+            fail("saved, but the disk reported an error when the folder's names were flushed for",
+                 target, errno != 0 ? errno : EIO);
+            take_->discard();
+            return Saved::kStoredNotFlushed;
         case TakeFile::Saved::kNameTaken:
             tell("not saved, a file already has the name", target, EEXIST);
             return Saved::kNameTaken;
@@ -126,6 +129,12 @@ TakeWriter::Saved WaveFileWriter::save_later(const std::string& name) {
     flac_->add({std::exchange(take_, std::make_unique<TakeFile>(std::move(folder))), frames_, peak_,
                 tags_, name, std::exchange(late_told_, nullptr)});
     return Saved::kPending;
+}
+
+void WaveFileWriter::finish_storing_now() {
+    if (flac_) {
+        flac_->finish_now();
+    }
 }
 
 void WaveFileWriter::keep_hidden() {

@@ -26,7 +26,8 @@ class WaveFileWriter : public TakeWriter {
     static constexpr int kSampleRate = kTakeSampleRate;
 
     explicit WaveFileWriter(std::string takes_folder, std::unique_ptr<FlacSaver> flac = nullptr);
-    ~WaveFileWriter() override;
+    // A take neither saved nor discarded stays hidden for the next start.
+    ~WaveFileWriter() override = default;
     WaveFileWriter(const WaveFileWriter&) = delete;
     WaveFileWriter& operator=(const WaveFileWriter&) = delete;
 
@@ -38,6 +39,7 @@ class WaveFileWriter : public TakeWriter {
     Saved save_as(const std::string& name) override;
     void when_saved_later(LateSaveTold told) override { late_told_ = std::move(told); }
     std::string extension() const override { return flac_ ? ".flac" : ".wav"; }
+    void finish_storing_now() override;
     void keep_hidden() override;
     void discard() override;
     const TakeFailure& failure() const override { return failure_; }

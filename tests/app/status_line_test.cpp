@@ -89,6 +89,21 @@ TakeStorage cut(bool out_of_room) {
     return storage;
 }
 
+// Room came back after a take the full disk cut.
+TakeStorage cut_with_room_back() {
+    TakeStorage storage = cut(true);
+    storage.free_bytes = kAlmostFullBelowBytes;
+    storage.disk_full = false;
+    return storage;
+}
+
+TakeStorage saved_not_flushed() {
+    TakeStorage storage = with_free(kAlmostFullBelowBytes);
+    storage.not_flushed = {"saved, but the disk reported an error for a.wav: Input/output error",
+                           "Input/output error", false};
+    return storage;
+}
+
 TakeStorage not_saved() {
     TakeStorage storage = with_free(kAlmostFullBelowBytes);
     storage.save_failure = {"could not save /home/you/Taperly/a.wav: Read-only file system",
@@ -155,9 +170,21 @@ INSTANTIATE_TEST_SUITE_P(
                    with_free(4096, true)},
         StatusCase{"take_cut_by_a_full_disk", 100, false, 10, 10, true, Kind::kWriteFailed, nullptr,
                    kRecording, "Disk full: take cut", "saved under its name", false, cut(true)},
-        StatusCase{"take_cut_stays_until_writing_works", 100, false, 10, 10, false, Kind::kNone,
-                   nullptr, kNotOpen, "Writing failed: take cut", "rest of it is lost", false,
-                   cut(false)},
+        StatusCase{"take_cut_told_until_a_take_is_saved_whole", 100, false, 10, 10, false,
+                   Kind::kNone, nullptr, kNotOpen, "Last take cut: writing failed",
+                   "what was written of it is saved", false, cut(false)},
+        StatusCase{"room_back_after_the_cut_take", 100, false, 10, 10, false, Kind::kNone, nullptr,
+                   kNotOpen, "Last take cut: disk was full", "/home/you/Taperly filled up", false,
+                   cut_with_room_back()},
+        StatusCase{"next_take_recording_after_the_cut_one", 100, false, 10, 10, true, Kind::kNone,
+                   nullptr, kRecording, "Last take cut: disk was full", "", false,
+                   cut_with_room_back()},
+        StatusCase{"saved_but_not_flushed", 100, false, 10, 10, false, Kind::kNone, nullptr,
+                   kNotOpen, "Saved, disk error: Input/output error", "Check the disk", false,
+                   saved_not_flushed()},
+        StatusCase{"name_taken_beats_not_flushed", 100, false, 10, 10, false, Kind::kNone, nullptr,
+                   kNotOpen, "Take not saved: name taken", "already exists", false,
+                   saved_not_flushed(), false, [](StatusFacts& f) { f.name_not_saved = "a.wav"; }},
         StatusCase{"full_disk_after_the_cut_take", 100, false, 10, 10, false, Kind::kNone, nullptr,
                    kNotOpen, "Disk full: not recording", "The last take was cut short", false,
                    cut(true)},

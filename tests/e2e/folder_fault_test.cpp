@@ -22,25 +22,6 @@ using testing::TempFolder;
 
 constexpr int kSpeed = kFastSpeed;
 
-// A small disk mounted over a fresh folder for one test.
-class SmallDisk {
-  public:
-    explicit SmallDisk(const std::string& size) {
-        refusal_ = mount_small_disk(folder_.path(), size);
-    }
-    ~SmallDisk() {
-        if (refusal_.empty()) {
-            unmount(folder_.path());
-        }
-    }
-    const std::string& refusal() const { return refusal_; }
-    TempFolder& folder() { return folder_; }
-
-  private:
-    TempFolder folder_;
-    std::string refusal_;
-};
-
 class WithSimulator : public E2eTest {
   protected:
     TempFolder scratch_;
@@ -153,7 +134,11 @@ TEST_F(FolderFaults, FullDiskCutsATakeMakesNoEmptyOnesAndRecordsAgainOnceThereIs
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                            std::chrono::steady_clock::now() - removed)
                                            .count()));
+    EXPECT_EQ(window.status(), "Last take cut: disk was full") << "the disk is not full now";
     ASSERT_TRUE(window.follow_take(on_test_day(10, 0, 10), on_test_day(10, 0, 11)));
+    EXPECT_TRUE(
+        window.wait_for([&] { return !window.status().starts_with("Last take cut"); }, 2000))
+        << "a take saved whole ends the news";
     window.click_run_stop();
     EXPECT_EQ(folder.names(), sorted({kSettingsFile, kTakesLog, before, after}));
     for (const std::string& name : {before, after}) {
@@ -273,6 +258,7 @@ TEST_F(ExfatFolder, WritersRacingForOneNameNeverReplaceEachOther) {
                     const bool held = take.create() && take.write(bytes.data(), size) == size;
                     ready.arrive_and_wait();
                     outcomes[i] = held ? take.save_as(name) : TakeFile::Saved::kFailed;
+                    take.discard();
                 });
             }
         }
@@ -288,80 +274,6 @@ TEST_F(ExfatFolder, WritersRacingForOneNameNeverReplaceEachOther) {
     }
     EXPECT_TRUE(temporary_takes(folder_.names()).empty()) << "hidden takes were left";
 }
-
-// The real recorder, with a file of someone else's put under the take's name
-// at one moment of the save.
-class PlantingRecorder : public RecorderControl {
-  public:
-    enum class When { kBeforeTheExistenceTest, kBetweenTheTestAndTheSave };
-
-    PlantingRecorder(std::unique_ptr<RecorderControl> real, std::string folder, std::string name,
-                     When when)
-        : real_(std::move(real)), folder_(std::move(folder)), name_(std::move(name)), when_(when) {}
-
-    static constexpr const char* kPlantedBytes = "not a take: someone else's file";
-
-    void setFileName(const std::string& name) override {
-        real_->setFileName(name);
-        if (when_ == When::kBeforeTheExistenceTest) {
-            plant(name);
-        }
-    }
-    std::string FileName() const override { return real_->FileName(); }
-    void Command(const std::string& order) override {
-        if (order == "save" && when_ == When::kBetweenTheTestAndTheSave) {
-            plant(real_->FileName());
-        }
-        real_->Command(order);
-    }
-    int Mode() const override { return real_->Mode(); }
-    EndedTake ended_take() const override { return real_->ended_take(); }
-
-  private:
-    void plant(const std::string& name) {
-        if (name == name_ && !std::filesystem::exists(folder_ + "/" + name)) {
-            std::ofstream(folder_ + "/" + name, std::ios::binary) << kPlantedBytes;
-        }
-    }
-
-    std::unique_ptr<RecorderControl> real_;
-    std::string folder_;
-    std::string name_;
-    When when_;
-};
-
-class NameTaken : public WithSimulator,
-                  public ::testing::WithParamInterface<PlantingRecorder::When> {};
-
-TEST_P(NameTaken, FileThatTakesTheNameKeepsItsBytes) {
-    TempFolder folder;
-    start(
-        "0.4 | State Net | SCAN | no\n"
-        "1.0 | State Net | North Ops | yes | State Net | North | Ops\n"
-        "0.5 | State Net | SCAN | no\n");
-    const std::string name = "State-Net_North_Ops_10-00-00-AM_10-00-01-AM_12-05-2026.wav";
-    E2eWindow window(folder.path(), kSpeed, [&](std::unique_ptr<RecorderControl> real) {
-        return std::make_unique<PlantingRecorder>(std::move(real), folder.path(), name, GetParam());
-    });
-    window.click_run_stop();
-    ASSERT_TRUE(window.follow_take(on_test_day(10, 0, 0), on_test_day(10, 0, 1)));
-    window.click_run_stop();
-    EXPECT_EQ(folder.read(name), PlantingRecorder::kPlantedBytes);
-    EXPECT_EQ(folder.names(), sorted({kSettingsFile, kTakesLog, name}));
-    if (GetParam() == PlantingRecorder::When::kBetweenTheTestAndTheSave) {
-        EXPECT_NE(errors_.text().find("not saved, a file already has the name"), std::string::npos)
-            << errors_.text();
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Moments, NameTaken,
-                         ::testing::Values(PlantingRecorder::When::kBeforeTheExistenceTest,
-                                           PlantingRecorder::When::kBetweenTheTestAndTheSave),
-                         [](const auto& info) {
-                             return info.param == PlantingRecorder::When::kBeforeTheExistenceTest
-                                        ? "BeforeTheExistenceTest"
-                                        : "BetweenTheTestAndTheSave";
-                         });
 
 }  // namespace
 }  // namespace taperly::e2e

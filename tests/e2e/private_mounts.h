@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace taperly::e2e {
 
 // Gives this process mounts of its own, so a folder the tests mount over is
@@ -58,6 +60,25 @@ inline std::string make_read_only(const std::string& folder) {
     }
     return {};
 }
+
+// A small disk mounted over a fresh folder for one test.
+class SmallDisk {
+  public:
+    explicit SmallDisk(const std::string& size) {
+        refusal_ = mount_small_disk(folder_.path(), size);
+    }
+    ~SmallDisk() {
+        if (refusal_.empty()) {
+            unmount(folder_.path());
+        }
+    }
+    const std::string& refusal() const { return refusal_; }
+    testing::TempFolder& folder() { return folder_; }
+
+  private:
+    testing::TempFolder folder_;
+    std::string refusal_;
+};
 
 // The output of a shell command, and whether it succeeded.
 inline bool run_command(const std::string& command, std::string* output = nullptr) {

@@ -1,6 +1,6 @@
 // Taperly ended by the end of the desktop session or by Ctrl-C: the take in
-// progress is saved under its name as Stop would save it, and the program
-// ends with status 0.
+// progress is saved under its whole name as Stop would save it, in FLAC mode
+// as WAV at once, and the program ends with status 0.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -8,17 +8,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "e2e/e2e_test.h"
 #include "e2e/window_process.h"
+#include "support/environment.h"
 #include "tools/launch/child_process.h"
 
 namespace taperly::e2e {
@@ -32,6 +36,8 @@ struct SignalCase {
     int signal;
     // Sent during a long call, or after a short one was saved.
     bool mid_take;
+    // Takes are stored as FLAC (TAPERLY_FORMAT=flac).
+    bool flac = false;
 };
 
 void PrintTo(const SignalCase& c, std::ostream* out) {
@@ -41,11 +47,58 @@ void PrintTo(const SignalCase& c, std::ostream* out) {
 std::vector<std::string> saved_takes(const TempFolder& folder) {
     std::vector<std::string> takes;
     for (const std::string& name : folder.names()) {
-        if (name.ends_with(".wav") && name.front() != '.') {
+        if ((name.ends_with(".wav") || name.ends_with(".flac")) && name.front() != '.') {
             takes.push_back(name);
         }
     }
     return takes;
+}
+
+// Whatever Taperly held hidden: takes being recorded, and FLAC files being encoded.
+std::vector<std::string> hidden_files(const TempFolder& folder) {
+    std::vector<std::string> hidden;
+    for (const std::string& name : folder.names()) {
+        if (name.starts_with(".taperly-")) {
+            hidden.push_back(name);
+        }
+    }
+    return hidden;
+}
+
+// Seconds of the day of a time as a take's name tells it ("07-33-20").
+int second_of_day(const std::string& time) {
+    return std::stoi(time.substr(0, 2)) * 3600 + std::stoi(time.substr(3, 2)) * 60 +
+           std::stoi(time.substr(6, 2));
+}
+
+// The wall clock's second of the day, in the tests' pinned zone (UTC).
+int second_of_day(std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    return static_cast<int>(seconds % 86400);
+}
+
+// How far `later` is after `earlier` on a clock of one day, midnight passed.
+int seconds_after(int earlier, int later) {
+    return (later - earlier + 86400) % 86400;
+}
+
+// The take in progress was saved under its whole name, as Stop names it:
+// its texts, its start, an end between `from` and `to`, and the date; as
+// WAV, which an abrupt end stores also in FLAC mode.
+void expect_whole_name(const std::string& name, const std::string& texts,
+                       std::chrono::system_clock::time_point from,
+                       std::chrono::system_clock::time_point to) {
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(
+        name, parts,
+        std::regex(texts +
+                   "_(\\d\\d-\\d\\d-\\d\\d)_(\\d\\d-\\d\\d-\\d\\d)_\\d\\d-\\d\\d-\\d{4}\\.wav")))
+        << name;
+    const int start = second_of_day(parts[1].str());
+    const int end = second_of_day(parts[2].str());
+    const int earliest = second_of_day(from) - 1;
+    EXPECT_LT(seconds_after(start, end), 60) << name;
+    EXPECT_LE(seconds_after(earliest, end), seconds_after(earliest, second_of_day(to)) + 1) << name;
 }
 
 // Whole frames in the hidden take now: what the saved take holds at least.
@@ -58,6 +111,9 @@ class EndedBySignal : public DriverTest, public ::testing::WithParamInterface<Si
 
 TEST_P(EndedBySignal, SavesTheTakeAsStopDoesAndExitsWithZero) {
     const SignalCase& c = GetParam();
+    if (c.flac) {
+        testing::set_environment("TAPERLY_FORMAT", "flac");
+    }
     start(c.mid_take ? "0.4 | State Net | SCAN | no\n"
                        "30 | State Net | North Ops | yes | State Net | North | Ended\n"
                      : "0.4 | State Net | SCAN | no\n"
@@ -65,6 +121,7 @@ TEST_P(EndedBySignal, SavesTheTakeAsStopDoesAndExitsWithZero) {
                        "60 | State Net | SCAN | no\n");
 
     WindowProcess taperly(folder.path(), true);
+    testing::unset_environment("TAPERLY_FORMAT");
     ASSERT_TRUE(taperly.started());
     double recorded = 0;
     if (c.mid_take) {
@@ -79,6 +136,7 @@ TEST_P(EndedBySignal, SavesTheTakeAsStopDoesAndExitsWithZero) {
     }
     const std::vector<std::string> before = saved_takes(folder);
     const auto sent = std::chrono::steady_clock::now();
+    const auto sent_at = std::chrono::system_clock::now();
     taperly.send(c.signal);
 
     const std::optional<int> status = taperly.wait_for_exit(std::chrono::seconds(15));
@@ -88,14 +146,14 @@ TEST_P(EndedBySignal, SavesTheTakeAsStopDoesAndExitsWithZero) {
         "%s: ended %.0f ms after the signal\n", c.name,
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count());
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
-    EXPECT_TRUE(temporary_takes(folder.names()).empty());
+    EXPECT_EQ(hidden_files(folder), std::vector<std::string>{});
     const std::vector<std::string> takes = saved_takes(folder);
     if (!c.mid_take) {
         EXPECT_EQ(takes, before) << "nothing was being recorded, so nothing more is saved";
         return;
     }
     ASSERT_EQ(takes.size(), 1u);
-    EXPECT_EQ(takes[0].rfind("State-Net_North_Ended_", 0), 0u) << takes[0];
+    expect_whole_name(takes[0], "State-Net_North_Ended", sent_at, std::chrono::system_clock::now());
     const TakeSound sound = measure_take(folder.file(takes[0]));
     std::printf("%s: %.3f s recorded at the signal, %.3f s saved as %s\n", c.name, recorded,
                 sound.seconds, takes[0].c_str());
@@ -108,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(Signals, EndedBySignal,
                          ::testing::Values(SignalCase{"term_mid_take", SIGTERM, true},
                                            SignalCase{"int_mid_take", SIGINT, true},
                                            SignalCase{"hup_mid_take", SIGHUP, true},
-                                           SignalCase{"hup_between_takes", SIGHUP, false}),
+                                           SignalCase{"hup_between_takes", SIGHUP, false},
+                                           SignalCase{"term_mid_take_flac", SIGTERM, true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // An X server of the test's own on a display of its own, as a desktop
@@ -170,9 +229,10 @@ class PrivateDisplay {
     std::string name_;
 };
 
-class BrokenDisplay : public DriverTest {};
+// Takes are stored as FLAC, or as WAV.
+class BrokenDisplay : public DriverTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_F(BrokenDisplay, SavesTheTakeUnderItsNameBeforeTaperlyEnds) {
+TEST_P(BrokenDisplay, SavesTheTakeUnderItsWholeNameBeforeTaperlyEnds) {
     start(
         "0.4 | State Net | SCAN | no\n"
         "30 | State Net | North Ops | yes | State Net | North | Broken\n");
@@ -183,27 +243,36 @@ TEST_F(BrokenDisplay, SavesTheTakeUnderItsNameBeforeTaperlyEnds) {
         std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     ::setenv("DISPLAY", display.name().c_str(), 1);
+    if (GetParam()) {
+        ::setenv("TAPERLY_FORMAT", "flac", 1);
+    }
     WindowProcess taperly(folder.path(), true);
     ::setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
     ::unsetenv("DISPLAY");
+    ::unsetenv("TAPERLY_FORMAT");
     ASSERT_TRUE(taperly.started());
     ASSERT_TRUE(wait_until([&] { return hidden_seconds(folder) > 1.0; }, std::chrono::seconds(15)))
         << "no take grew to a second";
     const double recorded = hidden_seconds(folder);
+    const auto killed_at = std::chrono::system_clock::now();
     display.kill();
 
     const std::optional<int> status = taperly.wait_for_exit(std::chrono::seconds(15));
     ASSERT_TRUE(status.has_value()) << "still running without its display";
     std::printf("without its display Taperly ended with wait status %d\n", *status);
-    EXPECT_TRUE(temporary_takes(folder.names()).empty()) << "the take was left to recovery";
+    EXPECT_EQ(hidden_files(folder), std::vector<std::string>{}) << "the take was left to recovery";
     const std::vector<std::string> takes = saved_takes(folder);
     ASSERT_EQ(takes.size(), 1u);
-    EXPECT_EQ(takes[0].rfind("State-Net_North_Broken_", 0), 0u) << takes[0];
+    expect_whole_name(takes[0], "State-Net_North_Broken", killed_at,
+                      std::chrono::system_clock::now());
     const TakeSound sound = measure_take(folder.file(takes[0]));
     ASSERT_TRUE(sound.readable);
     EXPECT_GE(sound.seconds, recorded);
     EXPECT_NEAR(sound.frequency, kToneHz, kToneHz * 0.02);
 }
+
+INSTANTIATE_TEST_SUITE_P(Formats, BrokenDisplay, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "flac" : "wav"; });
 
 }  // namespace
 }  // namespace taperly::e2e

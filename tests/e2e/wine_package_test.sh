@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows zip holds exactly what a user needs, and every DLL its programs
-# import is in it or is Windows' own; unzipped into a Wine folder of its own
+# import is in it or is Windows' own; its Qt Network reaches HTTPS servers
+# (loopback ones of the test's own); unzipped into a Wine folder of its own
 # beside a com_settings.txt that chose COM1 and started, it shows its window,
 # and once Run is clicked it writes its settings beside itself, records a
 # call, and saves the take in progress when the window is closed as Windows
@@ -39,9 +40,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-expected=$(printf '%s\n' Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libgcc_s_seh-1.dll \
-    libstdc++-6.dll libwinpthread-1.dll platforms/qwindows.dll taperly-help.html \
-    taperly-icon.ico taperly.exe | sort)
+expected=$(printf '%s\n' Qt6Core.dll Qt6Gui.dll Qt6Network.dll Qt6Widgets.dll libgcc_s_seh-1.dll \
+    libstdc++-6.dll libwinpthread-1.dll platforms/qwindows.dll tls/qschannelbackend.dll \
+    taperly-help.html taperly-icon.ico taperly.exe | sort)
 listed=$(cmake -E tar tf "$zip" | grep -v '/$' | sort)
 [[ $listed == "$expected" ]] || fail "the zip holds"$'\n'"$listed"$'\n'"instead of"$'\n'"$expected"
 
@@ -54,10 +55,20 @@ while IFS= read -r program; do
     while IFS= read -r dll; do
         # API sets: the loader maps them onto Windows' own DLLs.
         [[ ${dll,,} == api-ms-win-* || ${dll,,} == ext-ms-win-* ]] && continue
-        [[ -n $(find "$folder" "$folder/platforms" "$system32" -maxdepth 1 -iname "$dll" -print -quit) ]] \
+        [[ -n $(find "$folder" "$folder/platforms" "$folder/tls" "$system32" -maxdepth 1 -iname "$dll" -print -quit) ]] \
             || fail "${program#"$folder"/} needs $dll, which is neither in the zip nor Windows' own"
     done < <(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p')
 done < <(find "$folder" -iname '*.exe' -o -iname '*.dll')
+
+# The zip's Qt Network and TLS plugin, found where taperly.exe finds them:
+# the libraries' network test, run from the unzipped folder, reaches HTTPS
+# and refuses a certificate no one vouches for.
+cp "$build/tests/libraries/network_tests.exe" "$folder/"
+"$root/tests/libraries/loopback_servers.py" "$root/scripts/wine-run" "$folder/network_tests.exe" \
+    > "$work/network.log" 2>&1 || true
+grep -q '^\[  PASSED  \]' "$work/network.log" && ! grep -q '^\[  FAILED  \]' "$work/network.log" \
+    || fail "the zip's Qt Network failed:"$'\n'"$(grep -e '^\[' -e 'Failure' -A3 "$work/network.log")"
+rm "$folder/network_tests.exe"
 
 # COM1 at 9600 bit/s, polled every 100 ms, written long ago: Run writes it anew.
 printf '0\r\n0\r\n100\r\n' >"$folder/com_settings.txt"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <latch>
 #include <optional>
 #include <ostream>
@@ -66,6 +67,24 @@ INSTANTIATE_TEST_SUITE_P(
                  std::nullopt, TakeFile::Saved::kStored, "the take"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Whatever ends the life of what holds a take (an error unwinding it, say),
+// the take stays for the next start to recover; only a discard removes it.
+TEST(TakeFile, GoesOnlyWhenDiscarded) {
+    TempFolder folder;
+    std::string hidden;
+    {
+        TakeFile take(folder.path());
+        hold(take, "the take");
+        hidden = std::filesystem::path(take.hidden_path()).filename().string();
+    }
+    EXPECT_EQ(folder.names(), std::vector<std::string>{hidden});
+    EXPECT_EQ(folder.read(hidden), "the take");
+    TakeFile take(folder.path());
+    hold(take, "another");
+    take.discard();
+    EXPECT_EQ(folder.names(), std::vector<std::string>{hidden});
+}
+
 TEST(TakeFile, WritersRacingForOneNameNeverReplaceEachOther) {
     constexpr int kWriters = 6;
     for (int round = 0; round < 10; ++round) {
@@ -82,6 +101,7 @@ TEST(TakeFile, WritersRacingForOneNameNeverReplaceEachOther) {
                     const bool held = take.create() && take.write(bytes.data(), size) == size;
                     ready.arrive_and_wait();
                     outcomes[i] = held ? take.save_as("take.wav") : TakeFile::Saved::kFailed;
+                    take.discard();
                 });
             }
         }

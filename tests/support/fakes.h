@@ -3,6 +3,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -101,8 +102,16 @@ class FakeRecorder : public RecorderControl {
             mode = kModeNotOpen;
         }
     }
-    EndedTake ended_take() const override { return ended; }
+    std::optional<EndedTake> close_take() override {
+        Command("close");
+        return ended;
+    }
     int Mode() const override { return mode; }
+    TakeStorage storage() const override {
+        TakeStorage told = storage_told;
+        told.saved_count = static_cast<int>(saved.size());
+        return told;
+    }
     void listen_between_takes(std::chrono::milliseconds reach) override {
         listening = true;
         reaches.push_back(reach);
@@ -110,11 +119,12 @@ class FakeRecorder : public RecorderControl {
     void stop_listening() override { listening = false; }
     void heard_nothing_at(std::chrono::milliseconds sent) override { quiet_sent.push_back(sent); }
     void set_take_start(const std::string& started) override { take_starts.push_back(started); }
-    void split_take(bool save, const std::string& started) override {
+    std::optional<EndedTake> split_take(bool save, const std::string& started) override {
         log.push_back(std::string("split, ") + (save ? "saving " : "dropping ") + file_name +
                       ", on from " + started);
         saved_this_take = save;
         end_take(true);
+        return ended;
     }
 
     // Only the orders, without the settings.
@@ -131,12 +141,13 @@ class FakeRecorder : public RecorderControl {
     // Each take holds this much sound when it ends, as a take of the real
     // recorder would.
     void end_take(bool held) {
-        ended = {};
-        if (held) {
-            ended = {take_frames,
-                     take_peak,
-                     saved_this_take ? EndedTake::Saved::kStored : EndedTake::Saved::kNotAsked,
-                     {}};
+        ended.reset();
+        if (held && take_frames > 0) {
+            ended =
+                EndedTake{take_frames,
+                          take_peak,
+                          saved_this_take ? EndedTake::Saved::kStored : EndedTake::Saved::kNotAsked,
+                          {}};
         }
         saved_this_take = false;
     }
@@ -145,7 +156,9 @@ class FakeRecorder : public RecorderControl {
     std::int64_t take_frames = 22050;
     int take_peak = 16384;
     bool saved_this_take = false;
-    EndedTake ended;
+    std::optional<EndedTake> ended;
+    // What storage() tells, beside the count of takes saved.
+    TakeStorage storage_told;
     // Called with each order as it is given: the world moving on meanwhile.
     std::function<void(const std::string&)> on_order;
     std::vector<std::string> saved;

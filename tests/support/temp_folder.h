@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/shared_read.h"
+
 namespace taperly::testing {
 
 // A fresh folder under the system's temporary folder, removed afterwards.
@@ -48,10 +50,7 @@ class TempFolder {
     void write(const std::string& name, const std::string& bytes) const {
         std::ofstream(native(file(name)), std::ios::binary) << bytes;
     }
-    std::string read(const std::string& name) const {
-        std::ifstream in(native(file(name)), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::string read(const std::string& name) const { return read_shared(file(name)); }
     // Names of the files in the folder, sorted.
     std::vector<std::string> names() const {
         std::vector<std::string> found;

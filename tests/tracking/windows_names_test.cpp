@@ -90,6 +90,7 @@ TEST(WindowsNames, InADeepFolderTheNameIsShortenedSoTheWholePathFits) {
     TakeFile take(folder);
     ASSERT_TRUE(take.create());
     EXPECT_EQ(take.save_as(name), TakeFile::Saved::kStored);
+    take.discard();
 }
 
 }  // namespace

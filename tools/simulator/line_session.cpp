@@ -43,7 +43,8 @@ LineSession::LineSession(PseudoTerminal& terminal, DeviceLink& link, Timeline& t
       link_(link),
       timeline_(timeline),
       log_(log),
-      line_(terminal.master(), bits_per_second) {
+      line_(terminal.master(), bits_per_second),
+      bits_per_second_(bits_per_second) {
     if (start_now) {
         start(Clock::now());
     }
@@ -171,7 +172,8 @@ void LineSession::send_reply(std::string reply, Clock::time_point now) {
     if (timeline_.silent()) {
         return;
     }
-    const int remote = timeline_.remote_speed();
+    const int told = timeline_.remote_speed();
+    const int remote = told == kPacedSpeed ? bits_per_second_ : told;
     if (remote != 0 && remote != terminal_.line_speed()) {
         reply = garbled(reply);
     }

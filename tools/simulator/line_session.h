@@ -46,6 +46,7 @@ class LineSession {
     Timeline& timeline_;
     CommandLog& log_;
     PacedLine line_;
+    int bits_per_second_;
     ScannerResponder responder_;
     bool started_ = false;
     Clock::time_point start_{};

@@ -115,6 +115,9 @@ Moment parse_moment(std::string_view line) {
 
 int parse_remote_speed(std::string_view field) {
     field = trimmed(field);
+    if (field.empty()) {
+        return kPacedSpeed;
+    }
     int speed = 0;
     const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), speed);
     if (field.empty() || error != std::errc() || end != field.data() + field.size() || speed < 1) {

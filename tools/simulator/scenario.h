@@ -61,9 +61,11 @@ struct Unplug {
 // The scanner's remote speed from here on. When the line is set to another
 // speed, what the scanner sends arrives as garbage.
 struct RemoteSpeed {
+    // kPacedSpeed: the speed the simulator paces the line at (--speed).
     int bits_per_second = 0;
     bool operator==(const RemoteSpeed&) const = default;
 };
+inline constexpr int kPacedSpeed = -1;
 
 using Step = std::variant<Moment, RawBytes, CloseLine, Silence, Unplug, RemoteSpeed>;
 

@@ -58,9 +58,10 @@ Steps that take time as a moment does, showing the moment before them:
     unplug SECONDS  the line hangs up and its device goes; after SECONDS a
                     new pseudo-terminal (another device path) takes its place
 Other steps take no time:
-    speed BPS   the scanner's remote speed from here on: while the line is
-                set to another speed, replies arrive as garbage of the
-                same length with no carriage return
+    speed [BPS] the scanner's remote speed from here on (without BPS, the
+                --speed the line is paced at): while the line is set to
+                another speed, replies arrive as garbage of the same length
+                with no carriage return
     raw BYTES   put BYTES on the line (after any reply still going out);
                 escapes \r \n \t \0 \\ \xHH, e.g. raw STS,Half\0garbage
     close       close the line and exit, once the bytes queued have gone
