@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -239,6 +240,9 @@ TEST(TakesKeeping, RemovesOnlyTaperlysOwnUntouchedOldTakes) {
     log_rows(When::kLongAgo);
     EXPECT_EQ(keeping.pass(noon({2026, 11, 2}), steady(kDay), ending).trouble, "");
     log_rows(When::kThisStart);
+    // Wine makes no links: there the link's row cannot be set up, and is
+    // left out rather than passed.
+    std::error_code link_error;
     for (const Row& row : rows) {
         const std::string file = path(row.name);
         const std::string stored = read_file(file);
@@ -262,7 +266,7 @@ TEST(TakesKeeping, RemovesOnlyTaperlysOwnUntouchedOldTakes) {
             case File::kLink:
                 std::filesystem::rename(utf8_path(file), utf8_path(elsewhere + "/moved.wav"));
                 std::filesystem::create_symlink(utf8_path(elsewhere + "/moved.wav"),
-                                                utf8_path(file));
+                                                utf8_path(file), link_error);
                 break;
             case File::kNone:
                 std::filesystem::remove(utf8_path(file));
@@ -279,6 +283,11 @@ TEST(TakesKeeping, RemovesOnlyTaperlysOwnUntouchedOldTakes) {
     int kept = 0;
     const std::vector<TakeLogEntry> logged = logged_rows(log.path());
     for (const Row& row : rows) {
+        if (row.file == File::kLink && link_error) {
+            std::printf("left out, as no link could be made (%s): %s\n",
+                        link_error.message().c_str(), row.what);
+            continue;
+        }
         const std::string file = path(row.name);
         int removal_rows = 0;
         int kept_rows = 0;
@@ -300,7 +309,7 @@ TEST(TakesKeeping, RemovesOnlyTaperlysOwnUntouchedOldTakes) {
     EXPECT_EQ(report.removed, removed);
     EXPECT_EQ(report.kept, kept);
     for (const Row& row : rows) {
-        if (row.file == File::kLink) {
+        if (row.file == File::kLink && !link_error) {
             EXPECT_EQ(read_file(elsewhere + "/moved.wav"), take_bytes(row.name + "0"));
         }
     }
