@@ -1,7 +1,7 @@
 #pragma once
 
 // The call services' stand-ins (call_servers.py) as a test starts them on a
-// loopback port, and what they received.
+// loopback port (call_server_process.h), and what they received.
 
 #include <chrono>
 #include <fstream>
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "call_server_process.h"
 #include "support/temp_folder.h"
-#include "tools/launch/child_process.h"
 #include "tools/launch/wait_until.h"
 
 namespace taperly::testing {
@@ -42,27 +42,22 @@ struct ReceivedCall {
 class CallServer {
   public:
     // `options`: call_servers.py's, "--talkgroups", "1,2", ...
-    explicit CallServer(std::vector<std::string> options = {}) {
-        std::vector<std::string> command{"python3", TAPERLY_CALL_SERVERS, folder_.path()};
-        command.insert(command.end(), options.begin(), options.end());
-        launch::ChildOptions child;
-        child.read_output = true;
-        child.error_path = folder_.file("stderr.txt");
-        process_ = std::make_unique<launch::ChildProcess>(command, child);
-        port_ = std::stoi("0" + process_->read_line(std::chrono::seconds(20)));
-    }
+    explicit CallServer(const std::vector<std::string>& options = {})
+        : process_(start_call_server(options)) {}
 
-    int port() const { return port_; }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
-    const std::string& folder() const { return folder_.path(); }
+    int port() const { return process_->port(); }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port()); }
+    const std::string& folder() const { return process_->folder(); }
     // Faults for the next requests, a line each (see call_servers.py).
-    void faults(const std::string& lines) const { folder_.write("faults.txt", lines); }
+    void faults(const std::string& lines) const {
+        std::ofstream(TempFolder::native(folder() + "/faults.txt"), std::ios::binary) << lines;
+    }
     // Ends it: nothing listens on its port afterwards.
     void stop() { process_->stop(); }
 
     std::vector<ReceivedCall> calls() const {
         std::vector<ReceivedCall> calls;
-        std::istringstream lines(folder_.read("calls.txt"));
+        std::istringstream lines(read_shared(folder() + "/calls.txt"));
         ReceivedCall call;
         for (std::string line; std::getline(lines, line);) {
             const std::string word = line.substr(0, line.find(' '));
@@ -92,6 +87,7 @@ class CallServer {
                 std::istringstream parts(rest);
                 parts >> call.file_field >> call.file_type >> call.file_saved;
                 std::getline(parts >> std::ws, call.file_name);
+                call.file_saved = process_->local_path(call.file_saved);
             } else if (word == "end") {
                 calls.push_back(call);
             }
@@ -118,9 +114,7 @@ class CallServer {
         return out;
     }
 
-    TempFolder folder_;
-    std::unique_ptr<launch::ChildProcess> process_;
-    int port_ = 0;
+    std::unique_ptr<CallServerProcess> process_;
 };
 
 }  // namespace taperly::testing

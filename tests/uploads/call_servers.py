@@ -4,7 +4,7 @@
 
 Usage: call_servers.py FOLDER [--key K] [--system N] [--short-name S]
                        [--talkgroups 1,2] [--system-id N] [--skew SECONDS]
-                       [--port N] [--tls CERTIFICATE KEY]
+                       [--port N] [--tls CERTIFICATE KEY] [--tls-self-signed]
 
 Prints the port it listens on, then serves until it is ended:
   POST /api/call-upload        Rdio Scanner
@@ -26,6 +26,7 @@ broadcastify, sound (Broadcastify's PUT) or any; the fault one of
                                          answer that status and text, the call not kept
   echo <code>                            answer that status with the key it was sent
   cut                                    keep the call, then close without an answer
+  reset                                  close with a reset once the request is in, the call not kept
   hang                                   keep the call, never answer
   slowdown                               503 SlowDown (with Retry-After: 1)
 """
@@ -35,6 +36,7 @@ import email.policy
 import json
 import os
 import socket
+import struct
 import sys
 import threading
 import time
@@ -161,6 +163,11 @@ class Handler(BaseHTTPRequestHandler):
             self.serve(service, fields, extra, quiet=True)
             self.connection.shutdown(socket.SHUT_RDWR)
             self.close_connection = True
+        elif fault[0] == "reset":
+            self.record(service, fields, "fault reset", extra)
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
+            self.close_connection = True
         elif fault[0] == "hang":
             self.serve(service, fields, extra, quiet=True)
             time.sleep(3600)
@@ -270,7 +277,16 @@ parser.add_argument("--system-id", default="77")
 parser.add_argument("--skew", type=float, default=30.0)
 parser.add_argument("--port", type=int, default=0)
 parser.add_argument("--tls", nargs=2, metavar=("CERTIFICATE", "KEY"))
+# A certificate for 127.0.0.1 that nobody trusts, made in FOLDER.
+parser.add_argument("--tls-self-signed", action="store_true")
 args = parser.parse_args()
+if args.tls_self_signed:
+    import subprocess
+    args.tls = [os.path.join(args.folder, "cert.pem"), os.path.join(args.folder, "key.pem")]
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                    "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                    "-keyout", args.tls[1], "-out", args.tls[0]],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 ThreadingHTTPServer.allow_reuse_address = True
 server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)

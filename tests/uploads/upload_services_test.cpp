@@ -442,6 +442,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Kept before the answer was lost: the try again has the same time,
         // and Rdio Scanner drops it as the same call.
         PassingCase{"cut_rdio", "rdio-scanner", {}, "rdio cut\n", "delivered", 2, 2, 0, 1, 0},
+        PassingCase{"reset", "rdio-scanner", {}, "rdio reset\n", "delivered", 2, 2, 0, 1, 0},
         PassingCase{"cut_openmhz", "openmhz", {}, "openmhz cut\n", "delivered", 2, 2, 0, 2, 0},
         PassingCase{"cut_broadcastify",
                     "broadcastify-calls",

@@ -5,18 +5,20 @@
 // them, and what they wrote.
 
 #include <sndfile.h>
-#include <sys/stat.h>
 
 #include <QDateTime>
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/temp_folder.h"
+#include "system_calls.h"
 #include "tools/launch/wait_until.h"
+#include "tracking/take_identity.h"
 #include "tracking/take_log_file.h"
 #include "tracking/take_log_listeners.h"
 #include "uploads/uploads_room.h"
@@ -57,8 +59,8 @@ inline std::vector<std::vector<std::string>> csv_rows(const std::string& text) {
 inline std::vector<short> tone(double seconds, double hz) {
     std::vector<short> samples(static_cast<std::size_t>(seconds * 22050));
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        samples[i] =
-            static_cast<short>(8000 * std::sin(2 * M_PI * hz * static_cast<double>(i) / 22050));
+        samples[i] = static_cast<short>(
+            8000 * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / 22050));
     }
     return samples;
 }
@@ -111,7 +113,7 @@ class UploadsRun {
     // uploads.ini, its owner's alone.
     void settings(const std::string& text) const {
         folder.write("uploads.ini", text);
-        ::chmod(folder.file("uploads.ini").c_str(), 0600);
+        let_others_read(folder.file("uploads.ini"), false);
     }
     // Run pressed: the file read.
     void run() { room_->run_started(); }
@@ -134,6 +136,10 @@ class UploadsRun {
         entry.display_line1 = "Metro";
         entry.display_line2 = "Dispatch";
         entry.peak = 8000;
+        if (const auto identity = identify_file(folder.file(name))) {
+            entry.file_bytes = identity->bytes;
+            entry.fingerprint = identity->fingerprint;
+        }
         log_->add(entry);
         return entry;
     }
@@ -172,6 +178,9 @@ class UploadsRun {
             },
             limit, [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
     }
+    // The takes log, and the takes the uploads hold, as keeping has them.
+    TakeLog& log() { return *log_; }
+    const TakesToKeep& held() const { return *room_; }
     // Ends the uploads as closing the window does.
     void end() { room_.reset(); }
 
