@@ -27,6 +27,7 @@ broadcastify, sound (Broadcastify's PUT) or any; the fault one of
   echo <code>                            answer that status with the key it was sent
   cut                                    keep the call, then close without an answer
   reset                                  close with a reset once the request is in, the call not kept
+  redirect                               307 to the same service on this server
   hang                                   keep the call, never answer
   slowdown                               503 SlowDown (with Retry-After: 1)
 """
@@ -163,6 +164,9 @@ class Handler(BaseHTTPRequestHandler):
             self.serve(service, fields, extra, quiet=True)
             self.connection.shutdown(socket.SHUT_RDWR)
             self.close_connection = True
+        elif fault[0] == "redirect":
+            self.record(service, fields, "fault 307 redirect", extra)
+            self.answer(307, "", [("Location", "http://127.0.0.1:%d%s" % (port, self.path))])
         elif fault[0] == "reset":
             self.record(service, fields, "fault reset", extra)
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))

@@ -255,5 +255,31 @@ TEST(UploadRules, ATakeRemovedBeforeItsUploadLeavesTheQueue) {
     EXPECT_EQ(server.calls().size(), 1u);
 }
 
+TEST(UploadRules, ATakeStoredButNeverQueuedIsQueuedAtTheNextStart) {
+    CallServer server;
+    UploadsRun run;
+    run.settings(rdio_section(server.url()));
+    run.run();
+    run.store("a_" + kTake, testing::tone(1, 1000));
+    ASSERT_TRUE(run.wait_for_rows(1));
+    run.end();
+    // Taperly ended between the take's row and its queue.
+    const std::string late = "b_" + kTake;
+    testing::write_take(run.folder.file(late), testing::tone(1, 1000));
+    TakeLogEntry row;
+    row.start = testing::local_time_ago(2);
+    row.end = testing::local_time_ago(1);
+    row.frames = 22050;
+    row.file_name = late;
+    row.talkgroup_id = "2001";
+    TakeLogFile(run.folder.path()).add(row);
+    run.start_again();
+    run.run();
+    ASSERT_TRUE(run.wait_for_rows(2)) << run.folder.read("uploads.csv");
+    EXPECT_EQ(run.rows()[1][0], late);
+    EXPECT_EQ(run.rows()[1][2], "delivered");
+    EXPECT_EQ(server.calls().size(), 2u);
+}
+
 }  // namespace
 }  // namespace taperly

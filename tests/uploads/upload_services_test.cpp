@@ -170,6 +170,8 @@ TEST(UploadServices, EachServiceGetsExactlyItsFieldsAndTheTakesSound) {
         std::printf("MP3 of the take: %.4f of its power in the difference\n", error);
         EXPECT_LT(error, 0.05) << mp3;
     }
+    const std::string csv = run.folder.read("uploads.csv");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "time,file,target,outcome,HTTP status,answer,tries\r");
     for (const auto& row : run.rows()) {
         EXPECT_EQ(row[0], kTake);
         EXPECT_EQ(row[2], "delivered") << row[1];
@@ -292,6 +294,17 @@ INSTANTIATE_TEST_SUITE_P(
                                   "refused: fault",
                                   400,
                                   false},
+                      // Followed, it would carry the key elsewhere.
+                      RefusalCase{"rdio_redirect",
+                                  "rdio-scanner",
+                                  {},
+                                  {},
+                                  "timeout = 29s\n",
+                                  "rdio redirect\n",
+                                  1,
+                                  "target stopped: the server sends to http://127.0.0.1:",
+                                  307,
+                                  true},
                       RefusalCase{"openmhz_key",
                                   "openmhz",
                                   {"--key", "other-key-5678"},

@@ -183,6 +183,12 @@ class UploadsRun {
     const TakesToKeep& held() const { return *room_; }
     // Ends the uploads as closing the window does.
     void end() { room_.reset(); }
+    // Taperly started again on the same folder.
+    void start_again() {
+        room_.reset();
+        log_ = std::make_unique<TakeLogListeners>(std::make_unique<TakeLogFile>(folder.path()));
+        room_ = std::make_unique<UploadsRoom>(folder.path(), *log_);
+    }
 
     TempFolder folder;
 
