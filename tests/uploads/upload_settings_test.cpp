@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 #include "uploads/url_parts.h"
@@ -115,6 +118,33 @@ INSTANTIATE_TEST_SUITE_P(
                      "line 1: \"key\" comes before any [section]\nline 3: a line is a [section], a "
                      "key = value, or a comment beginning with #\n"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The README's example as it stands, and with each of its commented keys
+// and sections taken in, as a user would: read without a problem.
+TEST(UploadSettings, TheReadmesExampleReadsAsItIsAndWithItsCommentedLinesTakenIn) {
+    std::ifstream readme(TAPERLY_README, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(readme),
+                           std::istreambuf_iterator<char>()};
+    const std::size_t begin = text.find("```ini\n# uploads.ini");
+    ASSERT_NE(begin, std::string::npos);
+    const std::size_t first = text.find('\n', begin) + 1;
+    const std::string example = text.substr(first, text.find("```", first) - first);
+    std::string taken_in;
+    std::istringstream lines(example);
+    for (std::string line; std::getline(lines, line);) {
+        const std::string rest = line.substr(std::min<std::size_t>(2, line.size()));
+        const bool key =
+            rest.find(" = ") != std::string::npos && rest.find(' ') == rest.find(" = ");
+        const bool section = rest.starts_with("[") && rest.ends_with("]");
+        taken_in += (line.starts_with("# ") && (key || section) ? rest : line) + "\n";
+    }
+    const UploadSettings as_it_is = read_upload_settings(example);
+    EXPECT_EQ(as_it_is.targets.size(), 4u);
+    EXPECT_EQ(summary(as_it_is).find("line "), std::string::npos) << summary(as_it_is);
+    const UploadSettings all = read_upload_settings(taken_in);
+    EXPECT_EQ(all.targets.size(), 5u);
+    EXPECT_EQ(summary(all).find("line "), std::string::npos) << summary(all);
+}
 
 TEST(UrlParts, TakeHostPortAndTargetApart) {
     const struct {
