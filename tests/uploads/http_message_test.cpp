@@ -9,11 +9,12 @@ namespace {
 
 TEST(RequestBytes, AreAFormWithItsFileAndTheLengthOfBoth) {
     testing::TempFolder folder;
-    folder.write("a \"b\".wav", "RIFF1234");
+    folder.write("a.wav", "RIFF1234");
     HttpRequest request;
     request.url = "http://127.0.0.1:8080/api/call-upload";
+    // Sent under a name no Windows file could have.
     request.form = {{"key", "k1", {}, {}, {}},
-                    {"audio", {}, folder.file("a \"b\".wav"), "a \"b\".wav", "audio/wav"},
+                    {"audio", {}, folder.file("a.wav"), "a \"b\".wav", "audio/wav"},
                     {"talkgroup", "2001", {}, {}, {}}};
     std::string failure;
     const std::optional<RequestBytes> bytes =
@@ -21,7 +22,7 @@ TEST(RequestBytes, AreAFormWithItsFileAndTheLengthOfBoth) {
     ASSERT_TRUE(bytes.has_value()) << failure;
     std::string body;
     for (const BodyPiece& piece : bytes->body) {
-        body += piece.file_path.empty() ? piece.bytes : folder.read("a \"b\".wav");
+        body += piece.file_path.empty() ? piece.bytes : folder.read("a.wav");
     }
     EXPECT_EQ(
         body,
