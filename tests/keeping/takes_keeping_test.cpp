@@ -208,7 +208,15 @@ TEST(TakesKeeping, RemovesOnlyTaperlysOwnUntouchedOldTakes) {
     std::filesystem::create_directory(utf8_path(folder + "/Metro"));
     TakeLogFile log(folder);
     const auto path = [&folder](const std::string& name) { return folder + "/" + name; };
-    const std::vector<Row> rows = table();
+    std::vector<Row> rows = table();
+    // Where the folder itself ignores case (Windows, Wine), TAKES.CSV is the
+    // log: that row is left out rather than written over the log.
+    write_file(path("case-probe"), "");
+    if (std::filesystem::exists(utf8_path(path("CASE-PROBE")))) {
+        std::printf("left out, as this folder ignores case: the log itself in capitals\n");
+        std::erase_if(rows, [](const Row& row) { return row.name == "TAKES.CSV"; });
+    }
+    std::filesystem::remove(utf8_path(path("case-probe")));
     const auto log_rows = [&](When when) {
         for (const Row& row : rows) {
             for (std::size_t at = 0; at < row.rows.size(); ++at) {
