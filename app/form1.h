@@ -16,6 +16,7 @@
 #include "recorder/recorder_control.h"
 #include "tracking/clock.h"
 #include "tracking/display_window.h"
+#include "uploads/uploads_room.h"
 
 class QComboBox;
 class QLabel;
@@ -52,6 +53,8 @@ struct Form1Parts {
     KeepDays keep_days = {};
     // The clocks that keeping reads, from a thread of its own.
     KeepingClock keeping_clock = {};
+    // Uploads of the takes `take_log` tells of; none uploads nothing.
+    std::unique_ptr<RunUploads> uploads = nullptr;
 };
 
 // Taperly's one window. It only wires its widgets and timers to RunControl.
@@ -125,6 +128,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     // Destroyed last: the recorder adds the rows of takes it stores after
     // they ended (FLAC) until it is gone, and the core adds rows until it is.
     std::unique_ptr<TakeLog> take_log_;
+    // Hears of takes through the log, so it goes before the log does.
+    std::unique_ptr<RunUploads> uploads_;
     // The core refers to these, so they are destroyed after it.
     std::unique_ptr<ScannerPort> port_;
     std::unique_ptr<RecorderControl> recorder_;

@@ -10,6 +10,8 @@
 #include "link/make_scanner_port.h"
 #include "recorder/sound_recorder.h"
 #include "tracking/take_log_file.h"
+#include "tracking/take_log_listeners.h"
+#include "uploads/uploads_room.h"
 
 namespace taperly {
 
@@ -49,6 +51,8 @@ KeepingClock keeping_clock() {
 }  // namespace
 
 Form1Parts make_real_parts(const std::string& folder, const QString& help_page) {
+    auto log = std::make_unique<TakeLogListeners>(std::make_unique<TakeLogFile>(folder));
+    auto uploads = std::make_unique<UploadsRoom>(folder, *log);
     return Form1Parts{[](LinkLostHandler on_link_lost) -> std::unique_ptr<ScannerPort> {
                           return make_scanner_port(std::move(on_link_lost));
                       },
@@ -58,9 +62,10 @@ Form1Parts make_real_parts(const std::string& folder, const QString& help_page) 
                       help_page,
                       run_at_start(),
                       longest_take(),
-                      std::make_unique<TakeLogFile>(folder),
+                      std::move(log),
                       keep_days_asked(std::getenv("TAPERLY_KEEP_DAYS")),
-                      keeping_clock()};
+                      keeping_clock(),
+                      std::move(uploads)};
 }
 
 }  // namespace taperly

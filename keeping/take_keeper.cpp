@@ -8,8 +8,10 @@
 
 namespace taperly {
 
-TakeKeeper::TakeKeeper(std::string folder, int days, KeepingClock clock, TakeLog& log)
+TakeKeeper::TakeKeeper(std::string folder, int days, KeepingClock clock, TakeLog& log,
+                       const TakesToKeep* held)
     : keeping_(std::move(folder), days, log), clock_(std::move(clock)) {
+    keeping_.keep_also(held);
     worker_ = std::thread([this] { work(); });
 }
 

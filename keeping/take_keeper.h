@@ -27,7 +27,9 @@ struct KeepingClock {
 // destroying the keeper ends a pass under way and stops it.
 class TakeKeeper {
   public:
-    TakeKeeper(std::string folder, int days, KeepingClock clock, TakeLog& log);
+    // The takes `held` says must stay are kept (none: none is held).
+    TakeKeeper(std::string folder, int days, KeepingClock clock, TakeLog& log,
+               const TakesToKeep* held = nullptr);
     ~TakeKeeper();
     TakeKeeper(const TakeKeeper&) = delete;
     TakeKeeper& operator=(const TakeKeeper&) = delete;

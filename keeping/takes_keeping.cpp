@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "keeping/checked_removal.h"
@@ -184,6 +185,7 @@ std::optional<Round> read_round(std::istream& log, std::int64_t from, std::int64
 // Removes the round's takes that are still as stored, each with its row;
 // false when Taperly is ending.
 bool decide(const Round& round, const std::string& folder, TakeLog& log, const LocalTime& wall_now,
+            const std::unordered_set<std::string>& held, const Rule& rule,
             const std::atomic<bool>& ending, KeepingReport& report, std::int64_t& settled) {
     std::vector<const Candidate*> in_order;
     for (const auto& [key, candidate] : round.candidates) {
@@ -194,6 +196,11 @@ bool decide(const Round& round, const std::string& folder, TakeLog& log, const L
     for (const Candidate* candidate : in_order) {
         if (ending) {
             return false;
+        }
+        // Held by another room: kept, and looked at again once let go.
+        if (held.count(rule.key(candidate->name)) != 0) {
+            settled = std::min(settled, candidate->offset);
+            continue;
         }
         TakeLogEntry row;
         row.end = wall_now;
@@ -266,6 +273,12 @@ KeepingReport TakesKeeping::pass(const LocalTime& wall_now, SteadyTime steady_no
     rule.ignore_case = names_ignore_case_.value_or(folder_ignores_case(folder_));
     rule.most_candidates = most_candidates_;
 
+    std::unordered_set<std::string> held;
+    if (held_ != nullptr) {
+        for (const std::string& name : held_->takes_to_keep()) {
+            held.insert(rule.key(name));
+        }
+    }
     std::int64_t settled = length;
     std::optional<std::int64_t> from = watch.settled;
     for (bool first = true; from; first = false) {
@@ -286,7 +299,7 @@ KeepingReport TakesKeeping::pass(const LocalTime& wall_now, SteadyTime steady_no
                                                 " can be read as Taperly writes them");
             }
         }
-        if (!decide(*round, folder_, log_, wall_now, ending, report, settled)) {
+        if (!decide(*round, folder_, log_, wall_now, held, rule, ending, report, settled)) {
             return report;
         }
         from = round->next_from;
