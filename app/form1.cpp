@@ -69,6 +69,7 @@ QPlainTextEdit* make_text_box(QWidget* parent, const char* name) {
 Form1::Form1(Form1Parts parts, QWidget* parent)
     : QWidget(parent),
       take_log_(std::move(parts.take_log)),
+      uploads_(std::move(parts.uploads)),
       recorder_(std::move(parts.recorder)),
       clock_(std::move(parts.clock)),
       help_page_(std::move(parts.help_page)),
@@ -87,6 +88,7 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
                                          std::move(parts.folder));
     core_->tracker().set_longest_take(parts.longest_take);
     core_->set_take_log(take_log_.get());
+    core_->set_uploads(uploads_.get());
     // Bytes that arrive while a handler runs are read by it or by the next poll.
     port_->on_input([this] { handle([this] { core_->input_arrived(); }, false); });
     // Told on the thread that stored the take: the window's thread is only
@@ -102,7 +104,7 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
         // A take starred in the Takes window is never removed.
         keeper_ = std::make_unique<TakeKeeper>(folder, *parts.keep_days.days,
                                                std::move(parts.keeping_clock), *take_log_,
-                                               std::make_shared<StarFile>(folder));
+                                               std::make_shared<StarFile>(folder), uploads_.get());
     }
     // Read by the window's thread whenever it draws the status line.
     core_->set_keeping_report([this, refused = parts.keep_days.refused] {

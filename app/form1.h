@@ -18,6 +18,7 @@
 #include "tracking/clock.h"
 #include "tracking/display_window.h"
 #include "tracking/take_log_listeners.h"
+#include "uploads/uploads_room.h"
 
 class QComboBox;
 class QLabel;
@@ -62,6 +63,8 @@ struct Form1Parts {
     std::unique_ptr<TakePlayer> player = nullptr;
     // Where the Takes window keeps its index; empty: the user's cache folder.
     std::string index_folder = {};
+    // Uploads of the takes `take_log` tells of; none uploads nothing.
+    std::unique_ptr<RunUploads> uploads = nullptr;
 };
 
 // Taperly's one window. It only wires its widgets and timers to RunControl.
@@ -141,6 +144,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     // Destroyed last: the recorder adds the rows of takes it stores after
     // they ended (FLAC) until it is gone, and the core adds rows until it is.
     std::unique_ptr<TakeLog> take_log_;
+    // Hears of takes through the log, so it goes before the log does.
+    std::unique_ptr<RunUploads> uploads_;
     // The core refers to these, so they are destroyed after it.
     std::unique_ptr<ScannerPort> port_;
     std::unique_ptr<RecorderControl> recorder_;

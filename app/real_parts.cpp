@@ -13,6 +13,7 @@
 #include "takes_window/unavailable_player.h"
 #include "tracking/take_log_file.h"
 #include "tracking/take_log_listeners.h"
+#include "uploads/uploads_room.h"
 
 namespace taperly {
 
@@ -52,10 +53,11 @@ KeepingClock keeping_clock() {
 }  // namespace
 
 Form1Parts make_real_parts(const std::string& folder, const QString& help_page) {
-    // Every row goes to takes.csv first, then to whoever listens: the Takes
-    // window, while it is open.
+    // Every row goes to takes.csv first, then to whoever listens: the
+    // uploads, and the Takes window while it is open.
     auto log = std::make_unique<TakeLogListeners>(std::make_unique<TakeLogFile>(folder));
     TakeLogListeners* listeners = log.get();
+    auto uploads = std::make_unique<UploadsRoom>(folder, *log);
     Form1Parts parts{[](LinkLostHandler on_link_lost) -> std::unique_ptr<ScannerPort> {
                          return make_scanner_port(std::move(on_link_lost));
                      },
@@ -67,7 +69,8 @@ Form1Parts make_real_parts(const std::string& folder, const QString& help_page) 
                      longest_take(),
                      std::move(log),
                      keep_days_asked(std::getenv("TAPERLY_KEEP_DAYS")),
-                     keeping_clock()};
+                     keeping_clock(),
+                     std::move(uploads)};
     parts.take_log_listeners = listeners;
     // Takes are not played yet: the window says so.
     parts.player =

@@ -182,6 +182,11 @@ void RunControl::start_run(bool unattended) {
     }
     held_report_.reset();
     report_held_at_mode_.reset();
+    // Uploading does not wait for the line: takes stored earlier go out
+    // while the port is tried.
+    if (uploads_ != nullptr) {
+        uploads_->run_started();
+    }
     if (unattended) {
         line_.open_or_keep_trying(window_.port_text(), window_.speed_text(), clock_.steady_time());
     } else {

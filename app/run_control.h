@@ -13,6 +13,7 @@
 #include "tracking/clock.h"
 #include "tracking/display_window.h"
 #include "tracking/reception_tracker.h"
+#include "uploads/uploads_room.h"
 
 namespace taperly {
 
@@ -69,6 +70,9 @@ class RunControl : private SettingsTarget {
         tracker_.set_take_log(log);
     }
 
+    // Uploads start or read uploads.ini again at every Run, and say in the
+    // status line what goes wrong. None uploads nothing.
+    void set_uploads(RunUploads* uploads) { uploads_ = uploads; }
     // Why keeping takes does not work, asked whenever the status line is
     // drawn; empty while it works.
     void set_keeping_report(std::function<std::string()> report) {
@@ -142,6 +146,7 @@ class RunControl : private SettingsTarget {
     // Steps of handlers under way, one inside another.
     int steps_under_way_ = 0;
     TakeLog* take_log_ = nullptr;
+    RunUploads* uploads_ = nullptr;
     std::function<std::string()> keeping_report_;
 };
 

@@ -87,6 +87,11 @@ void RunControl::take_storage_facts(StatusFacts& facts) {
     }
     facts.recovered = recovered_note_;
     facts.keeping_off = keeping_report_ ? keeping_report_() : std::string();
+    if (uploads_ != nullptr) {
+        if (const std::optional<UploadsNote> note = uploads_->note()) {
+            facts.uploads = StatusText{note->text, note->detail};
+        }
+    }
 }
 
 }  // namespace taperly

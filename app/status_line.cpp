@@ -252,6 +252,9 @@ StatusText status_line_text(const StatusFacts& facts) {
                     "fill. Now: " +
                     mode + "."};
     }
+    if (facts.uploads && facts.recorder_mode == kModeNotOpen) {
+        return {facts.uploads->text, facts.uploads->detail + " Now: " + mode + "."};
+    }
     return {mode, {}};
 }
 

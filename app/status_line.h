@@ -57,6 +57,9 @@ struct StatusFacts {
     // Why old takes are not removed though TAPERLY_KEEP_DAYS asks for it;
     // empty while keeping works or is not asked for.
     std::string keeping_off;
+    // What goes wrong with uploading takes (a target failing for a minute,
+    // one stopped, a take refused, a mistake in uploads.ini).
+    std::optional<StatusText> uploads;
 };
 
 // How long the line may bring nothing before the scanner counts as silent:
@@ -84,8 +87,9 @@ StatusText recovered_takes_note(const std::vector<std::string>& names);
 // was not saved, whether it could not be or its name was taken, then a take
 // saved despite an error of the disk, then a report; then a call being
 // split, then a disk that is almost full; otherwise the recorder's mode, and
-// between takes keeping that does not work. The free space's thresholds are
-// room_for_takes'. What became of takes saved after they ended comes through
+// between takes keeping that does not work, then uploads that go wrong
+// (last: their takes wait safely in their queues). The free space's
+// thresholds are room_for_takes'. What became of takes saved after they ended comes through
 // the storage like any other.
 StatusText status_line_text(const StatusFacts& facts);
 

@@ -9,10 +9,11 @@
 namespace taperly {
 
 TakeKeeper::TakeKeeper(std::string folder, int days, KeepingClock clock, TakeLog& log,
-                       std::shared_ptr<const TakeStars> stars)
+                       std::shared_ptr<const TakeStars> stars, const TakesToKeep* held)
     : stars_(std::move(stars)),
       keeping_(std::move(folder), days, log, std::nullopt, 10000, stars_.get()),
       clock_(std::move(clock)) {
+    keeping_.keep_also(held);
     worker_ = std::thread([this] { work(); });
 }
 

@@ -30,8 +30,9 @@ struct KeepingClock {
 class TakeKeeper {
   public:
     // `stars`: the takes never removed, read at every pass; none for none.
+    // The takes `held` says must stay are kept (none: none is held).
     TakeKeeper(std::string folder, int days, KeepingClock clock, TakeLog& log,
-               std::shared_ptr<const TakeStars> stars = nullptr);
+               std::shared_ptr<const TakeStars> stars = nullptr, const TakesToKeep* held = nullptr);
     ~TakeKeeper();
     TakeKeeper(const TakeKeeper&) = delete;
     TakeKeeper& operator=(const TakeKeeper&) = delete;

@@ -185,8 +185,9 @@ std::optional<Round> read_round(std::istream& log, std::int64_t from, std::int64
 // Removes the round's takes that are still as stored, each with its row;
 // false when Taperly is ending.
 bool decide(const Round& round, const std::string& folder, TakeLog& log, const LocalTime& wall_now,
-            const std::unordered_set<std::string>& starred, const std::atomic<bool>& ending,
-            KeepingReport& report, std::int64_t& settled) {
+            const std::unordered_set<std::string>& starred,
+            const std::unordered_set<std::string>& held, const Rule& rule,
+            const std::atomic<bool>& ending, KeepingReport& report, std::int64_t& settled) {
     std::vector<std::pair<const std::string*, const Candidate*>> in_order;
     for (const auto& [key, candidate] : round.candidates) {
         in_order.emplace_back(&key, &candidate);
@@ -196,6 +197,11 @@ bool decide(const Round& round, const std::string& folder, TakeLog& log, const L
     for (const auto& [key, candidate] : in_order) {
         if (ending) {
             return false;
+        }
+        // Held by another room: kept, and looked at again once let go.
+        if (held.count(rule.key(candidate->name)) != 0) {
+            settled = std::min(settled, candidate->offset);
+            continue;
         }
         TakeLogEntry row;
         row.end = wall_now;
@@ -290,6 +296,12 @@ KeepingReport TakesKeeping::pass(const LocalTime& wall_now, SteadyTime steady_no
         }
     }
 
+    std::unordered_set<std::string> held;
+    if (held_ != nullptr) {
+        for (const std::string& name : held_->takes_to_keep()) {
+            held.insert(rule.key(name));
+        }
+    }
     std::int64_t settled = length;
     std::optional<std::int64_t> from = watch.settled;
     for (bool first = true; from; first = false) {
@@ -310,7 +322,8 @@ KeepingReport TakesKeeping::pass(const LocalTime& wall_now, SteadyTime steady_no
                                                 " can be read as Taperly writes them");
             }
         }
-        if (!decide(*round, folder_, log_, wall_now, starred, ending, report, settled)) {
+        if (!decide(*round, folder_, log_, wall_now, starred, held, rule, ending, report,
+                    settled)) {
             return report;
         }
         from = round->next_from;

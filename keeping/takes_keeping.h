@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "keeping/take_stars.h"
 #include "keeping/watched_time.h"
@@ -24,6 +25,16 @@ struct KeepingReport {
     std::string trouble;
 };
 
+// Takes that stay whatever their age, as another room says: those still
+// waiting for an upload, those a user starred. Asked once a pass, from
+// keeping's thread.
+class TakesToKeep {
+  public:
+    virtual ~TakesToKeep() = default;
+    // The names of the takes that must stay now.
+    virtual std::vector<std::string> takes_to_keep() const = 0;
+};
+
 // Keeps takes for `days` days only. A pass removes a file only when all of
 // these hold: the last row of takes.csv that names it (as the folder
 // compares names) says Taperly stored it there, with what identified the
@@ -31,8 +42,9 @@ struct KeepingReport {
 // the row ended (a recovered take's: began) more than `days` days ago by the
 // wall clock and has been watched that long in real time (watched_time.h);
 // the user has not starred it (take_stars.h: a starred take gets a row
-// "kept: starred" once and is kept for good); and the file is still the one
-// stored (checked_removal.h). Each take
+// "kept: starred" once and is kept for good); the file is still the one
+// stored (checked_removal.h); and no room that keeps takes holds it
+// (TakesToKeep), until it lets go. Each take
 // removed gets a row "removed"; one found changed or no longer a plain file
 // is kept and gets a row "kept: …" once, which is then its last row. Where
 // the log cannot tell, the take is kept.
@@ -49,6 +61,10 @@ class TakesKeeping {
                  std::optional<bool> names_ignore_case = std::nullopt,
                  std::size_t most_candidates = 10000, const TakeStars* stars = nullptr);
 
+    // Takes `held` says must stay are kept and looked at again later; set
+    // before the first pass. None: no room holds any.
+    void keep_also(const TakesToKeep* held) { held_ = held; }
+
     // One pass, at `wall_now` by the desktop's clock and `steady_now` by this
     // run's steady clock. It stops early, deciding nothing more, once
     // `ending` is set.
@@ -64,6 +80,7 @@ class TakesKeeping {
     const TakeStars* stars_;
 
     WatchedTime watched_;
+    const TakesToKeep* held_ = nullptr;
 };
 
 }  // namespace taperly

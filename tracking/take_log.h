@@ -33,6 +33,9 @@ struct TakeLogEntry {
     std::string system;
     std::string group;
     std::string talkgroup;
+    // The talkgroup's number as the scanner gave it, digits only; empty
+    // when it gave none.
+    std::string talkgroup_id;
     std::string display_line1;
     std::string display_line2;
     // The largest absolute sample, 0 to 32768; none when not known.

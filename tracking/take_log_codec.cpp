@@ -163,7 +163,7 @@ bool is_fingerprint(const std::string& text) {
     return true;
 }
 
-const std::array<TakeLogColumn, 13> kColumns{{
+const std::array<TakeLogColumn, 14> kColumns{{
     {"start", [](const TakeLogEntry& e) { return iso_time(e.start, e.offsets_known); },
      [](const std::string& t, TakeLogEntry& e) { return read_time(t, e.start, e); }},
     {"end", [](const TakeLogEntry& e) { return iso_time(e.end, e.offsets_known); },
@@ -215,6 +215,12 @@ const std::array<TakeLogColumn, 13> kColumns{{
     {"fingerprint", [](const TakeLogEntry& e) { return e.fingerprint; },
      [](const std::string& t, TakeLogEntry& e) {
          e.fingerprint = is_fingerprint(t) ? t : std::string();
+         return true;
+     }},
+    // The number the call services want; the scanner's digits only.
+    {"talkgroup_id", [](const TakeLogEntry& e) { return e.talkgroup_id; },
+     [](const std::string& t, TakeLogEntry& e) {
+         e.talkgroup_id = whole_number(t) ? t : std::string();
          return true;
      }},
 }};

@@ -20,6 +20,7 @@ TakeLogEntry ReceptionTracker::log_entry(const LocalTime& end) const {
     entry.system = logged(state_.gid_system_name);
     entry.group = logged(state_.gid_group_name);
     entry.talkgroup = logged(state_.gid_tg_name);
+    entry.talkgroup_id = state_.gid_tg_id;
     entry.display_line1 = logged(state_.scan_system1);
     entry.display_line2 = logged(state_.scan_group1);
     return entry;

@@ -15,6 +15,7 @@ std::string labelled_texts(const TakeLogEntry& entry) {
         {"System", &entry.system},
         {"Group", &entry.group},
         {"Talkgroup", &entry.talkgroup},
+        {"Talkgroup ID", &entry.talkgroup_id},
         {"Display line 1", &entry.display_line1},
         {"Display line 2", &entry.display_line2},
     };

@@ -269,7 +269,28 @@ INSTANTIATE_TEST_SUITE_P(
             false,
             [](StatusFacts& f) {
                 f.keeping_off = "takes.csv cannot be read (Permission denied)";
-            }}),
+                f.uploads = StatusText{"Upload to OpenMHz refused: x", "OpenMHz: x."};
+            }},
+        StatusCase{"uploads_failing_beneath_the_rest_between_takes",
+                   100,
+                   false,
+                   10,
+                   10,
+                   false,
+                   Kind::kNone,
+                   nullptr,
+                   kNotOpen,
+                   "Upload to Rdio Scanner failing: connection refused, 12 waiting",
+                   "Rdio Scanner: failing for 3 min (connection refused), 12 waiting. Now: "
+                   "Waiting.",
+                   false,
+                   {},
+                   false,
+                   [](StatusFacts& f) {
+                       f.uploads = StatusText{
+                           "Upload to Rdio Scanner failing: connection refused, 12 waiting",
+                           "Rdio Scanner: failing for 3 min (connection refused), 12 waiting."};
+                   }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -17,7 +17,7 @@ class StderrCapture {
     explicit StderrCapture(std::string path) : path_(std::move(path)) {
         std::fflush(stderr);
         saved_ = ::dup(STDERR_FILENO);
-        const int file = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int file = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (file >= 0) {
             ::dup2(file, STDERR_FILENO);
             ::close(file);

@@ -207,9 +207,9 @@ TEST_F(FinishTake, ACallLongerThanATakeGoesOnInTakesNamedByTheirOwnTimes) {
     ASSERT_EQ(log.entries.size(), 2u);
     const auto row = [](const TakeLogEntry& entry) { return take_log_row(entry); };
     EXPECT_EQ(row(log.entries[0]), "2026-12-05T21:05:07-05:00,2026-12-05T21:06:07-05:00,1.000," +
-                                       first + ",split,,,,Metro Fire,Dispatch 1,-6.0,,\r\n");
+                                       first + ",split,,,,Metro Fire,Dispatch 1,-6.0,,,\r\n");
     EXPECT_EQ(row(log.entries[1]), "2026-12-05T21:06:07-05:00,2026-12-05T21:06:30-05:00,1.000," +
-                                       last + ",saved,,,,Metro Fire,Dispatch 1,-6.0,,\r\n");
+                                       last + ",saved,,,,Metro Fire,Dispatch 1,-6.0,,,\r\n");
 }
 
 TEST(ComposeTakeName, OverlongTextsAreShortenedLongestFirstKeepingTimesAndDate) {

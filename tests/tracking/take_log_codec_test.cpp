@@ -43,30 +43,31 @@ std::vector<RowCase> row_cases() {
     const std::string times = "2026-12-05T21:05:07-05:00,2026-12-05T21:05:09-05:00,1.543,";
     std::vector<RowCase> cases{
         {"saved, west of UTC, with its file's identity", take(TakeOutcome::kSaved),
-         times + name + ",saved,Metro,,Tac 2,,,-6.0,88244,0123456789abcdef\r\n"},
+         times + name + ",saved,Metro,,Tac 2,,,-6.0,88244,0123456789abcdef,2001\r\n"},
         {"name taken", take(TakeOutcome::kNameTaken),
-         times + name + ",name taken,Metro,,Tac 2,,,-6.0,,\r\n"},
-        {"split", take(TakeOutcome::kSplit), times + name + ",split,Metro,,Tac 2,,,-6.0,,\r\n"},
+         times + name + ",name taken,Metro,,Tac 2,,,-6.0,,,\r\n"},
+        {"split", take(TakeOutcome::kSplit), times + name + ",split,Metro,,Tac 2,,,-6.0,,,\r\n"},
         {"east of UTC by a part of an hour, full scale", take(TakeOutcome::kSaved, 5 * 60 + 30),
          "2026-12-05T21:05:07+05:30,2026-12-05T21:05:09+05:30,1.543," + name +
-             ",saved,Metro,,Tac 2,,,0.0,,\r\n"},
+             ",saved,Metro,,Tac 2,,,0.0,,,\r\n"},
         {"texts that hold commas, quotes, line ends and letters beyond ASCII",
          take(TakeOutcome::kSaved),
          times + name +
-             ",saved,\"Fire, EMS\",\"Tac \"\"A\"\"\",\"two\r\nlines\",Zürich,–,-6.0,,\r\n"},
+             ",saved,\"Fire, EMS\",\"Tac \"\"A\"\"\",\"two\r\nlines\",Zürich,–,-6.0,,,\r\n"},
         {"not saved, and silence has no level", take(TakeOutcome::kNotSaved),
-         times + name + ",\"not saved: No space left on device, or so\",Metro,,Tac 2,,,,,\r\n"},
+         times + name + ",\"not saved: No space left on device, or so\",Metro,,Tac 2,,,,,,\r\n"},
         {"recovered: the start its name told, without an offset",
          recovered_take_entry("unfinished_9-05-07-PM_12-05-2026.wav", "9-05-07-PM_12-05-2026",
                               44100),
-         "2026-12-05T21:05:07,,2.000,unfinished_9-05-07-PM_12-05-2026.wav,recovered,,,,,,,,\r\n"},
+         "2026-12-05T21:05:07,,2.000,unfinished_9-05-07-PM_12-05-2026.wav,recovered,,,,,,,,,\r\n"},
         {"recovered with a day half the name does not spell plainly",
          recovered_take_entry("unfinished_오후-9-05-07_12-05-2026.wav", "오후-9-05-07_12-05-2026",
                               4),
-         ",,0.000,unfinished_오후-9-05-07_12-05-2026.wav,recovered,,,,,,,,\r\n"},
+         ",,0.000,unfinished_오후-9-05-07_12-05-2026.wav,recovered,,,,,,,,,\r\n"},
     };
     cases[0].entry.file_bytes = 88244;
     cases[0].entry.fingerprint = "0123456789abcdef";
+    cases[0].entry.talkgroup_id = "2001";
     cases[3].entry.peak = 32768;
     cases[4].entry.system = "Fire, EMS";
     cases[4].entry.group = "Tac \"A\"";
@@ -81,7 +82,7 @@ std::vector<RowCase> row_cases() {
 TEST(TakeLogCodec, WritesOneCsvRowOfTheTake) {
     EXPECT_EQ(take_log_header(),
               "start,end,seconds,file,outcome,system,group,talkgroup,display line 1,display line "
-              "2,peak dBFS,bytes,fingerprint\r\n");
+              "2,peak dBFS,bytes,fingerprint,talkgroup_id\r\n");
     for (const RowCase& row_case : row_cases()) {
         EXPECT_EQ(take_log_row(row_case.entry), row_case.row) << row_case.what;
     }
@@ -129,6 +130,7 @@ TEST(TakeLogCodec, ReadsBackWhatItWrites) {
         EXPECT_EQ(read->outcome, entry.outcome) << take_log_row(entry);
         EXPECT_EQ(read->reason, entry.reason);
         EXPECT_EQ(read->talkgroup, entry.talkgroup);
+        EXPECT_EQ(read->talkgroup_id, entry.talkgroup_id);
         EXPECT_EQ(take_log_row(*read), take_log_row(entry));
     }
     EXPECT_FALSE(reader.next(fields));
