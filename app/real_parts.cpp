@@ -69,8 +69,8 @@ Form1Parts make_real_parts(const std::string& folder, const QString& help_page) 
                      longest_take(),
                      std::move(log),
                      keep_days_asked(std::getenv("TAPERLY_KEEP_DAYS")),
-                     keeping_clock(),
-                     std::move(uploads)};
+                     keeping_clock()};
+    parts.uploads = std::move(uploads);
     parts.take_log_listeners = listeners;
     // Takes are not played yet: the window says so.
     parts.player =
