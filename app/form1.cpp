@@ -3,12 +3,15 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QUrl>
 #include <exception>
@@ -16,6 +19,12 @@
 #include "app/artwork.h"
 #include "app/clickable_picture.h"
 #include "app/status_fit.h"
+#include "app/system_clock.h"
+#include "archive/star_file.h"
+#include "takes_window/qt_local_zone.h"
+#include "takes_window/qt_trash.h"
+#include "takes_window/takes_window.h"
+#include "takes_window/unavailable_player.h"
 
 namespace taperly {
 
@@ -63,7 +72,12 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
       uploads_(std::move(parts.uploads)),
       recorder_(std::move(parts.recorder)),
       clock_(std::move(parts.clock)),
-      help_page_(std::move(parts.help_page)) {
+      help_page_(std::move(parts.help_page)),
+      take_log_listeners_(parts.take_log_listeners),
+      player_(std::move(parts.player)),
+      folder_(parts.folder),
+      index_folder_(std::move(parts.index_folder)),
+      archive_clock_(parts.keeping_clock.wall) {
     port_ = parts.make_port([this](const std::string& reason) { report_link_lost(reason); });
     build_widgets();
     wire_signals();
@@ -87,9 +101,10 @@ Form1::Form1(Form1Parts parts, QWidget* parent)
     core_->start_up(parts.run_at_start ? AtStart::kRun : AtStart::kWaitForRun);
     // After start-up, so that what it recovered has its rows.
     if (parts.keep_days.days && take_log_ && parts.keeping_clock.wall) {
+        // A take starred in the Takes window is never removed.
         keeper_ = std::make_unique<TakeKeeper>(folder, *parts.keep_days.days,
                                                std::move(parts.keeping_clock), *take_log_,
-                                               uploads_.get());
+                                               std::make_shared<StarFile>(folder), uploads_.get());
     }
     // Read by the window's thread whenever it draws the status line.
     core_->set_keeping_report([this, refused = parts.keep_days.refused] {
@@ -106,6 +121,51 @@ Form1::~Form1() {
     }
     closing_ = true;
     handling_ = true;
+    takes_window_.reset();
+}
+
+void Form1::open_takes() {
+    if (!takes_window_) {
+        if (!player_) {
+            player_ = std::make_unique<UnavailablePlayer>("No sound output in this build");
+        }
+        if (!archive_clock_) {
+            archive_clock_ = [clock = std::make_shared<SystemClock>()] {
+                return clock->local_time();
+            };
+        }
+        const std::string cache =
+            !index_folder_.empty()
+                ? index_folder_
+                : QStandardPaths::writableLocation(QStandardPaths::CacheLocation).toStdString();
+        QDir().mkpath(QString::fromStdString(cache));
+        TakesWindowParts parts;
+        parts.folder = folder_;
+        parts.index_path = index_path_for(cache, folder_);
+        parts.log = take_log_listeners_;
+        parts.player = player_.get();
+        parts.zone = std::make_shared<QtLocalZone>();
+        parts.trash = std::make_shared<QtTrash>();
+        parts.now = archive_clock_;
+        parts.now_seconds = [] { return QDateTime::currentSecsSinceEpoch(); };
+        takes_window_ = std::make_unique<TakesWindow>(std::move(parts));
+        takes_window_->setWindowIcon(window_icon());
+        // Closing the main window ends Taperly, the Takes window open or not.
+        takes_window_->setAttribute(Qt::WA_QuitOnClose, false);
+        // Made in one turn of the event loop and shown in the next: a poll
+        // due meanwhile waits for one of the two, not for both.
+        QTimer::singleShot(0, takes_window_.get(), [this] { bring_takes_forward(); });
+        return;
+    }
+    bring_takes_forward();
+}
+
+void Form1::bring_takes_forward() {
+    // A minimised window is brought back, not only raised behind its icon.
+    takes_window_->setWindowState(takes_window_->windowState() & ~Qt::WindowMinimized);
+    takes_window_->show();
+    takes_window_->raise();
+    takes_window_->activateWindow();
 }
 
 void Form1::end_abruptly() {
@@ -202,6 +262,14 @@ void Form1::build_widgets() {
     command2_->setGeometry(153, 225, 57, 25);
     command2_->setEnabled(false);
 
+    // Below Run, above the version box: room no control of the layout uses.
+    command3_ = new QPushButton("Takes", this);
+    command3_->setObjectName("Command3");
+    command3_->setGeometry(153, 253, 57, 17);
+    command3_->setFont(sans_font(8.25));
+    command3_->setFocusPolicy(Qt::NoFocus);
+    command3_->setToolTip("Find, play and keep takes (Ctrl+T)");
+
     text4_ = make_text_box(this, "Text4");
     text4_->setGeometry(32, 272, 161, 33);
     text4_->setFont(sans_font(8.25));
@@ -236,6 +304,10 @@ void Form1::wire_signals() {
     connect(command2_, &QPushButton::clicked, this, forward(&RunControl::run_stop_pressed));
     connect(command1_, &QPushButton::clicked, this, forward(&RunControl::hold_pressed));
     connect(picture1_, &ClickablePicture::clicked, this, forward(&RunControl::logo_clicked));
+    // The Takes window is a room of its own: opening it touches no run.
+    connect(command3_, &QPushButton::clicked, this, &Form1::open_takes);
+    auto* takes_key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this);
+    connect(takes_key, &QShortcut::activated, this, &Form1::open_takes);
     connect(&timer1_, &QTimer::timeout, this, forward_timer(&RunControl::poll_timer_fired));
     connect(&timer3_, &QTimer::timeout, this, forward_timer(&RunControl::mode_timer_fired));
 }
@@ -282,6 +354,9 @@ void Form1::report_link_lost(const std::string& reason) {
 
 void Form1::closeEvent(QCloseEvent* event) {
     handle([this] { core_->shut_down(); }, false);
+    if (takes_window_) {
+        takes_window_->close();
+    }
     event->accept();
 }
 

@@ -13,9 +13,11 @@
 #include "app/run_window.h"
 #include "keeping/take_keeper.h"
 #include "link/scanner_port.h"
+#include "playback/take_player.h"
 #include "recorder/recorder_control.h"
 #include "tracking/clock.h"
 #include "tracking/display_window.h"
+#include "tracking/take_log_listeners.h"
 #include "uploads/uploads_room.h"
 
 class QComboBox;
@@ -27,6 +29,7 @@ class QPushButton;
 namespace taperly {
 
 class ClickablePicture;
+class TakesWindow;
 
 // Told once, with the reason in words, when the serial line disappears.
 using LinkLostHandler = std::function<void(const std::string& reason)>;
@@ -53,6 +56,13 @@ struct Form1Parts {
     KeepDays keep_days = {};
     // The clocks that keeping reads, from a thread of its own.
     KeepingClock keeping_clock = {};
+    // The door to take_log through which the Takes window hears of takes
+    // saved; none keeps the window to what the log held when it opened.
+    TakeLogListeners* take_log_listeners = nullptr;
+    // What the Takes window plays takes through.
+    std::unique_ptr<TakePlayer> player = nullptr;
+    // Where the Takes window keeps its index; empty: the user's cache folder.
+    std::string index_folder = {};
     // Uploads of the takes `take_log` tells of; none uploads nothing.
     std::unique_ptr<RunUploads> uploads = nullptr;
 };
@@ -77,6 +87,10 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     void end_from_outside();
     // The window as the run control drives it.
     RunWindow& run_window() { return *this; }
+    // Opens the Takes window, or brings it to the front.
+    void open_takes();
+    // The Takes window, once opened.
+    TakesWindow* takes_window() const { return takes_window_.get(); }
     ScannerPort& port() { return *port_; }
 
     // Safe to call from inside a port operation: run control answers the
@@ -88,6 +102,8 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
 
   private:
     void build_widgets();
+    void bring_takes_forward();
+
     void wire_signals();
     // Runs a handler unless another one is running; `wait_turn` queues it.
     void handle(std::function<void()> handler, bool wait_turn);
@@ -149,10 +165,19 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     ClickablePicture* picture1_ = nullptr;
     QPushButton* command2_ = nullptr;
     QPlainTextEdit* text4_ = nullptr;
+    // Opens the Takes window; in room the layout leaves free.
+    QPushButton* command3_ = nullptr;
     QTimer timer1_;
     QTimer timer3_;
 
     std::unique_ptr<RunControl> core_;
+    TakeLogListeners* take_log_listeners_ = nullptr;
+    std::unique_ptr<TakePlayer> player_;
+    std::string folder_;
+    std::string index_folder_;
+    std::function<LocalTime()> archive_clock_;
+    // Gone before the player and the log it listens to.
+    std::unique_ptr<TakesWindow> takes_window_;
     // Gone first: it adds rows too.
     std::unique_ptr<TakeKeeper> keeper_;
     // What the mirror shows now, once a status reply has set it.

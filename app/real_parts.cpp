@@ -1,5 +1,6 @@
 #include "app/real_parts.h"
 
+#include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "keeping/take_keeper.h"
 #include "link/make_scanner_port.h"
 #include "recorder/sound_recorder.h"
+#include "takes_window/unavailable_player.h"
 #include "tracking/take_log_file.h"
 #include "tracking/take_log_listeners.h"
 #include "uploads/uploads_room.h"
@@ -51,21 +53,31 @@ KeepingClock keeping_clock() {
 }  // namespace
 
 Form1Parts make_real_parts(const std::string& folder, const QString& help_page) {
+    // Every row goes to takes.csv first, then to whoever listens: the
+    // uploads, and the Takes window while it is open.
     auto log = std::make_unique<TakeLogListeners>(std::make_unique<TakeLogFile>(folder));
+    TakeLogListeners* listeners = log.get();
     auto uploads = std::make_unique<UploadsRoom>(folder, *log);
-    return Form1Parts{[](LinkLostHandler on_link_lost) -> std::unique_ptr<ScannerPort> {
-                          return make_scanner_port(std::move(on_link_lost));
-                      },
-                      make_sound_recorder(folder),
-                      std::make_unique<SystemClock>(),
-                      folder,
-                      help_page,
-                      run_at_start(),
-                      longest_take(),
-                      std::move(log),
-                      keep_days_asked(std::getenv("TAPERLY_KEEP_DAYS")),
-                      keeping_clock(),
-                      std::move(uploads)};
+    Form1Parts parts{[](LinkLostHandler on_link_lost) -> std::unique_ptr<ScannerPort> {
+                         return make_scanner_port(std::move(on_link_lost));
+                     },
+                     make_sound_recorder(folder),
+                     std::make_unique<SystemClock>(),
+                     folder,
+                     help_page,
+                     run_at_start(),
+                     longest_take(),
+                     std::move(log),
+                     keep_days_asked(std::getenv("TAPERLY_KEEP_DAYS")),
+                     keeping_clock()};
+    parts.uploads = std::move(uploads);
+    parts.take_log_listeners = listeners;
+    // Takes are not played yet: the window says so.
+    parts.player =
+        std::make_unique<UnavailablePlayer>("No sound output: playing takes is not built yet");
+    parts.index_folder =
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation).toStdString();
+    return parts;
 }
 
 }  // namespace taperly

@@ -9,8 +9,10 @@
 namespace taperly {
 
 TakeKeeper::TakeKeeper(std::string folder, int days, KeepingClock clock, TakeLog& log,
-                       const TakesToKeep* held)
-    : keeping_(std::move(folder), days, log), clock_(std::move(clock)) {
+                       std::shared_ptr<const TakeStars> stars, const TakesToKeep* held)
+    : stars_(std::move(stars)),
+      keeping_(std::move(folder), days, log, std::nullopt, 10000, stars_.get()),
+      clock_(std::move(clock)) {
     keeping_.keep_also(held);
     worker_ = std::thread([this] { work(); });
 }

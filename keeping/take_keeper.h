@@ -3,6 +3,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <memory>
+
 #include <mutex>
 #include <optional>
 #include <string>
@@ -27,9 +29,10 @@ struct KeepingClock {
 // destroying the keeper ends a pass under way and stops it.
 class TakeKeeper {
   public:
+    // `stars`: the takes never removed, read at every pass; none for none.
     // The takes `held` says must stay are kept (none: none is held).
     TakeKeeper(std::string folder, int days, KeepingClock clock, TakeLog& log,
-               const TakesToKeep* held = nullptr);
+               std::shared_ptr<const TakeStars> stars = nullptr, const TakesToKeep* held = nullptr);
     ~TakeKeeper();
     TakeKeeper(const TakeKeeper&) = delete;
     TakeKeeper& operator=(const TakeKeeper&) = delete;
@@ -41,6 +44,7 @@ class TakeKeeper {
   private:
     void work();
 
+    std::shared_ptr<const TakeStars> stars_;
     TakesKeeping keeping_;
     KeepingClock clock_;
     mutable std::mutex mutex_;

@@ -185,15 +185,16 @@ std::optional<Round> read_round(std::istream& log, std::int64_t from, std::int64
 // Removes the round's takes that are still as stored, each with its row;
 // false when Taperly is ending.
 bool decide(const Round& round, const std::string& folder, TakeLog& log, const LocalTime& wall_now,
+            const std::unordered_set<std::string>& starred,
             const std::unordered_set<std::string>& held, const Rule& rule,
             const std::atomic<bool>& ending, KeepingReport& report, std::int64_t& settled) {
-    std::vector<const Candidate*> in_order;
+    std::vector<std::pair<const std::string*, const Candidate*>> in_order;
     for (const auto& [key, candidate] : round.candidates) {
-        in_order.push_back(&candidate);
+        in_order.emplace_back(&key, &candidate);
     }
     std::sort(in_order.begin(), in_order.end(),
-              [](const Candidate* a, const Candidate* b) { return a->offset < b->offset; });
-    for (const Candidate* candidate : in_order) {
+              [](const auto& a, const auto& b) { return a.second->offset < b.second->offset; });
+    for (const auto& [key, candidate] : in_order) {
         if (ending) {
             return false;
         }
@@ -205,6 +206,14 @@ bool decide(const Round& round, const std::string& folder, TakeLog& log, const L
         TakeLogEntry row;
         row.end = wall_now;
         row.file_name = candidate->name;
+        if (starred.count(*key) != 0) {
+            // Kept for good: its row is the last, and it is not asked again.
+            row.outcome = TakeOutcome::kKept;
+            row.reason = "starred";
+            ++report.kept;
+            log.add(row);
+            continue;
+        }
         errno = 0;
         switch (remove_if_unchanged(join_path(folder, candidate->name), candidate->identity)) {
             case Removal::kRemoved:
@@ -237,12 +246,14 @@ bool decide(const Round& round, const std::string& folder, TakeLog& log, const L
 }  // namespace
 
 TakesKeeping::TakesKeeping(std::string folder, int days, TakeLog& log,
-                           std::optional<bool> names_ignore_case, std::size_t most_candidates)
+                           std::optional<bool> names_ignore_case, std::size_t most_candidates,
+                           const TakeStars* stars)
     : folder_(std::move(folder)),
       days_(days),
       log_(log),
       names_ignore_case_(names_ignore_case),
       most_candidates_(std::max<std::size_t>(1, most_candidates)),
+      stars_(stars),
       watched_(join_path(folder_, kKeepingStateName)) {}
 
 KeepingReport TakesKeeping::pass(const LocalTime& wall_now, SteadyTime steady_now,
@@ -272,6 +283,18 @@ KeepingReport TakesKeeping::pass(const LocalTime& wall_now, SteadyTime steady_no
     rule.watched_until = watch.watched_longer_until(rule.keep_ms);
     rule.ignore_case = names_ignore_case_.value_or(folder_ignores_case(folder_));
     rule.most_candidates = most_candidates_;
+    // Read once a pass: a star given since is heard at the next.
+    std::unordered_set<std::string> starred;
+    if (stars_ != nullptr) {
+        const std::optional<std::vector<std::string>> names = stars_->starred();
+        if (!names) {
+            report.trouble = "the stars cannot be read (" + reason_now() + ")";
+            return report;
+        }
+        for (const std::string& name : *names) {
+            starred.insert(rule.key(name));
+        }
+    }
 
     std::unordered_set<std::string> held;
     if (held_ != nullptr) {
@@ -299,7 +322,8 @@ KeepingReport TakesKeeping::pass(const LocalTime& wall_now, SteadyTime steady_no
                                                 " can be read as Taperly writes them");
             }
         }
-        if (!decide(*round, folder_, log_, wall_now, held, rule, ending, report, settled)) {
+        if (!decide(*round, folder_, log_, wall_now, starred, held, rule, ending, report,
+                    settled)) {
             return report;
         }
         from = round->next_from;

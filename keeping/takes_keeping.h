@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "keeping/take_stars.h"
 #include "keeping/watched_time.h"
 #include "tracking/clock.h"
 #include "tracking/take_log.h"
@@ -40,8 +41,10 @@ class TakesToKeep {
 // file then; the name has the shape Taperly gives takes (take_name_shape.h);
 // the row ended (a recovered take's: began) more than `days` days ago by the
 // wall clock and has been watched that long in real time (watched_time.h);
-// and the file is still the one stored (checked_removal.h); and no room that
-// keeps takes holds it (TakesToKeep), until it lets go. Each take
+// the user has not starred it (take_stars.h: a starred take gets a row
+// "kept: starred" once and is kept for good); the file is still the one
+// stored (checked_removal.h); and no room that keeps takes holds it
+// (TakesToKeep), until it lets go. Each take
 // removed gets a row "removed"; one found changed or no longer a plain file
 // is kept and gets a row "kept: …" once, which is then its last row. Where
 // the log cannot tell, the take is kept.
@@ -52,10 +55,11 @@ class TakesToKeep {
 // Rows decided for good are not read again in later passes.
 class TakesKeeping {
   public:
-    // `names_ignore_case`: none, as the folder tells.
+    // `names_ignore_case`: none, as the folder tells. `stars`: none keeps
+    // no take for a star.
     TakesKeeping(std::string folder, int days, TakeLog& log,
                  std::optional<bool> names_ignore_case = std::nullopt,
-                 std::size_t most_candidates = 10000);
+                 std::size_t most_candidates = 10000, const TakeStars* stars = nullptr);
 
     // Takes `held` says must stay are kept and looked at again later; set
     // before the first pass. None: no room holds any.
@@ -73,6 +77,8 @@ class TakesKeeping {
     TakeLog& log_;
     std::optional<bool> names_ignore_case_;
     std::size_t most_candidates_;
+    const TakeStars* stars_;
+
     WatchedTime watched_;
     const TakesToKeep* held_ = nullptr;
 };

@@ -13,11 +13,13 @@
 #include <QUrl>
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <ostream>
 #include <stdexcept>
 
 #include "support/fakes.h"
 #include "support/temp_folder.h"
+#include "takes_window/takes_window.h"
 #include "tracking/take_log_file.h"
 
 namespace taperly {
@@ -56,6 +58,7 @@ class Form1Test : public ::testing::Test {
                          },
                          std::move(recorder), std::make_unique<FakeClock>(), folder.path(),
                          QString::fromStdString(folder.file("taperly-help.html"))};
+        parts.index_folder = cache.path();
         if (more) {
             more(parts);
         }
@@ -73,6 +76,7 @@ class Form1Test : public ::testing::Test {
     void click(const char* name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
 
     TempFolder folder;
+    TempFolder cache;
     FakePort* port_ = nullptr;
     FakeRecorder* recorder_ = nullptr;
     std::unique_ptr<Form1> form_;
@@ -90,19 +94,16 @@ TEST_P(Form1PlaceTest, ControlIsWhereTheLayoutPutsIt) {
     EXPECT_EQ(child<QWidget>(GetParam().name)->geometry(), GetParam().place);
 }
 
-INSTANTIATE_TEST_SUITE_P(Controls, Form1PlaceTest,
-                         ::testing::Values(PlaceCase{"Picture2", {6, 8, 225, 121}},
-                                           PlaceCase{"Text1", {16, 32, 193, 49}},
-                                           PlaceCase{"Text3", {16, 88, 193, 25}},
-                                           PlaceCase{"Command1", {16, 128, 193, 17}},
-                                           PlaceCase{"Label8", {57, 160, 65, 17}},
-                                           PlaceCase{"Combo1", {129, 160, 41, 21}},
-                                           PlaceCase{"Label10", {48, 188, 73, 25}},
-                                           PlaceCase{"Combo2", {129, 185, 81, 21}},
-                                           PlaceCase{"Picture1", {8, 208, 129, 48}},
-                                           PlaceCase{"Command2", {153, 225, 57, 25}},
-                                           PlaceCase{"Text4", {32, 272, 161, 33}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Controls, Form1PlaceTest,
+    ::testing::Values(
+        PlaceCase{"Picture2", {6, 8, 225, 121}}, PlaceCase{"Text1", {16, 32, 193, 49}},
+        PlaceCase{"Text3", {16, 88, 193, 25}}, PlaceCase{"Command1", {16, 128, 193, 17}},
+        PlaceCase{"Label8", {57, 160, 65, 17}}, PlaceCase{"Combo1", {129, 160, 41, 21}},
+        PlaceCase{"Label10", {48, 188, 73, 25}}, PlaceCase{"Combo2", {129, 185, 81, 21}},
+        PlaceCase{"Picture1", {8, 208, 129, 48}}, PlaceCase{"Command2", {153, 225, 57, 25}},
+        PlaceCase{"Text4", {32, 272, 161, 33}}, PlaceCase{"Command3", {153, 253, 57, 17}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct StatusCase {
     const char* name;
@@ -160,6 +161,63 @@ INSTANTIATE_TEST_SUITE_P(
                    "/home/user/Taperly/com_settings.txt/cannot-be-written-here: read-only",
                    "\u2026"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Form1Test, TheTakesControlLiesOnNoOtherControl) {
+    make();
+    const QRect takes = child<QWidget>("Command3")->geometry();
+    EXPECT_TRUE(child<QWidget>("Command3")->isVisibleTo(form_.get()));
+    EXPECT_TRUE(form_->rect().contains(takes));
+    for (const QWidget* control : form_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (control->objectName() != "Command3" && control->isVisibleTo(form_.get())) {
+            EXPECT_FALSE(control->geometry().intersects(takes))
+                << control->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(Form1Test, TheTakesControlMovesAndShrinksNoOtherControl) {
+    make();
+    form_->show();
+    const auto places = [this] {
+        std::map<std::string, std::vector<int>> found;
+        for (const QWidget* control : form_->findChildren<QWidget*>()) {
+            const QRect place = control->geometry();
+            if (control->objectName() != "Command3" && !control->objectName().isEmpty()) {
+                found[control->objectName().toStdString()] = {place.x(), place.y(), place.width(),
+                                                              place.height()};
+            }
+        }
+        return found;
+    };
+    const std::map<std::string, std::vector<int>> with_takes = places();
+    const QSize size = form_->size();
+    delete child<QWidget>("Command3");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(places(), with_takes);
+    EXPECT_EQ(form_->size(), size);
+}
+
+TEST_F(Form1Test, CtrlTOpensTheTakesWindowAndBringsItToTheFrontAgain) {
+    make();
+    form_->show();
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    ASSERT_EQ(form_->takes_window(), nullptr);
+    QTest::keyClick(form_.get(), Qt::Key_T, Qt::ControlModifier);
+    TakesWindow* takes = form_->takes_window();
+    ASSERT_NE(takes, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([takes] { return takes->isVisible(); }));
+
+    EXPECT_TRUE(takes->windowTitle().startsWith("Takes"));
+    takes->showMinimized();
+    click("Command3");
+    EXPECT_EQ(form_->takes_window(), takes);
+    EXPECT_TRUE(takes->isVisible());
+    EXPECT_FALSE(takes->isMinimized());
+    // Closing the main window closes it too: Taperly ends.
+    form_->close();
+    EXPECT_FALSE(takes->isVisible());
+}
 
 TEST_F(Form1Test, WindowFrameAndPictures) {
     Form1& form = make();

@@ -112,8 +112,10 @@ inline bool sound_server_answers() {
 class E2eWindow {
   public:
     // The window with COM1 at `bits_per_second` chosen, saving into `folder`.
-    // `wrap` may put a recorder of the test's around the real one.
-    E2eWindow(const std::string& folder, int bits_per_second, const RecorderWrapper& wrap = {})
+    // `wrap` may put a recorder of the test's around the real one; the Takes
+    // window keeps its index in `index_folder` when one is given.
+    E2eWindow(const std::string& folder, int bits_per_second, const RecorderWrapper& wrap = {},
+              const std::string& index_folder = {})
         : folder_(folder) {
         std::ofstream(folder + "/" + kSettingsFile, std::ios::binary)
             << "0\r\n"
@@ -135,6 +137,9 @@ class E2eWindow {
                                [keeping] { return keeping->steady_time(); }};
         if (wrap) {
             parts.recorder = wrap(std::move(parts.recorder));
+        }
+        if (!index_folder.empty()) {
+            parts.index_folder = index_folder;
         }
         form_ = std::make_unique<Form1>(std::move(parts));
         form_->show();

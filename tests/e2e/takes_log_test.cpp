@@ -1,7 +1,8 @@
 // The takes log across a run on the real window, serial line and recorder:
 // a take saved, one whose name a file already had, both after a log a power
 // cut left ending in half a row; takes stored as FLAC, and an old one removed
-// from a log a spreadsheet saved again.
+// from a log a spreadsheet saved again, another kept for its star.
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -86,17 +87,28 @@ TEST(TakesLogOnRealParts, FlacTakesAndOldTakesRemoved) {
     TempFolder folder;
     const std::string saved = "State-Net_North-Area_Ops_9-05-07-PM_9-05-09-PM_12-05-2026.flac";
     const std::string old = "State-Net_North-Area_Ops_8-00-00-PM_8-00-01-PM_10-01-2026.flac";
+    // Starred in the Takes window: never removed.
+    const std::string starred = "State-Net_North-Area_Ops_8-10-00-PM_8-10-01-PM_10-01-2026.flac";
     folder.write(old, "a take of October");
+    folder.write(starred, "a starred take of October");
     folder.write("mine.wav", "not a take of the log's");
+    folder.write("stars.csv",
+                 "time,file,star\r\n2026-10-02T08:00:00+00:00," + starred + ",starred\r\n");
     const std::optional<TakeIdentity> identity = identify_file(folder.file(old));
     ASSERT_TRUE(identity);
+    const std::optional<TakeIdentity> starred_identity = identify_file(folder.file(starred));
+    ASSERT_TRUE(starred_identity);
     // Saved again by a spreadsheet: a byte-order mark, CRLF, a column of its own.
     folder.write("takes.csv",
                  "\xEF\xBB\xBFstart,end,seconds,file,outcome,system,group,talkgroup,display line "
                  "1,display line 2,peak dBFS,bytes,fingerprint,checked\r\n"
                  "2026-10-01T20:00:00+00:00,2026-10-01T20:00:01+00:00,1.000," +
                      old + ",saved,,,,,,," + std::to_string(identity->bytes) + "," +
-                     identity->fingerprint + ",yes\r\n");
+                     identity->fingerprint +
+                     ",yes\r\n"
+                     "2026-10-01T20:10:00+00:00,2026-10-01T20:10:01+00:00,1.000," +
+                     starred + ",saved,,,,,,," + std::to_string(starred_identity->bytes) + "," +
+                     starred_identity->fingerprint + ",yes\r\n");
     // An earlier run watched it for 31 days, its clock still in October then.
     {
         TakeLogFile log(folder.path());
@@ -128,8 +140,9 @@ TEST(TakesLogOnRealParts, FlacTakesAndOldTakesRemoved) {
     for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
         names.insert(entry.path().filename().string());
     }
-    EXPECT_EQ(names, (std::set<std::string>{saved, "mine.wav", "takes.csv", kSettingsFile,
-                                            ".taperly-keeping"}));
+    EXPECT_EQ(names, (std::set<std::string>{saved, starred, "mine.wav", "takes.csv", "stars.csv",
+                                            kSettingsFile, ".taperly-keeping"}));
+    EXPECT_EQ(folder.read(starred), "a starred take of October");
     const testing::WaveContents take = testing::read_wave(folder.file(saved));
     EXPECT_TRUE(take.readable);
     EXPECT_EQ(take.sample_rate, 22050);
@@ -139,7 +152,11 @@ TEST(TakesLogOnRealParts, FlacTakesAndOldTakesRemoved) {
               (std::vector<std::string>{
                   "2026-10-01T20:00:00+00:00|2026-10-01T20:00:01+00:00|" + old +
                       "|saved||||||sound|no level",
+                  "2026-10-01T20:10:00+00:00|2026-10-01T20:10:01+00:00|" + starred +
+                      "|saved||||||sound|no level",
                   "|2026-12-05T20:00:00+00:00|" + old + "|removed||||||0.000|no level",
+                  "|2026-12-05T20:00:00+00:00|" + starred + "|kept: starred||||||0.000|no level",
+
                   "2026-12-05T21:05:07+00:00|2026-12-05T21:05:09+00:00|" + saved +
                       "|saved|State Net|North Area|Ops|State Net|North Ops|sound|level",
               }));

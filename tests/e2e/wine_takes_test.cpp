@@ -2,7 +2,9 @@
 // simulator's pseudo-terminal, and WASAPI capture, which Wine's PulseAudio
 // driver feeds from the private sound server): two calls give the files the
 // Linux end-to-end test expects, and Stop and closing the window each save the
-// take in progress. Run by wine-with-scanner with wine-scenario.txt.
+// take in progress; the Takes window, on the Windows build's SQLite and Qt,
+// lists the takes saved and one saved while it is open. Run by
+// wine-with-scanner with wine-scenario.txt.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -11,8 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "archive/archived_take.h"
 #include "e2e/e2e_window.h"
 #include "support/temp_folder.h"
+#include "takes_window/takes_model.h"
+#include "takes_window/takes_window.h"
 
 namespace taperly::e2e {
 namespace {
@@ -65,20 +70,40 @@ void expect_sound(const TempFolder& folder, const Take& take) {
     EXPECT_NEAR(sound.frequency, kToneHz, kToneHz * 0.02) << take.name;
 }
 
+// The names the Takes window lists, top down.
+std::vector<std::string> listed(const TakesModel& model) {
+    std::vector<std::string> names;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const ArchivedTake* take = model.take_at(row);
+        names.push_back(take != nullptr ? take->facts.file_name : std::string());
+    }
+    return names;
+}
+
 TEST(TakesUnderWine, TwoCallsThenStopAndCloseEachSaveTheTakeInProgress) {
     TempFolder folder;
+    TempFolder cache;
     {
-        E2eWindow window(folder.path(), kSpeed);
+        E2eWindow window(folder.path(), kSpeed, {}, cache.path());
         window.click_run_stop();
         ASSERT_EQ(window.caption(), "Stop") << window.status();
         for (const Take& take : kWholeTakes) {
             ASSERT_TRUE(window.follow_take(take.start, take.end))
                 << take.name << ": " << window.status();
         }
+        window.form().open_takes();
+        const TakesModel& model = window.form().takes_window()->model();
+        const std::vector<std::string> newest_first = {kWholeTakes[1].name, kWholeTakes[0].name};
+        EXPECT_TRUE(E2eWindow::wait_for([&] { return listed(model) == newest_first; }))
+            << ::testing::PrintToString(listed(model));
         QElapsedTimer since_stop;
         ASSERT_TRUE(cut_take(window, kStopped, [&] { window.click_run_stop(); }))
             << window.status();
         since_stop.start();
+        EXPECT_TRUE(E2eWindow::wait_for([&] {
+            const std::vector<std::string> names = listed(model);
+            return names.size() == 3 && names.front() == kStopped.name;
+        })) << ::testing::PrintToString(listed(model));
         EXPECT_EQ(window.caption(), "Run");
         EXPECT_FALSE(window.take_in_progress());
         // Run again once the stopped call is over, so that its rest is no take.

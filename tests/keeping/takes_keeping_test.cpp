@@ -46,6 +46,24 @@ struct Row {
     std::vector<Logged> rows;
     File file;
     Expect expect;
+    // Starred in the Takes window.
+    bool starred = false;
+};
+
+// The stars the rows give, as the Takes window keeps them.
+class RowStars : public TakeStars {
+  public:
+    explicit RowStars(const std::vector<Row>& rows) {
+        for (const Row& row : rows) {
+            if (row.starred) {
+                names_.push_back(row.name);
+            }
+        }
+    }
+    std::optional<std::vector<std::string>> starred() const override { return names_; }
+
+  private:
+    std::vector<std::string> names_;
 };
 
 std::string take_name(const std::string& texts, const std::string& date,
@@ -67,6 +85,12 @@ std::vector<Row> table() {
          {{O::kSaved, old, {2027, 11, 1}}},
          File::kAsStored,
          Expect::kStays},
+        {"an old take the user starred",
+         take_name("Metro_Ops_Starred", "11-01-2026"),
+         {{O::kSaved, old, november}},
+         File::kAsStored,
+         Expect::kStaysSaidOnce,
+         true},
         {"an old saved take",
          take_name("Metro_Ops_Tac-1", "11-01-2026"),
          {{O::kSaved, old, november}},
@@ -237,7 +261,8 @@ TEST(TakesKeeping, RemovesOnlyTaperlysOwnUntouchedOldTakes) {
     }
     std::atomic<bool> ending = false;
     // The folder stands for one that ignores case, as Windows and FAT do.
-    TakesKeeping keeping(folder, kKeepDays, log, true, 2);
+    const RowStars stars(rows);
+    TakesKeeping keeping(folder, kKeepDays, log, true, 2, &stars);
     // Another room holds the takes whose names say so, in capitals.
     struct Held : TakesToKeep {
         std::vector<std::string> takes_to_keep() const override {
@@ -330,6 +355,28 @@ TEST(TakesKeeping, RemovesOnlyTaperlysOwnUntouchedOldTakes) {
         keeping.pass(now, steady(32 * kDay + std::chrono::hours(1)), ending);
     EXPECT_EQ(again.removed + again.kept, 0);
     EXPECT_EQ(read_file(log.path()), log_then);
+}
+
+// Stars that cannot be read (stars.csv unreadable).
+class UnreadableStars : public TakeStars {
+  public:
+    std::optional<std::vector<std::string>> starred() const override { return std::nullopt; }
+};
+
+TEST(TakesKeeping, RemovesNothingWhileTheStarsCannotBeRead) {
+    TempFolder folder;
+    TakeLogFile log(folder.path());
+    const std::string name = take_name("Metro_Ops_Tac-1", "11-01-2026");
+    folder.write(name, take_bytes(name));
+    log.add(row_of(name, TakeOutcome::kSaved, {2026, 11, 1}));
+    const UnreadableStars stars;
+    TakesKeeping keeping(folder.path(), kKeepDays, log, std::nullopt, 10000, &stars);
+    std::atomic<bool> ending = false;
+    keeping.pass(noon({2026, 11, 2}), steady(kDay), ending);
+    const KeepingReport report = keeping.pass(noon({2026, 12, 31}), steady(32 * kDay), ending);
+    EXPECT_EQ(report.removed, 0);
+    EXPECT_NE(report.trouble.find("stars"), std::string::npos) << report.trouble;
+    EXPECT_EQ(folder.read(name), take_bytes(name));
 }
 
 TEST(TakesKeeping, SaysSoWhenNoRowOfTheLogCanBeRead) {
