@@ -9,8 +9,8 @@
 #include "app/system_clock.h"
 #include "keeping/take_keeper.h"
 #include "link/make_scanner_port.h"
+#include "playback/make_take_player.h"
 #include "recorder/sound_recorder.h"
-#include "takes_window/unavailable_player.h"
 #include "tracking/take_log_file.h"
 #include "tracking/take_log_listeners.h"
 #include "uploads/uploads_room.h"
@@ -72,9 +72,7 @@ Form1Parts make_real_parts(const std::string& folder, const QString& help_page) 
                      keeping_clock()};
     parts.uploads = std::move(uploads);
     parts.take_log_listeners = listeners;
-    // Takes are not played yet: the window says so.
-    parts.player =
-        std::make_unique<UnavailablePlayer>("No sound output: playing takes is not built yet");
+    parts.player = make_take_player();
     parts.index_folder =
         QStandardPaths::writableLocation(QStandardPaths::CacheLocation).toStdString();
     return parts;
