@@ -28,6 +28,7 @@
 
 #include "app/form1.h"
 #include "app/real_parts.h"
+#include "bench/poll_gaps.h"
 #include "bench/process_usage.h"
 #include "bench/window_run.h"
 #include "support/simulator_process.h"
@@ -37,51 +38,9 @@
 namespace {
 
 using namespace taperly;
-using Steady = std::chrono::steady_clock;
-
-std::vector<double> command_times(const std::string& log) {
-    std::vector<double> times;
-    std::ifstream in(log);
-    double at = 0;
-    std::string command;
-    while (in >> at >> command) {
-        times.push_back(at);
-    }
-    return times;
-}
-
-std::vector<double> gaps_between(const std::vector<double>& times, double from, double to) {
-    std::vector<double> gaps;
-    for (std::size_t i = 1; i < times.size(); ++i) {
-        if (times[i - 1] >= from && times[i] <= to) {
-            gaps.push_back((times[i] - times[i - 1]) * 1000);
-        }
-    }
-    std::sort(gaps.begin(), gaps.end());
-    return gaps;
-}
-
-void print_gaps(const char* stretch, const std::vector<double>& gaps, double length, double usual) {
-    if (gaps.empty()) {
-        std::printf("| %s | no polls |\n", stretch);
-        return;
-    }
-    const auto late =
-        std::count_if(gaps.begin(), gaps.end(), [usual](double gap) { return gap > usual + 10; });
-    std::printf("| %s | %.1f s | %zu | %.1f ms | %.1f ms | %.1f ms | %ld |\n", stretch, length,
-                gaps.size(), gaps[gaps.size() / 2], gaps[gaps.size() * 99 / 100], gaps.back(),
-                static_cast<long>(late));
-}
-
-void turn_events(
-    std::chrono::seconds how_long, const std::function<bool()>& done = [] { return false; }) {
-    const Steady::time_point deadline = Steady::now() + how_long;
-    while (!done() && Steady::now() < deadline) {
-        QEventLoop loop;
-        QTimer::singleShot(50, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-}
+using bench::command_times;
+using bench::gaps_between;
+using bench::print_gaps;
 
 QTableView* takes_table() {
     for (QWidget* top : QApplication::topLevelWidgets()) {
@@ -135,16 +94,18 @@ int main(int argc, char** argv) {
     if (bench::show_and_run(form, 57600) == nullptr) {
         return 1;
     }
-    turn_events(std::chrono::seconds(15));
+    bench::turn_events_until([] { return false; }, std::chrono::seconds(15));
     const double idle_to = command_times(simulator.log_path()).back();
 
     // The Takes window opened, and played from its oldest take on.
     form.findChild<QPushButton*>("Command3")->click();
     QTableView* table = nullptr;
-    turn_events(std::chrono::seconds(30), [&] {
-        table = takes_table();
-        return table != nullptr && table->model()->rowCount() == takes;
-    });
+    bench::turn_events_until(
+        [&] {
+            table = takes_table();
+            return table != nullptr && table->model()->rowCount() == takes;
+        },
+        std::chrono::seconds(30));
     if (table == nullptr || table->model()->rowCount() != takes) {
         std::printf("- the Takes window did not list the %d takes\n", takes);
         return 1;
@@ -160,11 +121,13 @@ int main(int argc, char** argv) {
     auto* position = table->window()->findChild<QSlider*>("Position");
     int last_position = 0;
     int starts = 0;
-    turn_events(std::chrono::seconds(seconds), [&] {
-        starts += position->value() < last_position ? 1 : 0;
-        last_position = position->value();
-        return false;
-    });
+    bench::turn_events_until(
+        [&] {
+            starts += position->value() < last_position ? 1 : 0;
+            last_position = position->value();
+            return false;
+        },
+        std::chrono::seconds(seconds));
     const double play_to = command_times(simulator.log_path()).back();
     const double cpu = bench::cpu_seconds() - cpu_before;
     form.findChild<QPushButton*>("Command2")->click();

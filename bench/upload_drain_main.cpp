@@ -26,6 +26,7 @@
 
 #include "app/form1.h"
 #include "app/real_parts.h"
+#include "bench/poll_gaps.h"
 #include "bench/process_usage.h"
 #include "bench/window_run.h"
 #include "support/simulator_process.h"
@@ -38,50 +39,11 @@ namespace {
 
 using namespace taperly;
 using Steady = std::chrono::steady_clock;
+using bench::command_times;
+using bench::gaps_between;
+using bench::print_gaps;
 
 constexpr const char* kKey = "test-key-1234";
-
-std::vector<double> command_times(const std::string& log) {
-    std::vector<double> times;
-    std::ifstream in(log);
-    double at = 0;
-    std::string command;
-    while (in >> at >> command) {
-        times.push_back(at);
-    }
-    return times;
-}
-
-void print_gaps(const char* stretch, const std::vector<double>& times, double from, double to,
-                double usual) {
-    std::vector<double> gaps;
-    for (std::size_t i = 1; i < times.size(); ++i) {
-        if (times[i - 1] >= from && times[i] <= to) {
-            gaps.push_back((times[i] - times[i - 1]) * 1000);
-        }
-    }
-    if (gaps.empty()) {
-        std::printf("| %s | no polls |\n", stretch);
-        return;
-    }
-    std::sort(gaps.begin(), gaps.end());
-    const auto late =
-        std::count_if(gaps.begin(), gaps.end(), [usual](double gap) { return gap > usual + 10; });
-    std::printf("| %s | %.1f s | %zu | %.1f ms | %.1f ms | %.1f ms | %ld |\n", stretch, to - from,
-                gaps.size(), gaps[gaps.size() / 2], gaps[gaps.size() * 99 / 100], gaps.back(),
-                static_cast<long>(late));
-}
-
-// Turns the event loop until `done` holds or `limit` passed.
-bool wait_for(const std::function<bool()>& done, std::chrono::seconds limit) {
-    const Steady::time_point deadline = Steady::now() + limit;
-    while (!done() && Steady::now() < deadline) {
-        QEventLoop loop;
-        QTimer::singleShot(50, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return done();
-}
 
 }  // namespace
 
@@ -143,7 +105,7 @@ int main(int argc, char** argv) {
     if (bench::show_and_run(form, 57600) == nullptr) {
         return 1;
     }
-    wait_for([] { return false; }, std::chrono::seconds(15));
+    bench::turn_events_until([] { return false; }, std::chrono::seconds(15));
     const double idle_to = command_times(simulator.log_path()).back();
     form.findChild<QPushButton*>("Command2")->click();
 
@@ -162,7 +124,7 @@ int main(int argc, char** argv) {
     const Steady::time_point start = Steady::now();
     form.findChild<QPushButton*>("Command2")->click();
     const double drain_from = command_times(simulator.log_path()).back();
-    wait_for([&] { return delivered() >= takes; }, std::chrono::minutes(30));
+    bench::turn_events_until([&] { return delivered() >= takes; }, std::chrono::minutes(30));
     const double took = std::chrono::duration<double>(Steady::now() - start).count();
     const double drain_to = command_times(simulator.log_path()).back();
     const double cpu = bench::cpu_seconds() - cpu_before;
@@ -179,10 +141,11 @@ int main(int argc, char** argv) {
         "| stretch | length | gaps | median | 99th percentile | largest | late by over 10 ms |\n");
     std::printf("|---|---|---|---|---|---|---|\n");
     // The first seconds hold the run's start.
-    print_gaps("idle, nothing to upload", times, 3, idle_to, usual);
+    print_gaps("idle, nothing to upload", gaps_between(times, 3, idle_to), idle_to - 3, usual);
     // As for the idle stretch, the Run that starts it (the port opened
     // anew, the capture started) is left out: its first second.
-    print_gaps("draining the backlog", times, drain_from + 1, drain_to, usual);
+    print_gaps("draining the backlog", gaps_between(times, drain_from + 1, drain_to),
+               drain_to - drain_from - 1, usual);
     std::printf(
         "\n%d takes of %g s delivered in %.1f s (%.1f a second), the whole process's CPU "
         "%.1f s meanwhile.\n",
