@@ -286,6 +286,9 @@ void Form1::build_widgets() {
     timer1_.setTimerType(Qt::PreciseTimer);
     timer3_.setObjectName("Timer3");
     timer3_.setInterval(100);
+    // Started anew at every poll (see wire_signals), it must never come
+    // before the poll it is to follow, as a coarse timer may.
+    timer3_.setTimerType(Qt::PreciseTimer);
 }
 
 void Form1::wire_signals() {
@@ -308,8 +311,20 @@ void Form1::wire_signals() {
     connect(command3_, &QPushButton::clicked, this, &Form1::open_takes);
     auto* takes_key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this);
     connect(takes_key, &QShortcut::activated, this, &Form1::open_takes);
-    connect(&timer1_, &QTimer::timeout, this, forward_timer(&RunControl::poll_timer_fired));
-    connect(&timer3_, &QTimer::timeout, this, forward_timer(&RunControl::mode_timer_fired));
+    // The mode is shown ten times a second, and a poll wakes the program
+    // that often anyway: the mode is shown right after each poll and Timer3
+    // starts its 100 ms anew, so it wakes the program by itself only while
+    // the polls come slower than that.
+    const auto show_mode = forward_timer(&RunControl::mode_timer_fired);
+    connect(&timer1_, &QTimer::timeout, this,
+            [this, poll = forward_timer(&RunControl::poll_timer_fired), show_mode] {
+                poll();
+                if (timer3_.isActive()) {
+                    timer3_.start();
+                    show_mode();
+                }
+            });
+    connect(&timer3_, &QTimer::timeout, this, show_mode);
 }
 
 void Form1::handle(std::function<void()> handler, bool wait_turn) {
@@ -494,6 +509,11 @@ bool Form1::is_minimised() const {
 }
 
 void Form1::set_title(const std::string& title) {
+    // The display's lines come five times a second, mostly the same.
+    if (titled_ && title == *titled_) {
+        return;
+    }
+    titled_ = title;
     setWindowTitle(QString::fromLatin1(title.data(), title.size()));
 }
 

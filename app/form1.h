@@ -182,6 +182,7 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     std::unique_ptr<TakeKeeper> keeper_;
     // What the mirror shows now, once a status reply has set it.
     std::optional<std::string> mirrored_;
+    std::optional<std::string> titled_;
     bool handling_ = false;
     bool closing_ = false;
 };
