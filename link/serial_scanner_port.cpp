@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <exception>
+#include <memory>
 
 #include "link/link_error.h"
 #include "link/make_scanner_port.h"
@@ -71,6 +72,24 @@ bool gather_replies([[maybe_unused]] QSerialPort& serial, [[maybe_unused]] bool 
 #endif
 }
 
+// A command is a few bytes, which the system takes at once. Queued in
+// QSerialPort instead, each one switches a write notification on and off
+// again, and each change to what the event loop watches wakes it once more:
+// three turns of the loop for every poll. Whatever the system does not take
+// here (or an error, which QSerialPort then meets and reports) goes the
+// queued way. Returns how many bytes the system took.
+std::size_t write_directly([[maybe_unused]] QSerialPort& serial,
+                           [[maybe_unused]] std::string_view bytes) {
+#ifndef _WIN32
+    if (serial.bytesToWrite() == 0) {
+        const ssize_t written =
+            ::write(static_cast<int>(serial.handle()), bytes.data(), bytes.size());
+        return written > 0 ? static_cast<std::size_t>(written) : 0;
+    }
+#endif
+    return 0;
+}
+
 bool means_lost_line(QSerialPort::SerialPortError error) {
     return error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
            error == QSerialPort::WriteError;
@@ -84,6 +103,12 @@ SerialScannerPort::SerialScannerPort(std::function<void(const std::string& reaso
     connect(&serial_, &QSerialPort::errorOccurred, this, &SerialScannerPort::on_serial_error);
     connect(&serial_, &QSerialPort::readyRead, this, [this] {
         if (on_input_ && !fetching_) {
+            // The event loop has just taken in what the system held: asking
+            // the system again while this arrival is handled would find
+            // nothing, at a system call or two a reply.
+            fetched_ = true;
+            const std::unique_ptr<bool, void (*)(bool*)> done(&fetched_,
+                                                              [](bool* flag) { *flag = false; });
             on_input_();
         }
     });
@@ -190,6 +215,7 @@ bool SerialScannerPort::is_open() const {
 
 void SerialScannerPort::write(std::string_view bytes) {
     require_open("send to");
+    bytes.remove_prefix(write_directly(serial_, bytes));
     if (bytes.empty()) {
         return;
     }
@@ -233,6 +259,9 @@ std::string SerialScannerPort::read_pending_input() {
 void SerialScannerPort::take_in_arrived_bytes() {
     // QSerialPort fetches from the system only while the event loop runs;
     // asking without waiting makes bytes that have already arrived count now.
+    if (fetched_) {
+        return;
+    }
     fetching_ = true;
     for (int read = 0; read < kMostReadsPerCall; ++read) {
         if (!serial_.isOpen() || !serial_.waitForReadyRead(0)) {

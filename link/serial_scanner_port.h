@@ -50,6 +50,7 @@ class SerialScannerPort : public QObject, public ScannerPort {
     std::function<void()> on_input_;
     // True while this class fetches bytes itself: the caller is reading then.
     bool fetching_ = false;
+    bool fetched_ = false;
     // Whether the system gathers each reply up to its carriage return now,
     // and whether it can at all on this line.
     bool gathering_ = false;
