@@ -58,8 +58,9 @@ QString time_format_without_zone(const QString& format) {
 
 SystemClock::SystemClock(QLocale locale, TimeSource now)
     : locale_(std::move(locale)),
-      now_(std::move(now)),
-      format_(time_format_without_zone(locale_.timeFormat(QLocale::LongFormat))) {
+      now_(now ? now : TimeSource(&QDateTime::currentDateTime)),
+      format_(time_format_without_zone(locale_.timeFormat(QLocale::LongFormat))),
+      desktop_clock_(!now) {
     // Qt makes what formatting a time needs (its calendars) on first use and
     // unmakes it when the program exits, before whatever was set to run at
     // exit ahead of that first use: made now, it is still there for the end
@@ -69,6 +70,19 @@ SystemClock::SystemClock(QLocale locale, TimeSource now)
 }
 
 LocalTime SystemClock::local_time() {
+    if (desktop_clock_) {
+        const qint64 second = QDateTime::currentSecsSinceEpoch();
+        if (second == read_in_second_) {
+            return reading_;
+        }
+        read_in_second_ = second;
+        reading_ = read_local_time();
+        return reading_;
+    }
+    return read_local_time();
+}
+
+LocalTime SystemClock::read_local_time() {
     const QDateTime now = now_();
     QString text = locale_.toString(now.time(), format_);
     for (QChar& c : text) {

@@ -18,8 +18,8 @@ class SystemClock : public Clock {
   public:
     using TimeSource = std::function<QDateTime()>;
 
-    explicit SystemClock(QLocale locale = QLocale::system(),
-                         TimeSource now = &QDateTime::currentDateTime);
+    // Without a time source, the desktop's own clock.
+    explicit SystemClock(QLocale locale = QLocale::system(), TimeSource now = {});
 
     // The locale's long time format without a time zone; Unicode spaces
     // become plain ones, because the text ends up in file names.
@@ -28,9 +28,16 @@ class SystemClock : public Clock {
     SteadyTime steady_time() override;
 
   private:
+    LocalTime read_local_time();
+
     QLocale locale_;
     TimeSource now_;
     QString format_;
+    // The desktop's clock is read five times a second between takes and
+    // shows whole seconds: a second's reading serves the whole second.
+    bool desktop_clock_;
+    qint64 read_in_second_ = -1;
+    LocalTime reading_;
 };
 
 }  // namespace taperly
