@@ -1,6 +1,7 @@
 #include "recorder/capture/pulse_capture.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -68,6 +69,8 @@ bool PulseCapture::connect(const std::string& source, std::chrono::milliseconds 
 }
 
 void PulseCapture::run() {
+    // Named, so that what it costs can be told from the window's thread.
+    pthread_setname_np(pthread_self(), "taperly-capture");
     // Setting up answers at once; from then on the server's pieces are taken
     // once a piece's time, whatever its own pace.
     while (!quit_ && !failed_ && !stream_ready_) {

@@ -14,11 +14,12 @@ namespace taperly {
 inline constexpr PulseCapture::Pace kTakePace{std::chrono::milliseconds(50),
                                               std::chrono::milliseconds(250)};
 // Between takes the sound is needed only once a take begins, and each status
-// reply takes what came: pieces of 250 ms let a PipeWire graph run at its
-// largest quantum instead of the one 50 ms would ask for. A take begins with
-// the sound dated from its start whenever that sound comes.
-inline constexpr PulseCapture::Pace kBetweenTakesPace{std::chrono::milliseconds(250),
-                                                      std::chrono::milliseconds(1000)};
+// reply takes what came: pieces of a second wake the capture once a second
+// instead of four times (250 ms pieces did), and let a PipeWire graph run at
+// its largest quantum. A take's start asks for what has come at once, and
+// the take begins with the sound dated from its start whenever that comes.
+inline constexpr PulseCapture::Pace kBetweenTakesPace{std::chrono::milliseconds(1000),
+                                                      std::chrono::milliseconds(2000)};
 
 // How the server's path dates sound (docs/performance.md has the
 // measurements): a date is never earlier than the sound less `least`, and
