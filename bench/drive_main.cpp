@@ -27,6 +27,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -237,6 +238,7 @@ int run_program(int argc, char** argv, const Options& options) {
     const auto count_polls = [&] { return static_cast<long>(simulator.logged_commands().size()); };
     double cpu_start = 0;
     Switches wakes_start;
+    std::map<std::string, long> threads_start;
     double wall_start = 0;
     long polls_start = 0;
     const bool idle = options.mode == "idle";
@@ -247,6 +249,7 @@ int run_program(int argc, char** argv, const Options& options) {
     if (!idle) {
         cpu_start = cpu_seconds();
         wakes_start = wake_ups();
+        threads_start = bench::wake_ups_by_thread();
         wall_start = elapsed();
         polls_start = count_polls();
         measuring = true;
@@ -258,6 +261,7 @@ int run_program(int argc, char** argv, const Options& options) {
     const auto start_measuring = [&] {
         cpu_start = cpu_seconds();
         wakes_start = wake_ups();
+        threads_start = bench::wake_ups_by_thread();
         wall_start = elapsed();
         polls_start = count_polls();
         measuring = true;
@@ -266,6 +270,24 @@ int run_program(int argc, char** argv, const Options& options) {
     if (!measuring) {
         QTimer::singleShot(static_cast<int>((measure_from - elapsed()) * 1000), start_measuring);
     }
+    // The end is read while the run is still on: quitting ends the run,
+    // which stops the capture and saves what it must.
+    double cpu = 0;
+    Switches wakes_end;
+    std::map<std::string, long> threads_end;
+    double wall = 0;
+    bool ended = false;
+    const auto end_run = [&] {
+        if (ended) {
+            return;
+        }
+        ended = true;
+        cpu = cpu_seconds() - cpu_start;
+        wakes_end = wake_ups();
+        threads_end = bench::wake_ups_by_thread();
+        wall = elapsed() - wall_start;
+        QCoreApplication::quit();
+    };
     QTimer ticker;
     ticker.setTimerType(Qt::CoarseTimer);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
@@ -275,19 +297,15 @@ int run_program(int argc, char** argv, const Options& options) {
         }
         samples.push_back({now, resident_memory(), status_line->text() == "Recording"});
         if (now >= end_at) {
-            QCoreApplication::quit();
+            end_run();
         }
     });
     ticker.start(idle ? 10000 : 1000);
     // The last tick may come late; the run ends on time regardless.
-    QTimer::singleShot(static_cast<int>((end_at - elapsed()) * 1000) + 50, &application,
-                       &QCoreApplication::quit);
+    QTimer::singleShot(static_cast<int>((end_at - elapsed()) * 1000) + 50, &application, end_run);
     QApplication::exec();
-    const double cpu = cpu_seconds() - cpu_start;
-    const Switches wakes_end = wake_ups();
     const double woke = static_cast<double>(wakes_end.woke - wakes_start.woke);
     const double preempted = static_cast<double>(wakes_end.preempted - wakes_start.preempted);
-    const double wall = elapsed() - wall_start;
     // Before the simulator's log is read: reading it takes memory of its own.
     samples.push_back({elapsed(), resident_memory(), status_line->text() == "Recording"});
     const long polls = count_polls() - polls_start;
@@ -306,6 +324,16 @@ int run_program(int argc, char** argv, const Options& options) {
         "times)\n",
         stretch, cpu, wall, 100.0 * cpu / wall, polls, options.speed, woke / wall,
         preempted / wall);
+    std::string by_thread;
+    for (const auto& [name, woke_end] : threads_end) {
+        const auto before = threads_start.find(name);
+        const long woke_then = before != threads_start.end() ? before->second : 0;
+        char figure[96];
+        std::snprintf(figure, sizeof figure, "%s%s %.1f", by_thread.empty() ? "" : ", ",
+                      name.c_str(), static_cast<double>(woke_end - woke_then) / wall);
+        by_thread += figure;
+    }
+    std::printf("- wake-ups a second by thread: %s\n", by_thread.c_str());
     long most = 0;
     for (const Sample& s : samples) {
         most = std::max(most, s.memory.total_kib);

@@ -1,6 +1,7 @@
 #include "bench/process_usage.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +22,28 @@ Switches wake_ups() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return {usage.ru_nvcsw, usage.ru_nivcsw};
+}
+
+std::map<std::string, long> wake_ups_by_thread() {
+    std::map<std::string, long> woke;
+    const std::string self = std::to_string(::getpid());
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry("/proc/self/task", error), end;
+         !error && entry != end; entry.increment(error)) {
+        std::string name;
+        std::getline(std::ifstream(entry->path() / "comm"), name);
+        if (entry->path().filename() == self) {
+            name = "main";
+        }
+        std::ifstream status(entry->path() / "status");
+        const std::string_view field = "voluntary_ctxt_switches:";
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind(field, 0) == 0) {
+                woke[name] += std::atol(line.c_str() + field.size());
+            }
+        }
+    }
+    return woke;
 }
 
 Resident resident_memory() {

@@ -2,6 +2,9 @@
 
 // What the bench's own process has used so far, read from the kernel.
 
+#include <map>
+#include <string>
+
 namespace taperly::bench {
 
 // CPU seconds of all the process's threads, user and system.
@@ -16,6 +19,11 @@ struct Switches {
     long preempted = 0;
 };
 Switches wake_ups();
+
+// The same by thread: how often each went to sleep and woke again, by the
+// thread's name ("main" for the process's first thread; threads of the
+// same name are added up).
+std::map<std::string, long> wake_ups_by_thread();
 
 // Resident memory, and the part of it that is pages of the sound server's
 // audio pool mapped into the process: those are the server's, shared, and

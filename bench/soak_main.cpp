@@ -28,6 +28,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/form1.h"
@@ -47,6 +48,9 @@ constexpr double kLeadIn = 3.0;
 constexpr double kUnplugFor = 5.0;
 // A lost line is tried once a second: it is back within this of the device.
 constexpr double kRetryPace = 1.0;
+// What a recovery takes up settles by then: the sound input is found again,
+// its first pieces taken.
+constexpr int kSettleAfterFault = 3000;
 
 struct Options {
     double minutes = 60;
@@ -96,6 +100,39 @@ struct Usage {
 
 Usage usage_at(double at) {
     return {at, bench::resident_memory(), bench::open_descriptors()};
+}
+
+// Memory after each tenth of the faults, and the end against the first
+// tenth: a recovery that keeps memory makes the rows climb.
+void print_after_faults(const std::vector<std::pair<int, Usage>>& after_faults, const Usage& end) {
+    if (after_faults.empty()) {
+        return;
+    }
+    const int total = after_faults.back().first;
+    std::printf(
+        "- memory after each tenth of the %d faults (a line lost and back counts two, a "
+        "restart of the sound server one; read %d ms after each):\n\n",
+        total, kSettleAfterFault);
+    std::printf("  | faults | at s | resident KiB | own (anonymous) KiB | descriptors |\n");
+    std::printf("  |---|---|---|---|---|\n");
+    int next_tenth = 1;
+    const Usage* first_tenth = nullptr;
+    for (const auto& [count, u] : after_faults) {
+        if (count * 10 < next_tenth * total) {
+            continue;
+        }
+        first_tenth = first_tenth != nullptr ? first_tenth : &u;
+        std::printf("  | %d | %.0f | %ld | %ld | %d |\n", count, u.at, u.memory.total_kib,
+                    u.memory.private_kib, u.descriptors);
+        while (next_tenth * total <= count * 10) {
+            ++next_tenth;
+        }
+    }
+    std::printf(
+        "\n- at the end: %ld KiB resident, %+ld KiB from the first tenth of the faults; own "
+        "%+ld KiB\n",
+        end.memory.total_kib, end.memory.total_kib - first_tenth->memory.total_kib,
+        end.memory.private_kib - first_tenth->memory.private_kib);
 }
 
 }  // namespace
@@ -170,12 +207,28 @@ int main(int argc, char** argv) {
         }
     });
 
+    // Memory once each fault is over: a line lost and back counts two, a
+    // restart of the server one. What a recovery keeps for good shows as a
+    // step that the next ones repeat.
+    int faults = 0;
+    std::vector<std::pair<int, Usage>> after_faults;
+    const auto fault_over = [&](int counted) {
+        QTimer::singleShot(kSettleAfterFault, [&, counted] {
+            faults += counted;
+            after_faults.emplace_back(faults, usage_at(elapsed()));
+        });
+    };
+    for (const bench::Outage& u : unplugs) {
+        QTimer::singleShot(static_cast<int>((u.end + kRetryPace - elapsed()) * 1000),
+                           [&] { fault_over(2); });
+    }
     QProcess restart;
     double restart_began = 0;
     int restarts_done = 0;
     QObject::connect(&restart, &QProcess::finished, [&] {
         // The server answers again; capture follows at the next status reply.
         outages.push_back({restart_began, elapsed() + 0.5, "sound-server-restart"});
+        fault_over(1);
     });
     QTimer minute;
     minute.setTimerType(Qt::CoarseTimer);
@@ -235,6 +288,7 @@ int main(int argc, char** argv) {
         first.memory.private_kib, end.memory.private_kib);
     std::printf("- open descriptors: %d at the start, %d after the first take, %d at the end\n",
                 usage.front().descriptors, first.descriptors, end.descriptors);
+    print_after_faults(after_faults, end);
     std::printf("- status line at the end: \"%s\"\n", qPrintable(status_line->text()));
     return 0;
 }
