@@ -14,6 +14,7 @@
 // descriptors once a minute) and takes into DIR/takes; prints its figures as
 // Markdown list items.
 
+#include <malloc.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -96,10 +97,16 @@ struct Usage {
     double at = 0;
     bench::Resident memory;
     int descriptors = 0;
+    // What the allocator holds: in use by the program, and freed but kept.
+    long heap_in_use_kib = 0;
+    long heap_kept_kib = 0;
 };
 
 Usage usage_at(double at) {
-    return {at, bench::resident_memory(), bench::open_descriptors()};
+    const struct mallinfo2 heap = ::mallinfo2();
+    return {at, bench::resident_memory(), bench::open_descriptors(),
+            static_cast<long>((heap.uordblks + heap.hblkhd) / 1024),
+            static_cast<long>(heap.fordblks / 1024)};
 }
 
 // Memory after each tenth of the faults, and the end against the first
@@ -113,8 +120,10 @@ void print_after_faults(const std::vector<std::pair<int, Usage>>& after_faults, 
         "- memory after each tenth of the %d faults (a line lost and back counts two, a "
         "restart of the sound server one; read %d ms after each):\n\n",
         total, kSettleAfterFault);
-    std::printf("  | faults | at s | resident KiB | own (anonymous) KiB | descriptors |\n");
-    std::printf("  |---|---|---|---|---|\n");
+    std::printf(
+        "  | faults | at s | resident KiB | own (anonymous) KiB | heap in use KiB | heap freed but "
+        "kept KiB | descriptors |\n");
+    std::printf("  |---|---|---|---|---|---|---|\n");
     int next_tenth = 1;
     const Usage* first_tenth = nullptr;
     for (const auto& [count, u] : after_faults) {
@@ -122,17 +131,20 @@ void print_after_faults(const std::vector<std::pair<int, Usage>>& after_faults, 
             continue;
         }
         first_tenth = first_tenth != nullptr ? first_tenth : &u;
-        std::printf("  | %d | %.0f | %ld | %ld | %d |\n", count, u.at, u.memory.total_kib,
-                    u.memory.private_kib, u.descriptors);
+        std::printf("  | %d | %.0f | %ld | %ld | %ld | %ld | %d |\n", count, u.at,
+                    u.memory.total_kib, u.memory.private_kib, u.heap_in_use_kib, u.heap_kept_kib,
+                    u.descriptors);
         while (next_tenth * total <= count * 10) {
             ++next_tenth;
         }
     }
     std::printf(
         "\n- at the end: %ld KiB resident, %+ld KiB from the first tenth of the faults; own "
-        "%+ld KiB\n",
+        "%+ld KiB; heap in use %+ld KiB, freed but kept %+ld KiB\n",
         end.memory.total_kib, end.memory.total_kib - first_tenth->memory.total_kib,
-        end.memory.private_kib - first_tenth->memory.private_kib);
+        end.memory.private_kib - first_tenth->memory.private_kib,
+        end.heap_in_use_kib - first_tenth->heap_in_use_kib,
+        end.heap_kept_kib - first_tenth->heap_kept_kib);
 }
 
 }  // namespace
