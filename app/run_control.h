@@ -139,6 +139,8 @@ class RunControl : private SettingsTarget {
     std::optional<StatusText> recovered_note_;
     // The recorder's count of takes saved when last looked at.
     int saved_count_ = 0;
+    // The line or the sound input was in trouble when the status was last shown.
+    bool troubled_ = false;
     // The poll interval the settings file gave, and the same when it could
     // not be used.
     std::optional<int> wanted_interval_;

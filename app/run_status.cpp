@@ -1,3 +1,4 @@
+#include "app/freed_memory.h"
 #include "app/run_control.h"
 
 // What the status line says, from the facts of the run and of the takes.
@@ -46,7 +47,16 @@ StatusFacts RunControl::status_facts() {
 }
 
 void RunControl::refresh_status() {
-    show(status_line_text(status_facts()));
+    const StatusFacts facts = status_facts();
+    // A lost line or sound server leaves what its old connection held freed
+    // among what the new one took; kept by the allocator, it would add up
+    // over weeks of faults.
+    const bool troubled = facts.line_lost || facts.sound.kind != RecorderTrouble::Kind::kNone;
+    if (troubled_ && !troubled) {
+        hand_back_freed_memory();
+    }
+    troubled_ = troubled;
+    show(status_line_text(facts));
 }
 
 void RunControl::mode_timer_fired() {
