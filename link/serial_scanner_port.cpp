@@ -78,16 +78,12 @@ bool gather_replies([[maybe_unused]] QSerialPort& serial, [[maybe_unused]] bool 
 // three turns of the loop for every poll. Whatever the system does not take
 // here (or an error, which QSerialPort then meets and reports) goes the
 // queued way. Returns how many bytes the system took.
-std::size_t write_directly([[maybe_unused]] QSerialPort& serial,
-                           [[maybe_unused]] std::string_view bytes) {
-#ifndef _WIN32
-    if (serial.bytesToWrite() == 0) {
-        const ssize_t written =
-            ::write(static_cast<int>(serial.handle()), bytes.data(), bytes.size());
-        return written > 0 ? static_cast<std::size_t>(written) : 0;
+std::size_t write_directly(QSerialPort& serial, std::string_view bytes) {
+    if (serial.bytesToWrite() != 0) {
+        return 0;
     }
-#endif
-    return 0;
+    const ssize_t written = ::write(static_cast<int>(serial.handle()), bytes.data(), bytes.size());
+    return written > 0 ? static_cast<std::size_t>(written) : 0;
 }
 
 bool means_lost_line(QSerialPort::SerialPortError error) {
