@@ -257,7 +257,7 @@ void Form1::build_widgets() {
     picture1_->setPixmap(logo_pixmap());
     picture1_->setToolTip("Taperly's help");
 
-    command2_ = new QPushButton("Run", this);
+    command2_ = new QPushButton(QString::fromStdString(run_caption_), this);
     command2_->setObjectName("Command2");
     command2_->setGeometry(153, 225, 57, 25);
     command2_->setEnabled(false);
@@ -433,10 +433,12 @@ void Form1::set_enabled(Control which, bool enabled) {
 }
 
 std::string Form1::run_caption() const {
-    return command2_->text().toStdString();
+    return run_caption_;
 }
 
 void Form1::set_run_caption(const std::string& caption) {
+    // Kept as given: run control asks for it at every poll and reply.
+    run_caption_ = caption;
     command2_->setText(QString::fromStdString(caption));
 }
 

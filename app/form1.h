@@ -164,6 +164,7 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     QComboBox* combo2_ = nullptr;
     ClickablePicture* picture1_ = nullptr;
     QPushButton* command2_ = nullptr;
+    std::string run_caption_ = "Run";
     QPlainTextEdit* text4_ = nullptr;
     // Opens the Takes window; in room the layout leaves free.
     QPushButton* command3_ = nullptr;

@@ -19,6 +19,9 @@ void ScannerLine::open_line(std::string_view port_text, std::string_view speed_t
                             std::optional<Time> retry_from) {
     close();
     port_number_ = port_number_to_open(port_text);
+    // Named once: the status line tells it after every poll.
+    line_name_ =
+        "COM" + std::to_string(port_number_) + " (" + serial_device_for_port(port_number_) + ")";
     bits_per_second_ = line_settings_from_text(speed_text).bits_per_second;
     try {
         open_port();
@@ -77,10 +80,6 @@ bool ScannerLine::retry(Time now) {
         return false;
     }
     return true;
-}
-
-std::string ScannerLine::line_name() const {
-    return "COM" + std::to_string(port_number_) + " (" + serial_device_for_port(port_number_) + ")";
 }
 
 }  // namespace taperly

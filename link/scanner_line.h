@@ -56,8 +56,8 @@ class ScannerLine {
     bool has_been_open() const { return has_been_open_; }
     int port_number() const { return port_number_; }
     int bits_per_second() const { return bits_per_second_; }
-    // "COM1 (/dev/ttyUSB0)": the port and the device it names now.
-    std::string line_name() const;
+    // "COM1 (/dev/ttyUSB0)": the port and the device it named when chosen.
+    const std::string& line_name() const { return line_name_; }
     // Why the line was lost, and why the last attempt to open it failed.
     const std::string& lost_reason() const { return lost_reason_; }
     const std::string& last_attempt_error() const { return last_attempt_error_; }
@@ -73,6 +73,7 @@ class ScannerLine {
     State state_ = State::kClosed;
     bool has_been_open_ = false;
     int port_number_ = 0;
+    std::string line_name_ = "COM0 ()";
     int bits_per_second_ = 0;
     Time next_attempt_{0};
     std::string lost_reason_;
