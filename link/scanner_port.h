@@ -26,6 +26,11 @@ class ScannerPort {
     // Called, from the event loop, when bytes have arrived; a port that
     // cannot tell leaves its replies to the next poll.
     virtual void on_input(std::function<void()> /*arrived*/) {}
+    // Whether the end of a reply wakes the program (the default). While it
+    // does not, what arrives waits, unannounced and unread, and comes with
+    // the first reply that ends after waking is asked for again. A port that
+    // cannot hold replies back announces them all; nothing is thrown.
+    virtual void wake_at_reply_end(bool /*wake*/) {}
 };
 
 }  // namespace taperly

@@ -10,12 +10,8 @@
 #include "link/make_scanner_port.h"
 #include "link/port_devices.h"
 
-#ifndef _WIN32
+#include <sys/ioctl.h>
 #include <unistd.h>
-#endif
-#ifdef __linux__
-#include <termios.h>
-#endif
 
 namespace taperly {
 
@@ -45,7 +41,8 @@ constexpr auto kQuietBeforeByteReading = std::chrono::seconds(1);
 // sends such bytes) would never be handed over at all, so a quiet line is
 // read byte by byte instead (`whole` false) until a reply ends again.
 // Should the system refuse, the line works as before, only with more wake-ups.
-bool gather_replies([[maybe_unused]] QSerialPort& serial, [[maybe_unused]] bool whole) {
+bool gather_replies([[maybe_unused]] QSerialPort& serial, [[maybe_unused]] bool whole,
+                    [[maybe_unused]] termios& applied) {
 #ifdef __linux__
     const int descriptor = static_cast<int>(serial.handle());
     termios settings{};
@@ -66,7 +63,31 @@ bool gather_replies([[maybe_unused]] QSerialPort& serial, [[maybe_unused]] bool 
         settings.c_cc[VMIN] = 1;
         settings.c_cc[VTIME] = 0;
     }
-    return ::tcsetattr(descriptor, TCSANOW, &settings) == 0;
+    if (::tcsetattr(descriptor, TCSANOW, &settings) != 0) {
+        return false;
+    }
+    applied = settings;
+    return true;
+#else
+    return false;
+#endif
+}
+
+// While gathering, a reply ends the line the system hands over at its
+// carriage return; without that, its bytes wait on the line, and the system
+// sees them as the start of the next reply, handed over when that one ends.
+// `applied` holds the line's settings, kept from the last change: asked for
+// again, the system would take a call more each time.
+bool end_replies_at_return([[maybe_unused]] QSerialPort& serial, [[maybe_unused]] bool end,
+                           [[maybe_unused]] termios& applied) {
+#ifdef __linux__
+    termios settings = applied;
+    settings.c_cc[VEOL] = end ? '\r' : _POSIX_VDISABLE;
+    if (::tcsetattr(static_cast<int>(serial.handle()), TCSANOW, &settings) != 0) {
+        return false;
+    }
+    applied = settings;
+    return true;
 #else
     return false;
 #endif
@@ -84,6 +105,14 @@ std::size_t write_directly(QSerialPort& serial, std::string_view bytes) {
     }
     const ssize_t written = ::write(static_cast<int>(serial.handle()), bytes.data(), bytes.size());
     return written > 0 ? static_cast<std::size_t>(written) : 0;
+}
+
+// Asked before QSerialPort is asked to fetch: its fetch polls the line and,
+// finding nothing, as it does at most polls, records a time-out with its
+// translated text. A line that cannot say lets QSerialPort find out.
+bool system_holds_input(const QSerialPort& serial) {
+    int count = 0;
+    return ::ioctl(static_cast<int>(serial.handle()), FIONREAD, &count) != 0 || count > 0;
 }
 
 bool means_lost_line(QSerialPort::SerialPortError error) {
@@ -145,8 +174,9 @@ void SerialScannerPort::open(int port_number, int bits_per_second) {
         serial_.close();
         throw;
     }
-    gathering_ = gather_replies(serial_, true);
+    gathering_ = gather_replies(serial_, true, line_settings_);
     can_gather_ = gathering_;
+    waking_ = true;
     last_delivery_ = std::chrono::steady_clock::now();
 }
 
@@ -173,14 +203,12 @@ std::string SerialScannerPort::open_failure_reason() const {
         case QSerialPort::DeviceNotFoundError:
             return "no such device";
         case QSerialPort::PermissionError:
-#ifndef _WIN32
             // The system says "busy" and "not allowed" with the same error;
             // only a device we may use tells that another program holds it.
             if (::access(device_.c_str(), R_OK | W_OK) != 0) {
                 return "permission denied \u2014 add your user to the dialout group and log in "
                        "again";
             }
-#endif
             return "in use by another program";
         case QSerialPort::UnsupportedOperationError:
             return "this is not a serial device (" +
@@ -229,7 +257,7 @@ int SerialScannerPort::pending_input_count() {
     const qint64 waiting = serial_.bytesAvailable();
     if (waiting == 0 && gathering_ &&
         std::chrono::steady_clock::now() - last_delivery_ > kQuietBeforeByteReading) {
-        gathering_ = !gather_replies(serial_, false);
+        gathering_ = !gather_replies(serial_, false, line_settings_);
         if (!gathering_) {
             take_in_arrived_bytes();
             return static_cast<int>(std::min<qint64>(serial_.bytesAvailable(), INT_MAX));
@@ -246,10 +274,24 @@ std::string SerialScannerPort::read_pending_input() {
     if (!bytes.isEmpty()) {
         last_delivery_ = std::chrono::steady_clock::now();
         if (can_gather_ && !gathering_ && bytes.contains('\r')) {
-            gathering_ = gather_replies(serial_, true);
+            gathering_ = gather_replies(serial_, true, line_settings_);
+            waking_ = true;
         }
     }
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void SerialScannerPort::wake_at_reply_end(bool wake) {
+    // Read byte by byte, a line hands over whatever arrives: nothing to hold.
+    if (wake == waking_ || !gathering_ || !serial_.isOpen()) {
+        return;
+    }
+    if (end_replies_at_return(serial_, wake, line_settings_)) {
+        waking_ = wake;
+        // Held replies were not the line falling quiet: its quiet counts
+        // from when they may be handed over again.
+        last_delivery_ = std::chrono::steady_clock::now();
+    }
 }
 
 void SerialScannerPort::take_in_arrived_bytes() {
@@ -260,7 +302,7 @@ void SerialScannerPort::take_in_arrived_bytes() {
     }
     fetching_ = true;
     for (int read = 0; read < kMostReadsPerCall; ++read) {
-        if (!serial_.isOpen() || !serial_.waitForReadyRead(0)) {
+        if (!serial_.isOpen() || !system_holds_input(serial_) || !serial_.waitForReadyRead(0)) {
             break;
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <termios.h>
 #include <QObject>
 #include <QSerialPort>
 #include <chrono>
@@ -32,6 +33,7 @@ class SerialScannerPort : public QObject, public ScannerPort {
     int pending_input_count() override;
     std::string read_pending_input() override;
     void on_input(std::function<void()> arrived) override;
+    void wake_at_reply_end(bool wake) override;
 
   private:
     void on_serial_error(QSerialPort::SerialPortError error);
@@ -55,6 +57,10 @@ class SerialScannerPort : public QObject, public ScannerPort {
     // and whether it can at all on this line.
     bool gathering_ = false;
     bool can_gather_ = false;
+    // Whether the system hands over a gathered reply when it ends.
+    bool waking_ = true;
+    // What the line discipline was last set to while gathering.
+    termios line_settings_{};
     std::chrono::steady_clock::time_point last_delivery_{};
 };
 

@@ -41,6 +41,8 @@ void ReceptionTracker::look_at_takes_folder() {
 void ReceptionTracker::poll_tick() {
     const std::optional<double> phase = poll_phase_value(dox_);
     if (phase == 1.0) {
+        port_.wake_at_reply_end(true);
+        status_asked_ = clock_.steady_time();
         send_command(port_, "STS");
     } else if (phase == 2.0) {
         send_command(port_, "GID");
@@ -64,17 +66,31 @@ void ReceptionTracker::handle_arrived_replies() {
     // The scanner ends every reply with a carriage return; at 9600 bit/s a
     // status reply takes longer than a poll interval to arrive, so replies
     // are put together across firings and handled one whole reply at a time.
+    bool last_status_answered = false;
     std::size_t end;
     while ((end = received_.find('\r')) != std::string::npos) {
         const std::string reply = received_.substr(0, end + 1);
         received_.erase(0, end + 1);
         // Whatever follows it in this read came after its carriage return.
-        if (dispatch(reply, clock_.steady_time() - line_time(received_.size(), bits_per_second_))) {
+        const SteadyTime arrived =
+            clock_.steady_time() - line_time(received_.size(), bits_per_second_);
+        last_status_answered = false;
+        if (dispatch(reply, arrived)) {
             activity_.last_reply = clock_.steady_time();
             activity_.other_reply.clear();
+            // Half its time on the line: the line may run a little fast.
+            last_status_answered =
+                is_status_reply(reply) &&
+                arrived - status_asked_ >= line_time(reply.size(), bits_per_second_) / 2;
         } else if (const std::string word = reply_word(reply); !word.empty()) {
             activity_.other_reply = word;
         }
+    }
+    // Until the next status poll only the identity reply is to come, and it
+    // starts and ends nothing: it may wait and come with the next status
+    // reply, in its place before it, and the program sleep through it.
+    if (last_status_answered && received_.empty()) {
+        port_.wake_at_reply_end(false);
     }
     if (received_.size() > kReceiveBufferSize) {
         received_.erase(0, received_.size() - kReceiveBufferSize);

@@ -131,6 +131,9 @@ class ReceptionTracker {
     LineActivity activity_;
     std::string name_not_saved_;
     int bits_per_second_ = 0;
+    // When the last status poll was sent: a status reply that began before
+    // it answers an earlier one.
+    SteadyTime status_asked_{0};
     std::chrono::minutes longest_take_{60};
     SteadyTime take_began_{0};
     // The clock's reading when the take in progress began.

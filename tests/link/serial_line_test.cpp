@@ -160,6 +160,37 @@ TEST_F(SerialLine, TimerPollingReceivesEveryReplyWholeAndInOrder) {
     std::printf("[ measure  ] %d of the reads ended inside a reply\n", reads_ending_mid_reply);
 }
 
+// A reply held back wakes nobody and cannot be read; once waking is asked for
+// again it comes, whole and before it, with the next reply that ends.
+TEST_F(SerialLine, HeldReplyComesWithTheNextOneAndWakesNobody) {
+    start_simulator("60 | State Net | North Ops | yes | State Net | North Area | Ops | once\n");
+    port.open(1, 9600);
+    std::string received;
+    int announced = 0;
+    port.on_input([&] {
+        ++announced;
+        received += port.read_pending_input();
+    });
+    port.wake_at_reply_end(false);
+    send_command(port, "GID");
+    // The identity reply takes some 80 ms at 9600 bit/s.
+    ASSERT_TRUE(wait_with_events([&] { return !simulator->logged_commands().empty(); }));
+    wait_with_events([] { return false; }, 400ms);
+    EXPECT_EQ(announced, 0);
+    EXPECT_EQ(port.pending_input_count(), 0);
+
+    port.wake_at_reply_end(true);
+    send_command(port, "STS");
+    ASSERT_TRUE(wait_with_events([&] { return !received.empty(); }));
+    sim::Moment moment;
+    moment.line1 = "State Net";
+    moment.line2 = "North Ops";
+    moment.heard = true;
+    moment.identity = {"State Net", "North Area", "Ops", "TRK", "0", true};
+    EXPECT_EQ(received, sim::identity_reply(moment.identity) + sim::status_reply(moment));
+    EXPECT_EQ(announced, 1);
+}
+
 struct OpenFailure {
     const char* name;
     // Points COM1 at the device to try and returns its path.

@@ -41,6 +41,13 @@ class FakePort : public ScannerPort {
             command.pop_back();
         }
         commands.push_back(command);
+        line_log.push_back(command);
+    }
+    void wake_at_reply_end(bool wake) override {
+        if (wake != waking) {
+            line_log.push_back(wake ? "(wake)" : "(hold)");
+        }
+        waking = wake;
     }
     int pending_input_count() override {
         return arrivals.empty() ? 0 : static_cast<int>(arrivals.front().size());
@@ -64,6 +71,9 @@ class FakePort : public ScannerPort {
     std::deque<std::string> arrivals;
     std::string written;
     std::vector<std::string> commands;
+    // The commands, and each change of whether a reply's end wakes the program.
+    std::vector<std::string> line_log;
+    bool waking = true;
     int opened_port = 0;
     int opened_speed = 0;
     int opens = 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 
 #include "link/link_error.h"
 #include "tracker_fixture.h"
@@ -127,6 +128,46 @@ TEST_F(PollCycle, EachReplyIsHandledOnceAndThePhaseFlipsOncePerFiring) {
               (std::vector<std::string>{"stop", "save", "close", "stop", "save", "close"}));
     EXPECT_EQ(tracker.dox(), "2");
 }
+
+// After the status reply to the last status poll only the identity reply is
+// to come, and it may wait unannounced; the next status poll asks for waking
+// again before it is sent. A status reply that began before the last status
+// poll answers an earlier one: the reply to come must wake the program.
+struct HoldCase {
+    const char* name;
+    int since_poll_ms;
+    std::string arrived;
+    bool held;
+    friend void PrintTo(const HoldCase& row, std::ostream* out) { *out << row.name; }
+};
+
+class ReplyHolding : public testing::TrackerTest, public ::testing::WithParamInterface<HoldCase> {};
+
+TEST_P(ReplyHolding, OnlyAfterTheAnswerToTheLastStatusPoll) {
+    tracker.set_line_speed(9600);
+    clock.steady = SteadyTime(10000);
+    tracker.poll_tick();
+    clock.steady += SteadyTime(GetParam().since_poll_ms);
+    // As the event loop hands it over between firings.
+    port.arrive(GetParam().arrived);
+    tracker.handle_arrived_replies();
+    EXPECT_EQ(!port.waking, GetParam().held);
+    tracker.poll_tick();
+    tracker.poll_tick();
+    EXPECT_TRUE(port.waking);
+    EXPECT_EQ(port.line_log.back(), "STS");
+    EXPECT_EQ(port.line_log[port.line_log.size() - 2], GetParam().held ? "(wake)" : "GID");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ReplyHolding,
+    ::testing::Values(
+        HoldCase{"StatusReplyWholeAfterItsPoll", 130, testing::status_reply("Metro", "Fire"), true},
+        HoldCase{"StatusReplyBegunBeforeThePoll", 5, testing::status_reply("Metro", "Fire"), false},
+        HoldCase{"IdentityReply", 130, "GID,x,1234,y,Metro,Fire,Dispatch\r", false},
+        HoldCase{"StatusReplyAndTheStartOfAnother", 130,
+                 testing::status_reply("Metro", "Fire") + "GID,x,12", false}),
+    [](const ::testing::TestParamInfo<HoldCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace taperly
