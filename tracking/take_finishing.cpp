@@ -52,12 +52,19 @@ void ReceptionTracker::finish_take() {
     // be the next day's.
     const LocalTime now = clock_.local_time();
     TakeLogEntry entry = log_entry(now);
+    // Between takes, five times a second, nothing is open: there is nothing
+    // to tag, and no save to hear of.
+    const bool taking = state_.take_in_progress();
     recorder_.Command("stop");
-    recorder_.set_take_tags(take_tags(entry));
+    if (taking) {
+        recorder_.set_take_tags(take_tags(entry));
+    }
     recorder_.setFileName(name_take(state_, now.time_of_day, now.date));
     const bool name_free = name_is_free();
     if (name_free) {
-        log_late_save(entry, false);
+        if (taking) {
+            log_late_save(entry, false);
+        }
         recorder_.Command("save");
     }
     const std::optional<EndedTake> ended = recorder_.close_take();
