@@ -32,6 +32,17 @@ std::string lower_first(std::string text) {
 // until a carriage return comes again.
 constexpr auto kQuietBeforeByteReading = std::chrono::seconds(1);
 
+#ifdef __linux__
+// Gives the line's discipline `settings`; `applied` keeps them once taken.
+bool apply_settings(QSerialPort& serial, const termios& settings, termios& applied) {
+    if (::tcsetattr(static_cast<int>(serial.handle()), TCSANOW, &settings) != 0) {
+        return false;
+    }
+    applied = settings;
+    return true;
+}
+#endif
+
 // At 9600 bit/s a status reply takes 120 ms to arrive, and the system would
 // wake the program for every few bytes of it, hundreds of times a second while
 // idle. The system's line discipline can gather the bytes up to each carriage
@@ -63,11 +74,7 @@ bool gather_replies([[maybe_unused]] QSerialPort& serial, [[maybe_unused]] bool 
         settings.c_cc[VMIN] = 1;
         settings.c_cc[VTIME] = 0;
     }
-    if (::tcsetattr(descriptor, TCSANOW, &settings) != 0) {
-        return false;
-    }
-    applied = settings;
-    return true;
+    return apply_settings(serial, settings, applied);
 #else
     return false;
 #endif
@@ -83,11 +90,7 @@ bool end_replies_at_return([[maybe_unused]] QSerialPort& serial, [[maybe_unused]
 #ifdef __linux__
     termios settings = applied;
     settings.c_cc[VEOL] = end ? '\r' : _POSIX_VDISABLE;
-    if (::tcsetattr(static_cast<int>(serial.handle()), TCSANOW, &settings) != 0) {
-        return false;
-    }
-    applied = settings;
-    return true;
+    return apply_settings(serial, settings, applied);
 #else
     return false;
 #endif
