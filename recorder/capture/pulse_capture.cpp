@@ -127,7 +127,6 @@ void PulseCapture::take_in() {
     }
     while (!failed_ && pa_mainloop_iterate(loop_, 0, nullptr) > 0) {
     }
-    collect_readable();
     {
         std::lock_guard lock(state_mutex_);
         collected_ = std::max(collected_, asked);
@@ -283,25 +282,14 @@ void PulseCapture::on_stream_state(pa_stream* stream, void* self) {
     }
 }
 
-void PulseCapture::on_readable(pa_stream*, std::size_t, void* self) {
-    // Taken once the loop has read all the server sent: PulseAudio sends
-    // each block its source made, a hundred and more a second, and every
-    // pass over what waits costs a few calls more than the blocks it takes.
-    static_cast<PulseCapture*>(self)->readable_ = true;
-}
-
-void PulseCapture::collect_readable() {
-    if (readable_ && stream_ != nullptr) {
-        readable_ = false;
-        collect(stream_);
-    }
+void PulseCapture::on_readable(pa_stream* stream, std::size_t, void* self) {
+    static_cast<PulseCapture*>(self)->collect(stream);
 }
 
 void PulseCapture::on_overflow(pa_stream*, void* self) {
     // The server dropped sound it held for us: the count of frames no
-    // longer tells their time. What came before the drop is dated as before.
+    // longer tells their time.
     auto* capture = static_cast<PulseCapture*>(self);
-    capture->collect_readable();
     std::lock_guard lock(capture->captured_mutex_);
     capture->dating_.restart();
 }

@@ -75,7 +75,6 @@ class PulseCapture {
     void wake();
     void notify();
     void collect(pa_stream* stream);
-    void collect_readable();
     void take_in();
 
     static void on_context_state(pa_context* context, void* self);
@@ -91,8 +90,6 @@ class PulseCapture {
     pa_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
-    // The server sent sound that is not taken yet.
-    bool readable_ = false;
     std::thread thread_;
     std::atomic<bool> quit_{false};
 
