@@ -32,7 +32,6 @@ std::string lower_first(std::string text) {
 // until a carriage return comes again.
 constexpr auto kQuietBeforeByteReading = std::chrono::seconds(1);
 
-#ifdef __linux__
 // Gives the line's discipline `settings`; `applied` keeps them once taken.
 bool apply_settings(QSerialPort& serial, const termios& settings, termios& applied) {
     if (::tcsetattr(static_cast<int>(serial.handle()), TCSANOW, &settings) != 0) {
@@ -41,7 +40,6 @@ bool apply_settings(QSerialPort& serial, const termios& settings, termios& appli
     applied = settings;
     return true;
 }
-#endif
 
 // At 9600 bit/s a status reply takes 120 ms to arrive, and the system would
 // wake the program for every few bytes of it, hundreds of times a second while
@@ -52,9 +50,7 @@ bool apply_settings(QSerialPort& serial, const termios& settings, termios& appli
 // sends such bytes) would never be handed over at all, so a quiet line is
 // read byte by byte instead (`whole` false) until a reply ends again.
 // Should the system refuse, the line works as before, only with more wake-ups.
-bool gather_replies([[maybe_unused]] QSerialPort& serial, [[maybe_unused]] bool whole,
-                    [[maybe_unused]] termios& applied) {
-#ifdef __linux__
+bool gather_replies(QSerialPort& serial, bool whole, termios& applied) {
     const int descriptor = static_cast<int>(serial.handle());
     termios settings{};
     if (::tcgetattr(descriptor, &settings) != 0) {
@@ -75,9 +71,6 @@ bool gather_replies([[maybe_unused]] QSerialPort& serial, [[maybe_unused]] bool 
         settings.c_cc[VTIME] = 0;
     }
     return apply_settings(serial, settings, applied);
-#else
-    return false;
-#endif
 }
 
 // While gathering, a reply ends the line the system hands over at its
@@ -85,15 +78,10 @@ bool gather_replies([[maybe_unused]] QSerialPort& serial, [[maybe_unused]] bool 
 // sees them as the start of the next reply, handed over when that one ends.
 // `applied` holds the line's settings, kept from the last change: asked for
 // again, the system would take a call more each time.
-bool end_replies_at_return([[maybe_unused]] QSerialPort& serial, [[maybe_unused]] bool end,
-                           [[maybe_unused]] termios& applied) {
-#ifdef __linux__
+bool end_replies_at_return(QSerialPort& serial, bool end, termios& applied) {
     termios settings = applied;
     settings.c_cc[VEOL] = end ? '\r' : _POSIX_VDISABLE;
     return apply_settings(serial, settings, applied);
-#else
-    return false;
-#endif
 }
 
 // A command is a few bytes, which the system takes at once. Queued in
