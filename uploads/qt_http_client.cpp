@@ -231,6 +231,16 @@ class Exchange {
 
 }  // namespace
 
+void QtHttpClient::load_tls() {
+    // Qt finds its TLS plugin by matching a folder's names against a pattern,
+    // and the match leaves a thread-local behind in the thread that made it.
+    // MinGW-w64's runtime frees a thread's thread-locals before it runs their
+    // destructors: a sender thread that had loaded the plugin crashed as it
+    // ended. Loaded elsewhere first, the senders never match a pattern.
+    static const bool loaded = QSslSocket::supportsSsl();
+    (void)loaded;
+}
+
 HttpAnswer QtHttpClient::send(const HttpRequest& request, const std::atomic<bool>& cancelled) {
     const std::optional<UrlParts> url = parse_url(request.url);
     if (!url || (!url->tls && !is_loopback_host(url->host))) {

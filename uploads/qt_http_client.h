@@ -13,6 +13,11 @@ namespace taperly {
 class QtHttpClient : public HttpClient {
   public:
     HttpAnswer send(const HttpRequest& request, const std::atomic<bool>& cancelled) override;
+
+    // Loads Qt's TLS backend on the calling thread, once a process. Called on
+    // the window's thread before any sender starts, since what loading leaves
+    // behind in a thread cannot be undone safely when that thread ends.
+    static void load_tls();
 };
 
 }  // namespace taperly

@@ -3,6 +3,7 @@
 #include <QFileSystemWatcher>
 #include <random>
 
+#include "settings/file_exists.h"
 #include "uploads/command_runner.h"
 #include "uploads/file_privacy.h"
 #include "uploads/mp3_encoder.h"
@@ -39,6 +40,9 @@ void UploadsRoom::run_started() {
 }
 
 void UploadsRoom::read() {
+    if (file_exists(uploads_.settings_path())) {
+        QtHttpClient::load_tls();
+    }
     const bool there = uploads_.read_settings();
     const QString path = QString::fromStdString(uploads_.settings_path());
     if (!there) {
