@@ -376,19 +376,17 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::set_status_text(const std::string& text) {
-    // Ten times a second the same text comes again; setting it anew would
-    // redraw the line each time.
-    const QString whole = QString::fromStdString(text);
-    if (whole != status_whole_) {
-        status_whole_ = whole;
-        const QString shown = fit_status_text(whole, text3_->fontMetrics(), status_room());
+    // Ten times a second the same text comes again: compared as it comes,
+    // it is neither converted nor fitted nor drawn again.
+    if (text != status_given_) {
+        status_given_ = text;
+        const QString shown =
+            fit_status_text(QString::fromStdString(text), text3_->fontMetrics(), status_room());
         if (text3_->text() != shown) {
             text3_->setText(shown);
         }
     }
-    if (text3_->toolTip() != whole) {
-        text3_->setToolTip(whole);
-    }
+    show_status_tip(text);
 }
 
 int Form1::status_room() const {
@@ -400,9 +398,13 @@ int Form1::status_room() const {
 }
 
 void Form1::set_status_detail(const std::string& detail) {
-    const QString tip = detail.empty() ? status_whole_ : QString::fromStdString(detail);
-    if (text3_->toolTip() != tip) {
-        text3_->setToolTip(tip);
+    show_status_tip(detail.empty() ? status_given_ : detail);
+}
+
+void Form1::show_status_tip(const std::string& tip) {
+    if (tip != tip_given_) {
+        tip_given_ = tip;
+        text3_->setToolTip(QString::fromStdString(tip));
     }
 }
 

@@ -115,6 +115,9 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     void set_status_detail(const std::string& detail) override;
     // The width the status line's text may take, in pixels.
     int status_room() const;
+    // Tooltips are compared as given: the status line's is asked ten times
+    // a second.
+    void show_status_tip(const std::string& tip);
     void set_version_text(const std::string& text) override;
     void set_enabled(Control control, bool enabled) override;
     std::string run_caption() const override;
@@ -155,8 +158,10 @@ class Form1 : public QWidget, private RunWindow, private DisplayWindow {
     QLabel* picture2_ = nullptr;
     QPlainTextEdit* text1_ = nullptr;
     QLineEdit* text3_ = nullptr;
-    // What the status line says, of which text3_ may show only the start.
-    QString status_whole_;
+    // What the status line says, of which text3_ may show only the start,
+    // and its tooltip, as they were given.
+    std::string status_given_;
+    std::string tip_given_;
     QPushButton* command1_ = nullptr;
     QLabel* label8_ = nullptr;
     QComboBox* combo1_ = nullptr;

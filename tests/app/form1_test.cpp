@@ -119,11 +119,14 @@ void PrintTo(const StatusCase& c, std::ostream* out) {
 class StatusLineFitTest : public Form1Test, public ::testing::WithParamInterface<StatusCase> {};
 
 // Whatever the status line says can be read on screen: a text that fits is
-// shown whole, a longer one up to a whole word; the tooltip holds all of it.
+// shown whole, a longer one up to a whole word; the tooltip holds all of it,
+// and no longer what was said before.
 TEST_P(StatusLineFitTest, ShowsWholeWordsThatFitAndTheWholeTextAsTooltip) {
     Form1& form = make();
     form.show();
     auto* line = child<QLineEdit>("Text3");
+    form.run_window().set_status_text("Waiting");
+    form.run_window().set_status_detail("Waiting; uploads.ini line 3: no url");
     form.run_window().set_status_text(GetParam().text);
     const QString shown = line->text();
     const std::string expected = GetParam().shown.empty() ? GetParam().text : GetParam().shown;
@@ -139,6 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
     Messages, StatusLineFitTest,
     ::testing::Values(
         StatusCase{"select_port", "Select COM Port", ""},
+        StatusCase{"same_again_without_its_detail", "Waiting", ""},
         StatusCase{"setting_up", "Setting Up Audio", ""},
         StatusCase{"line_lost", "Line lost, trying again", ""},
         StatusCase{"port_not_open", "Port not open, trying again", ""},
