@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "e2e/e2e_test.h"
+#include "recorder/takes/take_format.h"
+#include "recorder/takes/take_layout.h"
 
 namespace taperly::e2e {
 namespace {
@@ -36,6 +38,10 @@ pid_t server_pid() {
 std::uintmax_t recorded_bytes(const TempFolder& folder) {
     return hidden_take_bytes(folder.path(), folder.names());
 }
+
+// A hidden take's size once half a second of sound follows its header.
+constexpr std::uintmax_t kHalfSecondTaken =
+    kTakeHeaderSize + WaveFileWriter::kSampleRate * kTakeBytesPerFrame / 2;
 
 // On a sound server of the test's own, which it kills, freezes and restarts.
 class SoundServerFault : public E2eTest {
@@ -66,8 +72,7 @@ TEST_F(SoundServerFault, DiesMidTakeIsNamedWhileMissingAndLaterTakesRecordAgain)
     window.time.set(on_test_day(10, 0, 0));
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.take_in_progress(); }));
     // Half a second of sound, then the server goes.
-    const std::uintmax_t half_second = 44 + WaveFileWriter::kSampleRate;
-    ASSERT_TRUE(E2eWindow::wait_for([&] { return recorded_bytes(folder) > half_second; }));
+    ASSERT_TRUE(E2eWindow::wait_for([&] { return recorded_bytes(folder) >= kHalfSecondTaken; }));
     ASSERT_EQ(::kill(server, SIGKILL), 0);
     window.time.set(on_test_day(10, 0, 2));
     ASSERT_TRUE(E2eWindow::wait_for([&] { return !window.take_in_progress(); }));
@@ -137,8 +142,7 @@ TEST_F(SoundServerFault, InputGoneAndServerFrozenMidTakeHoldUpNoPoll) {
     window.time.set(on_test_day(10, 0, 0));
     ASSERT_TRUE(E2eWindow::wait_for([&] { return window.take_in_progress(); }));
     const auto take_began = std::chrono::steady_clock::now();
-    ASSERT_TRUE(E2eWindow::wait_for(
-        [&] { return recorded_bytes(folder) > 44 + WaveFileWriter::kSampleRate; }));
+    ASSERT_TRUE(E2eWindow::wait_for([&] { return recorded_bytes(folder) >= kHalfSecondTaken; }));
     ASSERT_EQ(std::system("pactl unload-module $(pactl list short modules | "
                           "awk '/source_name=tone_1000/ {print $1}')"),
               0);
