@@ -3,6 +3,7 @@
 #include <QSignalBlocker>
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <exception>
 #include <memory>
 
@@ -32,9 +33,19 @@ std::string lower_first(std::string text) {
 // until a carriage return comes again.
 constexpr auto kQuietBeforeByteReading = std::chrono::seconds(1);
 
+// The system reads as many of the settings as its own termios holds, and
+// here they begin the C library's: flags, line discipline, then the special
+// characters, indexed alike.
+static_assert(offsetof(termios, c_line) == 4 * sizeof(tcflag_t) &&
+                  offsetof(termios, c_cc) == offsetof(termios, c_line) + 1 && NCCS >= 19,
+              "the C library's termios must begin as the system's does");
+
 // Gives the line's discipline `settings`; `applied` keeps them once taken.
+// Asked directly: the C library's call reads the settings before and after
+// its change, three system calls where one does, and the line's end is
+// switched twice a poll cycle.
 bool apply_settings(QSerialPort& serial, const termios& settings, termios& applied) {
-    if (::tcsetattr(static_cast<int>(serial.handle()), TCSANOW, &settings) != 0) {
+    if (::ioctl(static_cast<int>(serial.handle()), TCSETS, &settings) != 0) {
         return false;
     }
     applied = settings;
