@@ -127,6 +127,9 @@ void PulseCapture::take_in() {
     }
     while (!failed_ && pa_mainloop_iterate(loop_, 0, nullptr) > 0) {
     }
+    if (stream_ && !failed_) {
+        collect(stream_);
+    }
     {
         std::lock_guard lock(state_mutex_);
         collected_ = std::max(collected_, asked);
@@ -155,6 +158,7 @@ bool PulseCapture::adopt_pace() {
     }
     const bool changed = wanted != pace_;
     pace_ = wanted;
+    left_bytes_ = pa_usec_to_bytes(usec(pace_.left), &kSpec);
     std::lock_guard lock(captured_mutex_);
     gather_bytes_ = pa_usec_to_bytes(usec(pace_.gather), &kSpec);
     return changed;
@@ -259,6 +263,11 @@ void PulseCapture::on_context_state(pa_context* context, void* self) {
             break;
         case PA_CONTEXT_FAILED:
         case PA_CONTEXT_TERMINATED:
+            // The stream is told only after this, and still gives what it
+            // holds: the last sound of a dying server is kept.
+            if (capture->stream_) {
+                capture->collect(capture->stream_);
+            }
             capture->fail();
             break;
         default:
@@ -282,14 +291,19 @@ void PulseCapture::on_stream_state(pa_stream* stream, void* self) {
     }
 }
 
-void PulseCapture::on_readable(pa_stream* stream, std::size_t, void* self) {
-    static_cast<PulseCapture*>(self)->collect(stream);
+void PulseCapture::on_readable(pa_stream* stream, std::size_t bytes, void* self) {
+    auto* capture = static_cast<PulseCapture*>(self);
+    if (bytes >= capture->left_bytes_) {
+        capture->collect(stream);
+    }
 }
 
-void PulseCapture::on_overflow(pa_stream*, void* self) {
+void PulseCapture::on_overflow(pa_stream* stream, void* self) {
     // The server dropped sound it held for us: the count of frames no
-    // longer tells their time.
+    // longer tells their time. What came before the loss is taken first,
+    // dated by the count it belongs to.
     auto* capture = static_cast<PulseCapture*>(self);
+    capture->collect(stream);
     std::lock_guard lock(capture->captured_mutex_);
     capture->dating_.restart();
 }

@@ -31,9 +31,13 @@ class PulseCapture {
     // delivers every few milliseconds would otherwise wake it hundreds of
     // times a second), and the reader is woken once `gather` of sound waits
     // or the capture failed; it may take what is there at any time before.
+    // While the thread takes in what came, sound short of `left` may stay
+    // queued in the library until the round ends: every look at that queue
+    // costs a system call, and such a source would make hundreds a second.
     struct Pace {
         std::chrono::milliseconds piece;
         std::chrono::milliseconds gather;
+        std::chrono::milliseconds left{0};
         bool operator==(const Pace&) const = default;
     };
 
@@ -107,6 +111,8 @@ class PulseCapture {
     std::vector<char> captured_;
     CaptureDating dating_;
     std::size_t gather_bytes_ = 0;
+    // The capture's thread's own.
+    std::size_t left_bytes_ = 0;
     int wake_read_ = -1;
     int wake_write_ = -1;
     std::atomic<bool> wake_pending_{false};

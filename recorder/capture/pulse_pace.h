@@ -18,8 +18,11 @@ inline constexpr PulseCapture::Pace kTakePace{std::chrono::milliseconds(50),
 // instead of four times (250 ms pieces did), and let a PipeWire graph run at
 // its largest quantum. A take's start asks for what has come at once, and
 // the take begins with the sound dated from its start whenever that comes.
+// A source that goes away alone takes what was left queued with it, a
+// quarter of a second at most, and only ever between takes.
 inline constexpr PulseCapture::Pace kBetweenTakesPace{std::chrono::milliseconds(1000),
-                                                      std::chrono::milliseconds(2000)};
+                                                      std::chrono::milliseconds(2000),
+                                                      std::chrono::milliseconds(250)};
 
 // How the server's path dates sound (docs/performance.md has the
 // measurements): a date is never earlier than the sound less `least`, and
